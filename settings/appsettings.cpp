@@ -51,7 +51,13 @@ bool writeWhole(const QString &path, const QByteArray &content)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(content);
+    // A short write (the disk filled up part way) sets no error that
+    // commit() looks at, neither in write() nor in the flush on commit, so
+    // commit() alone would put a cut-off file in place. Check both here.
+    if (file.write(content) != content.size() || !file.flush()) {
+        file.cancelWriting();
+        return false;
+    }
     return file.commit();
 }
 
