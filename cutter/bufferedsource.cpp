@@ -16,8 +16,9 @@ int BufferedSource::fill(qint64 pos, int n)
     if (pos < 0)
         return 0;
     qint64 end = m_start + m_length;
-    if (pos >= m_start && pos + n <= end)
-        return n;
+    // Near the end of the data the window already holds all there is.
+    if (pos >= m_start && pos <= end && (pos + n <= end || m_atEnd))
+        return int(qMin<qint64>(n, end - pos));
 
     if (pos >= m_start && pos <= end) {
         // Keep the bytes from pos on, at the front of the buffer.

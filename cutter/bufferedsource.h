@@ -13,7 +13,7 @@ class QIODevice;
 class BufferedSource
 {
 public:
-    static constexpr int DefaultCapacity = 1 << 20;
+    static constexpr int DefaultCapacity = 1 << 18;
 
     explicit BufferedSource(QIODevice *device, int capacity = DefaultCapacity);
 

@@ -71,6 +71,17 @@ bool FrameWalker::next()
     return true;
 }
 
+bool FrameWalker::advance(qint64 count)
+{
+    if (count <= 0 || m_ended)
+        return count <= 0;
+    for (qint64 i = 0; i < count; ++i) {
+        if (!next())
+            return false;
+    }
+    return true;
+}
+
 bool FrameWalker::finish()
 {
     m_ended = true;

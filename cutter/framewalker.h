@@ -24,6 +24,8 @@ public:
 
     // Moves to the next whole frame; false at the end of the audio.
     bool next();
+    // The same as count calls of next(); false when the audio ends first.
+    bool advance(qint64 count);
 
     qint64 offset() const { return m_offset; }
     int length() const { return m_length; }

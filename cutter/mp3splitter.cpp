@@ -178,10 +178,7 @@ int Mp3Splitter::split(qint64 start, qint64 end, QString source, QString output)
     showProcess(tr("8.Seeking start position..."));
     if (frameCount > 0) {
         const qint64 skip = qMax<qint64>(MpegHeader::frameIndex(start, rate, samples), 1);
-        bool reached = true;
-        for (qint64 i = 0; i <= skip && reached; ++i)
-            reached = walker.next();
-        if (!reached)
+        if (!walker.advance(skip) || !walker.next())
             return fail(StartBeyondEnd);
     }
 

@@ -1,8 +1,72 @@
 #include "mpegheader.h"
 
+#include <array>
 #include <limits>
 
 namespace {
+
+// Rows: bitrate index 0..15; columns: MPEG-1 Layer I, II, III,
+// MPEG-2/2.5 Layer I, II, III (kbit/s).
+static constexpr std::array<qint32, 96> BitRates = {
+    0,   0,   0,   0,   0,   0,
+    32,  32,  32,  32,  8,   8,
+    64,  48,  40,  48,  16,  16,
+    96,  56,  48,  56,  24,  24,
+    128, 64,  56,  64,  32,  32,
+    160, 80,  64,  80,  40,  40,
+    192, 96,  80,  96,  48,  48,
+    224, 112, 96,  112, 56,  56,
+    256, 128, 112, 128, 64,  64,
+    288, 160, 128, 144, 80,  80,
+    320, 192, 160, 160, 96,  96,
+    352, 224, 192, 176, 112, 112,
+    384, 256, 224, 192, 128, 128,
+    416, 320, 256, 224, 144, 144,
+    448, 384, 320, 256, 160, 160,
+    0,   0,   0,   0,   0,   0,
+};
+
+// Rows: version code 1..3; columns: sampling index 0..3 (3 repeats 2).
+static constexpr std::array<qint32, 12> SampleRates = {
+    44100, 48000, 32000, 32000,
+    22050, 24000, 16000, 16000,
+    11025, 12000, 8000,  8000,
+};
+
+// The real frame length for every combination of version, layer, bitrate
+// index, sampling index and padding, 0 where the combination is not valid.
+// Index: version and layer bits (xxx1111x of byte 1) << 6 | byte 2 >> 1.
+// The walk looks every frame up here instead of working the formulas out.
+constexpr std::array<quint16, 2048> buildFrameBytes()
+{
+    std::array<quint16, 2048> table{};
+    for (int i = 0; i < 2048; ++i) {
+        const int versionBits = (i >> 6) & 0x18;
+        const int layerBits = (i >> 6) & 0x06;
+        const int bitRateIndex = (i >> 3) & 0x0F;
+        const int sampleIndex = (i >> 1) & 0x03;
+        const int pad = i & 1;
+        if (versionBits == 0x08 || layerBits == 0 || bitRateIndex == 0 || bitRateIndex == 15
+            || sampleIndex == 3)
+            continue;
+        const bool mpeg1 = versionBits == 0x18;
+        const int row = mpeg1 ? 0 : versionBits == 0x10 ? 1 : 2;
+        const int layer = layerBits == 0x06 ? 1 : layerBits == 0x04 ? 2 : 3;
+        const qint64 bits = qint64(BitRates[bitRateIndex * 6 + (layer - 1) + (mpeg1 ? 0 : 3)]) * 1000;
+        const qint64 rate = SampleRates[row * 4 + sampleIndex];
+        qint64 length = 0;
+        if (layer == 1)
+            length = (12 * bits / rate + pad) * 4;
+        else if (layer == 2 || mpeg1)
+            length = 144 * bits / rate + pad;
+        else
+            length = 72 * bits / rate + pad;
+        table[i] = quint16(length);
+    }
+    return table;
+}
+
+static constexpr std::array<quint16, 2048> FrameBytes = buildFrameBytes();
 
 inline quint8 byteAt(const char *h, int i)
 {
@@ -114,13 +178,7 @@ QString MpegHeader::formatText(const char *h)
 
 bool MpegHeader::isValid(const char *h)
 {
-    // sync: 11111111 111xxxxx
-    if (byteAt(h, 0) != 0xFF || (byteAt(h, 1) & 0xE0) != 0xE0)
-        return false;
-    if (versionBits(h) == 0x08 || layerBits(h) == 0x00)
-        return false;
-    const int index = bitRateIndex(h);
-    return index >= 1 && index <= 14 && sampleRateIndex(h) != 3;
+    return frameBytes(h) != 0;
 }
 
 bool MpegHeader::sameStream(const char *a, const char *b)
@@ -131,20 +189,10 @@ bool MpegHeader::sameStream(const char *a, const char *b)
 
 int MpegHeader::frameBytes(const char *h)
 {
-    if (!isValid(h))
+    // sync: 11111111 111xxxxx
+    if (byteAt(h, 0) != 0xFF || (byteAt(h, 1) & 0xE0) != 0xE0)
         return 0;
-    const int v = version(h);
-    const qint64 bits = bitRate(h, v) * 1000;
-    const qint64 rate = sampleRate(h);
-    const int pad = padding(h);
-    switch (layer(h)) {
-    case 1:
-        return int((12 * bits / rate + pad) * 4);
-    case 2:
-        return int(144 * bits / rate + pad);
-    default:
-        return int((v == 1 ? 144 : 72) * bits / rate + pad);
-    }
+    return FrameBytes[((byteAt(h, 1) & 0x1E) << 6) | (byteAt(h, 2) >> 1)];
 }
 
 int MpegHeader::samplesPerFrame(const char *h)

@@ -4,8 +4,6 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <array>
-
 // Stateless arithmetic on a 4-byte MPEG audio frame header, byte 0 first as it
 // stands in the file. Every function reads exactly 4 bytes through the pointer.
 class MpegHeader
@@ -54,33 +52,6 @@ public:
     // 64-bit integers for every t; 0 when rate or samples are not positive.
     static qint64 frameIndex(qint64 microseconds, qint64 rate, int samples);
 
-private:
-    // Rows: bitrate index 0..15; columns: MPEG-1 Layer I, II, III,
-    // MPEG-2/2.5 Layer I, II, III (kbit/s).
-    static constexpr std::array<qint32, 96> BitRates = {
-        0,   0,   0,   0,   0,   0,
-        32,  32,  32,  32,  8,   8,
-        64,  48,  40,  48,  16,  16,
-        96,  56,  48,  56,  24,  24,
-        128, 64,  56,  64,  32,  32,
-        160, 80,  64,  80,  40,  40,
-        192, 96,  80,  96,  48,  48,
-        224, 112, 96,  112, 56,  56,
-        256, 128, 112, 128, 64,  64,
-        288, 160, 128, 144, 80,  80,
-        320, 192, 160, 160, 96,  96,
-        352, 224, 192, 176, 112, 112,
-        384, 256, 224, 192, 128, 128,
-        416, 320, 256, 224, 144, 144,
-        448, 384, 320, 256, 160, 160,
-        0,   0,   0,   0,   0,   0,
-    };
-    // Rows: version code 1..3; columns: sampling index 0..3 (3 repeats 2).
-    static constexpr std::array<qint32, 12> SampleRates = {
-        44100, 48000, 32000, 32000,
-        22050, 24000, 16000, 16000,
-        11025, 12000, 8000,  8000,
-    };
 };
 
 #endif // MPEGHEADER_H

@@ -74,6 +74,7 @@ private slots:
     void runsOnAWorkerThread();
     void hostileInputNeverBreaksTheCut();
 
+    void fileInfoCountsFramesOnly();
     void fileInfo_data();
     void fileInfo();
 
@@ -177,6 +178,16 @@ void TestMp3Splitter::readFirstFrameHeader_data()
         const Mp3StreamBuilder s = Mp3StreamBuilder().raw("junk").frame(0xF3, 0x40);
         QTest::newRow("single frame at the end") << s.bytes << s.bytes.mid(4, 4) << 0 << 8 << true << 4;
     }
+    {
+        // Cover-art-like bytes longer than a read window, sync bytes everywhere.
+        QByteArray junk;
+        for (int i = 0; i < 300 * 1024; ++i)
+            junk += char(i % 3 ? 0xFF : 0xFB);
+        const Mp3StreamBuilder s = Mp3StreamBuilder().tag(100).raw(junk).frames(5, 0xFB, 0x90);
+        QTest::newRow("frames after 300 KiB of sync-like junk")
+            << s.bytes << s.bytes.mid(s.offsets[0], 4) << 110 << s.offsets[0] - 110 + 4 << false
+            << s.offsets[0];
+    }
     QTest::newRow("empty file") << QByteArray() << Marker << 0 << 0 << true << -1;
     QTest::newRow("three bytes") << QByteArray("\xFF\xFB\x90", 3) << Marker << 0 << 0 << true << -1;
     QTest::newRow("only junk") << junkWithFalseSyncs() << Marker << 0 << 0 << true << -1;
@@ -270,6 +281,21 @@ void TestMp3Splitter::split_data()
         s.bytes[s.offsets[10] + 1] = 0x00;
         QByteArray expected = s.framesBytes(1, 9) + s.framesBytes(11, 29);
         QTest::newRow("broken header") << s.bytes << qint64(0) << qint64(1000000) << expected << 38;
+    }
+
+    // Sources larger than one read window (a quarter megabyte).
+    row("long stream, cut near its end", cbr44(3000), 60000000, 70000000, 2296, 382);
+    row("long VBR stream", Mp3StreamBuilder().tag(5000).vbrFrames(4000), 80000000, 100000000, 3062, 765);
+    {
+        // Junk every 100 frames, so that some of it straddles a window boundary.
+        Mp3StreamBuilder s;
+        QByteArray expected;
+        for (int block = 0; block < 30; ++block) {
+            s.raw(QByteArray(997, 'z') + junkWithFalseSyncs());
+            s.frames(100, 0xFB, 0x90);
+        }
+        QTest::newRow("junk in many places") << s.bytes << qint64(30000000) << qint64(70000000)
+                                             << s.framesBytes(1148, 1531) << 1531;
     }
 
     // Nothing to copy: an empty file and success.
@@ -530,6 +556,25 @@ void TestMp3Splitter::hostileInputNeverBreaksTheCut()
             at += length;
         }
     }
+}
+
+// Junk between frames and a trailing tag are not frames; bitrates that differ
+// make the file VBR.
+void TestMp3Splitter::fileInfoCountsFramesOnly()
+{
+    Mp3StreamBuilder s = Mp3StreamBuilder().tag(30).vbrFrames(40);
+    s.raw(junkWithFalseSyncs()).vbrFrames(60).raw("TAG" + QByteArray(125, 'x'));
+    const Mp3FileInfo info = Mp3FileInfo::read(write(QStringLiteral("info.mp3"), s.bytes));
+    QVERIFY(info.found);
+    QCOMPARE(info.frames, qint64(100));
+    QCOMPARE(info.durationMs, qint64(100 * 1152 * 1000 / 44100));
+    QCOMPARE(info.firstFrameOffset, qint64(40));
+    QVERIFY(info.vbr);
+
+    const Mp3FileInfo cbr = Mp3FileInfo::read(write(QStringLiteral("cbr.mp3"), cbr44(10).bytes));
+    QCOMPARE(cbr.frames, qint64(10));
+    QVERIFY(!cbr.vbr);
+    QVERIFY(!Mp3FileInfo::read(write(QStringLiteral("junk.mp3"), junkWithFalseSyncs())).found);
 }
 
 void TestMp3Splitter::fileInfo_data()
