@@ -69,6 +69,7 @@ private slots:
 
     void failures_data();
     void failures();
+    void sourceGoneBeforeTheCopy();
     void failureKeepsAnEarlierFile();
     void messagesInOrder();
     void runsOnAWorkerThread();
@@ -457,6 +458,26 @@ void TestMp3Splitter::failures()
     QVERIFY(!QFileInfo(output).isFile());
     const QStringList left = QDir(m_dir->path()).entryList(QDir::Files);
     QCOMPARE(left.size(), sourceExists ? 1 : 0);
+}
+
+// The source is read twice: once for its first header, once for the copy.
+// Gone in between, the cut fails with -5.
+void TestMp3Splitter::sourceGoneBeforeTheCopy()
+{
+    const QString input = write(QStringLiteral("source.mp3"), cbr44(100).bytes);
+    const QString output = m_dir->filePath(QStringLiteral("cut.mp3"));
+    Mp3Splitter splitter;
+    splitter.setMessagePause(0);
+    splitter.setSplitParameters(0, 1000000, input, output);
+    connect(&splitter, &Mp3Splitter::currentState, this, [&](const QString &text) {
+        if (text.startsWith(QLatin1String("6.")))
+            QFile::remove(input);
+    }, Qt::DirectConnection);
+    QSignalSpy completed(&splitter, &Mp3Splitter::splitCompleted);
+    splitter.startSplit();
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(completed.at(0).at(0).toString(), QStringLiteral("File open failed."));
+    QVERIFY(!QFileInfo::exists(output));
 }
 
 void TestMp3Splitter::failureKeepsAnEarlierFile()
