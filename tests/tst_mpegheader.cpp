@@ -69,17 +69,17 @@ void TestMpegHeader::decode()
     QTEST(MpegHeader::formatText(h), "format");
 }
 
-// designLength: the Layer III formula every caller of frameLength gets;
+// layerThreeLength: the Layer III formula that every caller of frameLength gets;
 // bytes: the real length the frame walk uses (0 for an invalid header).
 void TestMpegHeader::lengths_data()
 {
     QTest::addColumn<QByteArray>("header");
-    QTest::addColumn<qint64>("designLength");
+    QTest::addColumn<qint64>("layerThreeLength");
     QTest::addColumn<int>("bytes");
     QTest::addColumn<int>("samples");
 
-    auto row = [](const char *name, const char *hex, qint64 designLength, int bytes, int samples) {
-        QTest::newRow(name) << QByteArray::fromHex(hex) << designLength << bytes << samples;
+    auto row = [](const char *name, const char *hex, qint64 layerThreeLength, int bytes, int samples) {
+        QTest::newRow(name) << QByteArray::fromHex(hex) << layerThreeLength << bytes << samples;
     };
     row("MPEG-1 L3 128k 44.1k", "FFFB9000", 417, 417, 1152);
     row("MPEG-1 L3 padded", "FFFB9200", 418, 418, 1152);
@@ -103,7 +103,7 @@ void TestMpegHeader::lengths()
     const int version = Mp3Splitter::headerVersion(h);
     QTEST(Mp3Splitter::frameLength(version, Mp3Splitter::headerBitRate(h, version) * 1000,
                                    Mp3Splitter::headerSampleRate(h), Mp3Splitter::headerPadding(h)),
-          "designLength");
+          "layerThreeLength");
     QTEST(MpegHeader::frameBytes(h), "bytes");
     QTEST(MpegHeader::samplesPerFrame(h), "samples");
 }
