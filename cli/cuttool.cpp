@@ -1,0 +1,214 @@
+#include "cuttool.h"
+
+#include "mp3fileinfo.h"
+#include "mp3splitter.h"
+#include "timeparser.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QTextStream>
+
+#ifndef SNIPWAVE_VERSION
+#define SNIPWAVE_VERSION "unknown"
+#endif
+
+namespace {
+
+const QString Program = QStringLiteral("snipwave-cut");
+
+QByteArray jsonString(const QString &text)
+{
+    QByteArray quoted = "\"";
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u == '"' || u == '\\') {
+            quoted += '\\';
+            quoted += char(u);
+        } else if (u < 0x20) {
+            quoted += "\\u00";
+            quoted += QByteArray::number(u, 16).rightJustified(2, '0');
+        } else {
+            quoted += QString(c).toUtf8();
+        }
+    }
+    return quoted + '"';
+}
+
+} // namespace
+
+CutTool::CutTool(QTextStream &out, QTextStream &err)
+    : m_out(out)
+    , m_err(err)
+{
+}
+
+QString CutTool::usage()
+{
+    return QStringLiteral("Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT\n"
+                          "       snipwave-cut --info INPUT\n"
+                          "Try 'snipwave-cut --help' for more information.\n");
+}
+
+QString CutTool::helpText()
+{
+    return QStringLiteral(
+        "Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT\n"
+        "       snipwave-cut --info INPUT\n"
+        "\n"
+        "Copies the whole MPEG audio frames between two times of an MP3 file into a\n"
+        "new file, byte for byte, without decoding. The first frame after the tag is\n"
+        "never copied (encoders keep their Xing/Info frame there). The output is\n"
+        "written to a temporary file beside it and renamed into place when complete.\n"
+        "\n"
+        "Options:\n"
+        "  -s, --start TIME     start of the piece\n"
+        "  -e, --end TIME       end of the piece (not before the start)\n"
+        "  -o, --output OUTPUT  file to write; replaced if it exists\n"
+        "  -i, --info           print the file's first frame format, frame count and\n"
+        "                       duration as one JSON object\n"
+        "  -h, --help           show this help and exit\n"
+        "  -v, --version        show the version and exit\n"
+        "\n"
+        "TIME, exact to the millisecond:\n"
+        "  83.456               seconds, up to three fraction digits\n"
+        "  1:23.456             minutes and seconds\n"
+        "  0:01:23.456          hours, minutes and seconds\n"
+        "  00:01:23\"456         the form the Snipwave window shows\n"
+        "Fields after a ':' are two digits below 60.\n"
+        "\n"
+        "Exit status: 0 done, 1 the cut or the query failed, 2 wrong command line.\n");
+}
+
+QString CutTool::versionText()
+{
+    return Program + QLatin1Char(' ') + QStringLiteral(SNIPWAVE_VERSION) + QLatin1Char('\n');
+}
+
+int CutTool::usageError(const QString &why)
+{
+    m_err << Program << ": " << why << '\n' << usage();
+    m_err.flush();
+    return UsageError;
+}
+
+int CutTool::run(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption start({QStringLiteral("s"), QStringLiteral("start")}, QString(), QStringLiteral("TIME"));
+    const QCommandLineOption end({QStringLiteral("e"), QStringLiteral("end")}, QString(), QStringLiteral("TIME"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUTPUT"));
+    const QCommandLineOption infoOption({QStringLiteral("i"), QStringLiteral("info")}, QString());
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    parser.addOptions({start, end, output, infoOption, help, version});
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        m_out << helpText();
+        m_out.flush();
+        return Success;
+    }
+    if (parser.isSet(version)) {
+        m_out << versionText();
+        m_out.flush();
+        return Success;
+    }
+
+    // A second --start or --output is more likely a slip than a correction.
+    const QStringList seen = parser.optionNames();
+    for (const QCommandLineOption *once : {&start, &end, &output, &infoOption}) {
+        int count = 0;
+        for (const QString &name : once->names())
+            count += seen.count(name);
+        if (count > 1)
+            return usageError(QStringLiteral("--%1 given more than once").arg(once->names().constLast()));
+    }
+
+    const QStringList inputs = parser.positionalArguments();
+    if (inputs.isEmpty())
+        return usageError(QStringLiteral("no input file"));
+    if (inputs.size() > 1)
+        return usageError(QStringLiteral("one input file only, got %1").arg(inputs.size()));
+    const QString input = inputs.constFirst();
+
+    if (parser.isSet(infoOption)) {
+        if (parser.isSet(start) || parser.isSet(end) || parser.isSet(output))
+            return usageError(QStringLiteral("--info takes no --start, --end or --output"));
+        return info(input);
+    }
+
+    for (const QCommandLineOption *needed : {&start, &end, &output}) {
+        if (!parser.isSet(*needed))
+            return usageError(QStringLiteral("--%1 is missing").arg(needed->names().constLast()));
+    }
+    qint64 startMs = 0;
+    qint64 endMs = 0;
+    QString why;
+    if (!TimeParser::parse(parser.value(start), &startMs, &why))
+        return usageError(QStringLiteral("bad --start '%1': %2").arg(parser.value(start), why));
+    if (!TimeParser::parse(parser.value(end), &endMs, &why))
+        return usageError(QStringLiteral("bad --end '%1': %2").arg(parser.value(end), why));
+    if (endMs < startMs)
+        return usageError(QStringLiteral("--end lies before --start"));
+    if (parser.value(output).isEmpty())
+        return usageError(QStringLiteral("empty --output"));
+    return cut(input, parser.value(output), startMs, endMs);
+}
+
+bool CutTool::readable(const QString &input)
+{
+    QFile file(input);
+    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return true;
+    m_err << Program << ": " << input << ": " << file.errorString() << '\n';
+    m_err.flush();
+    return false;
+}
+
+int CutTool::cut(const QString &input, const QString &output, qint64 startMs, qint64 endMs)
+{
+    if (!readable(input))
+        return Failed;
+    Mp3Splitter splitter;
+    splitter.setMessagePause(0);
+    const int code = splitter.split(startMs * 1000, endMs * 1000, input, output);
+    if (code == 0)
+        return Success;
+    m_err << Program << ": " << splitter.getErrorText() << " (error " << code << ")\n";
+    m_err.flush();
+    return Failed;
+}
+
+int CutTool::info(const QString &input)
+{
+    if (!readable(input))
+        return Failed;
+    const Mp3FileInfo facts = Mp3FileInfo::read(input);
+    if (!facts.found) {
+        m_err << Program << ": " << input << ": no MPEG audio frame found ("
+              << Mp3Splitter::errorMessage(Mp3Splitter::FirstFrameNotFound) << ")\n";
+        m_err.flush();
+        return Failed;
+    }
+    m_out << infoJson(facts) << '\n';
+    m_out.flush();
+    return Success;
+}
+
+QByteArray CutTool::infoJson(const Mp3FileInfo &info)
+{
+    auto number = [](qint64 value) { return QByteArray::number(value); };
+    QByteArray json = "{";
+    json += "\"format\":" + jsonString(info.format);
+    json += ",\"version\":" + number(info.version);
+    json += ",\"layer\":" + number(info.layer);
+    json += ",\"bitrate\":" + number(info.bitRate);
+    json += ",\"sampleRate\":" + number(info.sampleRate);
+    json += ",\"tagSize\":" + number(info.tagSize);
+    json += ",\"firstFrameOffset\":" + number(info.firstFrameOffset);
+    json += ",\"frames\":" + number(info.frames);
+    json += ",\"durationMs\":" + number(info.durationMs);
+    json += ",\"vbr\":" + QByteArray(info.vbr ? "true" : "false");
+    return json + '}';
+}

@@ -1,0 +1,408 @@
+#include "cuttool.h"
+#include "mp3fileinfo.h"
+#include "mp3streambuilder.h"
+#include "timeparser.h"
+
+#include <QtTest>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString Data = QStringLiteral(SNIPWAVE_TEST_DATA "/");
+
+// The bytes of the audio packets that ffprobe lists for a fixture, from
+// packet first to first + count - 1 (clipped at the end of the list).
+QByteArray packetBytes(const QString &name, int first, int count)
+{
+    QFile list(Data + name + QStringLiteral(".packets.csv"));
+    QFile mp3(Data + name + QStringLiteral(".mp3"));
+    if (!list.open(QIODevice::ReadOnly | QIODevice::Text) || !mp3.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const QByteArray source = mp3.readAll();
+    QByteArray bytes;
+    int index = 0;
+    while (!list.atEnd()) {
+        const QByteArray line = list.readLine().trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        if (index >= first && index < first + count) {
+            const QList<QByteArray> fields = line.split(',');
+            bytes += source.mid(fields.value(0).toLongLong(), fields.value(1).toInt());
+        }
+        ++index;
+    }
+    return bytes;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run runTool(const QStringList &arguments)
+{
+    Run run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    CutTool tool(out, err);
+    run.code = tool.run(QStringList{QStringLiteral("snipwave-cut")} + arguments);
+    return run;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void parseTime_data();
+    void parseTime();
+    void refuseTime_data();
+    void refuseTime();
+
+    void commandLine_data();
+    void commandLine();
+    void infoJson_data();
+    void infoJson();
+    void cutWritesTheFrames();
+
+    void executable_data();
+    void executable();
+    void executableCutsRealFiles_data();
+    void executableCutsRealFiles();
+    void executableFailureLeavesNoOutput();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes);
+
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+void TestCli::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+}
+
+QString TestCli::write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return QString();
+    return path;
+}
+
+void TestCli::parseTime_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("ms");
+
+    QTest::newRow("seconds") << "83" << qint64(83000);
+    QTest::newRow("zero") << "0" << qint64(0);
+    QTest::newRow("leading zeros") << "007" << qint64(7000);
+    QTest::newRow("three fraction digits") << "83.456" << qint64(83456);
+    QTest::newRow("one fraction digit is tenths") << "83.4" << qint64(83400);
+    QTest::newRow("two fraction digits") << "83.45" << qint64(83450);
+    QTest::newRow("one millisecond") << "0.001" << qint64(1);
+    // 0.29 x 1000 is 289.99999999999997 in binary floating point.
+    QTest::newRow("0.29 is not 289 ms") << "0.29" << qint64(290);
+    QTest::newRow("4.1 is not 4099 ms") << "4.1" << qint64(4100);
+    QTest::newRow("an hour in seconds") << "3600" << qint64(3600000);
+    QTest::newRow("minutes and seconds") << "1:23.456" << qint64(83456);
+    QTest::newRow("ninety minutes") << "90:00" << qint64(5400000);
+    QTest::newRow("59:59.999") << "59:59.999" << qint64(3599999);
+    QTest::newRow("hours") << "0:01:23.456" << qint64(83456);
+    QTest::newRow("50 minutes") << "0:50:00" << qint64(3000000);
+    QTest::newRow("more than a day") << "25:00:00" << qint64(90000000);
+    QTest::newRow("display form") << "00:01:23\"456" << qint64(83456);
+    QTest::newRow("display form, last of a day") << "23:59:59\"999" << qint64(86399999);
+    QTest::newRow("largest") << "99999999999.999" << TimeParser::MaxMilliseconds;
+}
+
+void TestCli::parseTime()
+{
+    QFETCH(QString, text);
+    qint64 ms = -1;
+    QString reason;
+    QVERIFY2(TimeParser::parse(text, &ms, &reason), qPrintable(reason));
+    QTEST(ms, "ms");
+}
+
+void TestCli::refuseTime_data()
+{
+    QTest::addColumn<QString>("text");
+
+    for (const char *text : {"", "-1", "+1", " 1", "1 ", "1.", ".5", "1.2345", "1.0000", "1,5", "1e3",
+                             "0x10", "12:3a", "1:2", "1:60", "1:123", "1:00:60", "1:60:00", "1::00",
+                             ":30", "30:", "1:00:00:00", "1:00.", "00:01:23\"45", "00:01:23\"4567",
+                             "01:23\"456", "83\"456", "1.5\"000", "00:01:23\"", "100000000000",
+                             "99999999999999:00:00", "99999999999999999999999999"})
+        QTest::newRow(*text ? text : "empty") << QString::fromLatin1(text);
+    // Digits of other scripts are digits to QChar, but not times here.
+    QTest::newRow("Arabic-Indic digits") << QString::fromUtf8("\u0661\u0662");
+    QTest::newRow("fullwidth digits") << QString::fromUtf8("\uFF11:00");
+}
+
+void TestCli::refuseTime()
+{
+    QFETCH(QString, text);
+    qint64 ms = -7;
+    QString reason;
+    QVERIFY(!TimeParser::parse(text, &ms, &reason));
+    QVERIFY(!reason.isEmpty());
+    QCOMPARE(ms, qint64(-7));
+}
+
+// The in-process command: exit code and the start of what lands on each stream.
+void TestCli::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    const QString fixture = Data + QStringLiteral("vbr_xing.mp3");
+    const QString cut = QStringLiteral("cut.mp3");
+    const QString usageLine = QStringLiteral("Usage: snipwave-cut INPUT");
+    auto cutArgs = [&](const QString &start, const QString &end) {
+        return QStringList{fixture, QStringLiteral("-s"), start, QStringLiteral("-e"), end,
+                           QStringLiteral("-o"), cut};
+    };
+
+    QTest::newRow("help") << QStringList{"--help"} << 0 << usageLine << QString();
+    QTest::newRow("help wins over the rest") << QStringList{"x.mp3", "-s", "bad", "-h"} << 0 << usageLine << QString();
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "snipwave-cut " SNIPWAVE_VERSION "\n" << QString();
+
+    QTest::newRow("nothing") << QStringList() << 2 << QString() << "snipwave-cut: no input file\nUsage:";
+    QTest::newRow("unknown option") << QStringList{fixture, "--frobnicate"} << 2 << QString()
+                                    << "snipwave-cut: Unknown option 'frobnicate'.";
+    QTest::newRow("option without value") << QStringList{fixture, "-o"} << 2 << QString()
+                                          << "snipwave-cut: Missing value after '-o'.";
+    QTest::newRow("no end") << QStringList{fixture, "-s", "1", "-o", cut} << 2 << QString()
+                            << "snipwave-cut: --end is missing";
+    QTest::newRow("no output") << QStringList{fixture, "-s", "1", "-e", "2"} << 2 << QString()
+                               << "snipwave-cut: --output is missing";
+    QTest::newRow("two inputs") << QStringList{fixture, fixture, "-s", "1", "-e", "2", "-o", cut} << 2
+                                << QString() << "snipwave-cut: one input file only, got 2";
+    QTest::newRow("start twice") << (cutArgs("1", "2") << "--start" << "0") << 2 << QString()
+                                 << "snipwave-cut: --start given more than once";
+    QTest::newRow("negative start") << cutArgs("-1", "2") << 2 << QString() << "snipwave-cut: bad --start '-1'";
+    QTest::newRow("60 seconds") << cutArgs("1", "0:60") << 2 << QString() << "snipwave-cut: bad --end '0:60'";
+    QTest::newRow("four fraction digits") << cutArgs("1.0001", "2") << 2 << QString()
+                                          << "snipwave-cut: bad --start '1.0001'";
+    QTest::newRow("end before start") << cutArgs("2", "1.999") << 2 << QString()
+                                      << "snipwave-cut: --end lies before --start";
+    QTest::newRow("info with cut options") << QStringList{"--info", fixture, "-s", "1"} << 2 << QString()
+                                           << "snipwave-cut: --info takes no --start";
+    QTest::newRow("info without input") << QStringList{"--info"} << 2 << QString() << "snipwave-cut: no input file";
+
+    QTest::newRow("missing input") << QStringList{Data + "none.mp3", "-s", "1", "-e", "2", "-o", cut} << 1
+                                   << QString() << "snipwave-cut: " + Data + "none.mp3: No such file";
+    QTest::newRow("info on a missing file") << QStringList{"--info", Data + "none.mp3"} << 1 << QString()
+                                            << "snipwave-cut: " + Data + "none.mp3: No such file";
+    QTest::newRow("start beyond the audio") << cutArgs("10", "11") << 1 << QString()
+                                            << "snipwave-cut: Start time is beyond the end of audio. (error -10)\n";
+    QTest::newRow("output folder missing")
+        << QStringList{fixture, "-s", "1", "-e", "2", "-o", "missing/cut.mp3"} << 1 << QString()
+        << "snipwave-cut: File creating failed. (error -8)\n";
+}
+
+void TestCli::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    // Relative output names land in the test's own folder.
+    const QString here = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    const Run run = runTool(arguments);
+    QDir::setCurrent(here);
+
+    QCOMPARE(run.code, code);
+    QVERIFY2(run.out.startsWith(out), qPrintable(run.out));
+    QVERIFY2(run.err.startsWith(err), qPrintable(run.err));
+    if (out.isEmpty())
+        QCOMPARE(run.out, QString());
+    if (err.isEmpty())
+        QCOMPARE(run.err, QString());
+    // A usage error does nothing: it ends with the short usage text.
+    if (code == CutTool::UsageError)
+        QVERIFY(run.err.endsWith(CutTool::usage()));
+    if (code != CutTool::Success)
+        QVERIFY(QDir(m_dir->path()).isEmpty());
+}
+
+// Fixture facts as the frame walk finds them; ffprobe lists the same packets
+// (the Xing/Info frame is a frame here, not a packet).
+void TestCli::infoJson_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("json");
+
+    QTest::newRow("VBR with Xing") << "vbr_xing"
+        << R"({"format":"MPEG-1 Layer-3","version":1,"layer":3,"bitrate":128,"sampleRate":44100,)"
+           R"("tagSize":132,"firstFrameOffset":132,"frames":117,"durationMs":3056,"vbr":true})";
+    QTest::newRow("MPEG-2 mono") << "mpeg2_mono_22050"
+        << R"({"format":"MPEG-2 Layer-3","version":2,"layer":3,"bitrate":32,"sampleRate":22050,)"
+           R"("tagSize":105,"firstFrameOffset":209,"frames":116,"durationMs":3030,"vbr":false})";
+    QTest::newRow("CRC, no tag") << "crc_protected"
+        << R"({"format":"MPEG-1 Layer-3","version":1,"layer":3,"bitrate":128,"sampleRate":44100,)"
+           R"("tagSize":0,"firstFrameOffset":0,"frames":117,"durationMs":3056,"vbr":false})";
+}
+
+void TestCli::infoJson()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, json);
+    const Run run = runTool({QStringLiteral("--info"), Data + name + QStringLiteral(".mp3")});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.out, json + QLatin1Char('\n'));
+    QJsonParseError error;
+    QVERIFY(QJsonDocument::fromJson(run.out.toUtf8(), &error).isObject());
+    QCOMPARE(error.error, QJsonParseError::NoError);
+}
+
+// Times reach the splitter to the millisecond: at 48 kHz a frame lasts exactly
+// 24 ms, so one millisecond either side of a boundary moves the cut by a frame.
+void TestCli::cutWritesTheFrames()
+{
+    const Mp3StreamBuilder s = Mp3StreamBuilder().tag(50).frames(200, 0xFB, 0x94);
+    const QString input = write(QStringLiteral("in.mp3"), s.bytes);
+    const QString output = m_dir->filePath(QStringLiteral("out.mp3"));
+    const struct { const char *start; const char *end; int first; int count; } cases[] = {
+        {"0.048", "0.096", 2, 2},
+        {"0.047", "0.095", 1, 2},
+        {"0:00.047", "00:00:00\"096", 1, 2},
+        {"0:00:01.200", "2.4", 50, 50},
+        {"2", "2", 83, 0},
+    };
+    for (const auto &c : cases) {
+        const Run run = runTool({input, QStringLiteral("--start"), c.start, QStringLiteral("--end"), c.end,
+                                 QStringLiteral("--output"), output});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.err, QString());
+        QVERIFY2(readAll(output) == s.framesBytes(c.first, c.count), c.start);
+    }
+}
+
+// The real program: exit codes, and what it prints where.
+void TestCli::executable_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "snipwave-cut " SNIPWAVE_VERSION "\n" << QString();
+    QTest::newRow("help") << QStringList{"-h"} << 0 << "Usage: snipwave-cut INPUT" << QString();
+    QTest::newRow("usage error") << QStringList{"in.mp3", "-s", "1:99", "-e", "2", "-o", "x.mp3"} << 2 << QString() << "snipwave-cut: bad --start";
+    QTest::newRow("info") << QStringList{"--info", Data + "crc_protected.mp3"} << 0
+                          << "{\"format\":\"MPEG-1 Layer-3\"" << QString();
+    QTest::newRow("info, no frame") << QStringList{"-i", Data + "crc_protected.packets.csv"} << 1 << QString()
+                                    << "snipwave-cut: " + Data + "crc_protected.packets.csv: no MPEG audio frame found";
+    QTest::newRow("cut failure") << QStringList{Data + "crc_protected.mp3", "-s", "4", "-e", "5", "-o", "x.mp3"}
+                                 << 1 << QString()
+                                 << "snipwave-cut: Start time is beyond the end of audio. (error -10)\n";
+}
+
+void TestCli::executable()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QStringLiteral(SNIPWAVE_CUT_EXECUTABLE), arguments);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), code);
+    const QString printed = QString::fromUtf8(process.readAllStandardOutput());
+    const QString complained = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(printed.startsWith(out), qPrintable(printed));
+    QVERIFY2(complained.startsWith(err), qPrintable(complained));
+    if (out.isEmpty())
+        QCOMPARE(printed, QString());
+    if (err.isEmpty())
+        QCOMPARE(complained, QString());
+}
+
+// Real encoder output cut by the real program, compared with the packets
+// ffprobe lists. packet: the packet list index of the first frame copied.
+void TestCli::executableCutsRealFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<int>("packet");
+    QTest::addColumn<int>("count");
+
+    // Frame 0 is the Xing/Info frame, which ffprobe does not list.
+    QTest::newRow("VBR with Xing") << "vbr_xing" << "1" << "0:02" << 37 << 38;
+    // The file holds 117 frames: an end beyond them copies up to the last.
+    QTest::newRow("VBR to the end") << "vbr_xing" << "1" << "1:00" << 37 << 79;
+    // Frame 0 is ffprobe's packet 1: the frame after the tag is not taken.
+    QTest::newRow("MPEG-2 22.05 kHz") << "mpeg2_mono_22050" << "0:00:00.5" << "2" << 20 << 57;
+    QTest::newRow("CRC-protected") << "crc_protected" << "00:00:01\"500" << "2.500" << 56 << 38;
+}
+
+void TestCli::executableCutsRealFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(int, packet);
+    QFETCH(int, count);
+
+    const QString output = m_dir->filePath(QStringLiteral("cut.mp3"));
+    QProcess process;
+    process.start(QStringLiteral(SNIPWAVE_CUT_EXECUTABLE),
+                  {Data + name + QStringLiteral(".mp3"), QStringLiteral("-s"), start, QStringLiteral("-e"), end,
+                   QStringLiteral("-o"), output});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(process.readAllStandardError(), QByteArray());
+    const QByteArray expected = packetBytes(name, packet, count);
+    QVERIFY(!expected.isEmpty());
+    const QByteArray written = readAll(output);
+    QCOMPARE(written.size(), expected.size());
+    QVERIFY(written == expected);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("cut.mp3")});
+}
+
+// A failed cut keeps what was there under the output's name.
+void TestCli::executableFailureLeavesNoOutput()
+{
+    const QString earlier = write(QStringLiteral("cut.mp3"), "an earlier cut");
+    QProcess process;
+    process.start(QStringLiteral(SNIPWAVE_CUT_EXECUTABLE),
+                  {Data + QStringLiteral("vbr_xing.mp3"), QStringLiteral("-s"), QStringLiteral("3:00"),
+                   QStringLiteral("-e"), QStringLiteral("3:01"), QStringLiteral("-o"), earlier});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(readAll(earlier), QByteArray("an earlier cut"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("cut.mp3")});
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
