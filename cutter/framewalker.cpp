@@ -9,6 +9,7 @@
 namespace {
 
 constexpr int ScanChunk = 64 * 1024;
+constexpr int PrefetchFrames = 64;
 
 bool isCandidate(const char *h, const char *reference)
 {
@@ -68,6 +69,8 @@ bool FrameWalker::next()
     m_offset = pos;
     m_length = length;
     m_next = pos + length;
+    // Where the header some frames ahead will be if their lengths stay alike.
+    m_source.prefetch(pos + PrefetchFrames * length);
     return true;
 }
 

@@ -1,9 +1,11 @@
 #include "mp3splitter.h"
 
+#include "atomicfile.h"
 #include "bufferedsource.h"
 #include "firstframelocator.h"
 #include "framewalker.h"
 #include "mpegheader.h"
+#include "rangecopier.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -12,13 +14,10 @@
 #include <QStandardPaths>
 #include <QThread>
 
-#include <cstring>
 #include <limits>
 
 namespace {
 
-// Output is gathered into blocks of this size before it is written.
-constexpr int OutputBlock = 256 * 1024;
 // The combine copies in blocks of this size.
 constexpr int CombineBlock = 256 * 1024;
 
@@ -79,6 +78,11 @@ void Mp3Splitter::setMessagePause(int ms)
 int Mp3Splitter::messagePause() const
 {
     return m_messagePause;
+}
+
+void Mp3Splitter::setSyncOutput(bool on)
+{
+    m_syncOutput = on;
 }
 
 QString Mp3Splitter::errorMessage(int code)
@@ -183,12 +187,13 @@ int Mp3Splitter::split(qint64 start, qint64 end, QString source, QString output)
     }
 
     showProcess(tr("9.Creating new file..."));
-    QSaveFile out(output);
-    if (!out.open(QIODevice::WriteOnly))
+    AtomicFile out(output);
+    out.setSyncToDisk(m_syncOutput);
+    if (!out.open())
         return fail(OutputCreateFailed);
 
     showProcess(tr("10.Writting file..."));
-    if (frameCount > 0 && !copyFrames(walker, out))
+    if (frameCount > 0 && !copyFrames(walker, input, out.file()))
         return fail(OutputCreateFailed);
     if (!out.commit())
         return fail(OutputCreateFailed);
@@ -200,30 +205,23 @@ int Mp3Splitter::split(qint64 start, qint64 end, QString source, QString output)
 }
 
 // Copies frameCount frames, the first of which the walker stands on. Stops
-// early, with the progress shown full, when the audio ends first.
-bool Mp3Splitter::copyFrames(FrameWalker &walker, QIODevice &output)
+// early, with the progress shown full, when the audio ends first. The walk
+// only finds where the frames lie; their bytes go from file to file.
+bool Mp3Splitter::copyFrames(FrameWalker &walker, QFileDevice &input, QFileDevice &output)
 {
-    QByteArray block(OutputBlock, Qt::Uninitialized);
-    int used = 0;
-    auto flush = [&]() {
-        const bool ok = output.write(block.constData(), used) == used;
-        used = 0;
-        return ok;
-    };
+    RangeCopier copier(input, output);
     int copied = 0;
     for (int i = 1; i <= frameCount; ++i) {
         if (i > 1 && !walker.next())
             break;
         emit currentSaveProgress(i);
-        if (used + walker.length() > block.size() && !flush())
+        if (!copier.append(walker.offset(), walker.length()))
             return false;
-        std::memcpy(block.data() + used, walker.data(), size_t(walker.length()));
-        used += walker.length();
         copied = i;
     }
     if (copied < frameCount)
         emit currentSaveProgress(frameCount);
-    return used == 0 || flush();
+    return copier.flush();
 }
 
 void Mp3Splitter::showProcess(QString info)

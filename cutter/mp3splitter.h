@@ -7,7 +7,7 @@
 #include <QString>
 
 class FrameWalker;
-class QIODevice;
+class QFileDevice;
 class QThread;
 
 // Cuts whole MPEG audio frames out of an MP3 file, byte for byte, and offers a
@@ -60,6 +60,9 @@ public:
     // Pause after every message of showProcess, in milliseconds (0: none).
     void setMessagePause(int ms);
     int messagePause() const;
+    // Whether a cut is flushed to the disk before it takes its name (on by
+    // default). Either way it appears under its name only when complete.
+    void setSyncOutput(bool on);
 
     int getScanCount() const { return scanCount; }
     int getTagSize() const { return tagSize; }
@@ -98,7 +101,7 @@ private slots:
 private:
     int fail(int code);
     bool hasHeader() const;
-    bool copyFrames(FrameWalker &walker, QIODevice &output);
+    bool copyFrames(FrameWalker &walker, QFileDevice &input, QFileDevice &output);
     void runOnServiceThread(const QList<const char *> &slotSignatures);
     static QString combinedFilePath();
 
@@ -116,6 +119,7 @@ private:
     bool noTag = false;
 
     int m_messagePause = DefaultMessagePause;
+    bool m_syncOutput = true;
     qint64 m_firstOffset = -1;
     QThread *m_serviceOrigin = nullptr;
 };
