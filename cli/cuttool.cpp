@@ -64,6 +64,7 @@ QString CutTool::helpText()
         "  -s, --start TIME     start of the piece\n"
         "  -e, --end TIME       end of the piece (not before the start)\n"
         "  -o, --output OUTPUT  file to write; replaced if it exists\n"
+        "      --sync           flush the output to the disk before it takes its name\n"
         "  -i, --info           print the file's first frame format, frame count and\n"
         "                       duration as one JSON object\n"
         "  -h, --help           show this help and exit\n"
@@ -98,9 +99,10 @@ int CutTool::run(const QStringList &arguments)
     const QCommandLineOption end({QStringLiteral("e"), QStringLiteral("end")}, QString(), QStringLiteral("TIME"));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUTPUT"));
     const QCommandLineOption infoOption({QStringLiteral("i"), QStringLiteral("info")}, QString());
+    const QCommandLineOption sync(QStringLiteral("sync"), QString());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOptions({start, end, output, infoOption, help, version});
+    parser.addOptions({start, end, output, infoOption, sync, help, version});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -133,8 +135,8 @@ int CutTool::run(const QStringList &arguments)
     const QString input = inputs.constFirst();
 
     if (parser.isSet(infoOption)) {
-        if (parser.isSet(start) || parser.isSet(end) || parser.isSet(output))
-            return usageError(QStringLiteral("--info takes no --start, --end or --output"));
+        if (parser.isSet(start) || parser.isSet(end) || parser.isSet(output) || parser.isSet(sync))
+            return usageError(QStringLiteral("--info takes no --start, --end, --output or --sync"));
         return info(input);
     }
 
@@ -153,7 +155,7 @@ int CutTool::run(const QStringList &arguments)
         return usageError(QStringLiteral("--end lies before --start"));
     if (parser.value(output).isEmpty())
         return usageError(QStringLiteral("empty --output"));
-    return cut(input, parser.value(output), startMs, endMs);
+    return cut(input, parser.value(output), startMs, endMs, parser.isSet(sync));
 }
 
 bool CutTool::readable(const QString &input)
@@ -166,12 +168,15 @@ bool CutTool::readable(const QString &input)
     return false;
 }
 
-int CutTool::cut(const QString &input, const QString &output, qint64 startMs, qint64 endMs)
+int CutTool::cut(const QString &input, const QString &output, qint64 startMs, qint64 endMs, bool sync)
 {
     if (!readable(input))
         return Failed;
     Mp3Splitter splitter;
     splitter.setMessagePause(0);
+    // Like cp or dd, leave the flush to the system unless asked; the output
+    // still appears under its name only when complete.
+    splitter.setSyncOutput(sync);
     const int code = splitter.split(startMs * 1000, endMs * 1000, input, output);
     if (code == 0)
         return Success;
