@@ -1,0 +1,67 @@
+"""Times a few commands round after round and prints medians; see cut-bench.sh.
+
+Usage: cut-bench.py ROUNDS BYTES NAME|COMMAND...
+The first NAME is the program under test, dd is the floor, the rest are peers.
+"""
+import os
+import shlex
+import statistics
+import subprocess
+import sys
+import time
+
+
+# Every tool writes its chatter to /dev/null, so no terminal is timed.
+QUIET = [(os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0),
+         (os.POSIX_SPAWN_OPEN, 2, os.devnull, os.O_WRONLY, 0)]
+
+
+def timed(argv):
+    """Wall time in ms of one run, from spawn to reaped."""
+    start = time.perf_counter_ns()
+    pid = os.posix_spawnp(argv[0], argv, os.environ, file_actions=QUIET)
+    _, status, _ = os.wait4(pid, 0)
+    elapsed = (time.perf_counter_ns() - start) / 1e6
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"failed: {' '.join(argv)}")
+    return elapsed
+
+
+def peak_rss_kb(argv):
+    """GNU time's %M for one run (KiB)."""
+    result = subprocess.run(["/usr/bin/time", "-f", "%M", *argv], stderr=subprocess.PIPE,
+                            stdout=subprocess.DEVNULL, text=True, check=True)
+    return int(result.stderr.strip().splitlines()[-1])
+
+
+def main():
+    rounds = int(sys.argv[1])
+    size = int(sys.argv[2])
+    tools = [(spec.split("|", 1)[0], shlex.split(spec.split("|", 1)[1])) for spec in sys.argv[3:]]
+    under_test = tools[0][0]
+
+    for _, argv in tools:  # warm the page cache and the dynamic loader
+        timed(argv)
+    times = {name: [] for name, _ in tools}
+    for r in range(rounds):
+        order = tools[r % len(tools):] + tools[:r % len(tools)]
+        for name, argv in order:
+            times[name].append(timed(argv))
+    rss = {name: statistics.median(peak_rss_kb(argv) for _ in range(5)) for name, argv in tools}
+
+    medians = {name: statistics.median(values) for name, values in times.items()}
+    peers = {name: m for name, m in medians.items() if name not in (under_test, "dd")}
+    fastest = min(peers, key=peers.get)
+    print(f"cut 50:00-55:00 of a 1-hour 128 kbit/s MP3, {size} bytes written, {rounds} rounds")
+    print(f"{'tool':<14}{'median ms':>10}{'min ms':>9}{'max ms':>9}{'peak RSS MB':>13}")
+    for name, _ in tools:
+        values = times[name]
+        print(f"{name:<14}{medians[name]:>10.2f}{min(values):>9.2f}{max(values):>9.2f}"
+              f"{rss[name] / 1024:>13.1f}")
+    ratio = medians[under_test] / peers[fastest]
+    print(f"{under_test} / {fastest} (fastest peer): {ratio:.3f}  (target <= 0.25)")
+    print(f"{under_test} peak RSS: {rss[under_test] / 1024:.1f} MB  (target <= 20 MB)")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# How fast snipwave-cut cuts 5 minutes out of a 1-hour MP3, next to its peers.
+#
+#   bench/cut-bench.sh [ROUNDS]      (default 15, at least 10)
+#
+# Generates once, cached under bench/cache/, a 1-hour 128 kbit/s 44.1 kHz
+# stereo MP3 with an ID3v2 tag (title, artist and a cover picture). Each round
+# then runs, in an order that rotates from round to round so that any drift of
+# the machine hits all of them alike:
+#   snipwave-cut   cutting 50:00 to 55:00
+#   mp3splt        the same cut (its default mode for a CBR file)
+#   ffmpeg         the same cut with -c copy
+#   dd             copying as many bytes as snipwave-cut wrote: the floor of
+#                  raw copying, not a peer
+# It prints the median wall time of each, its peak RSS (GNU time's %M, median
+# of separate runs so the timing runs carry no extra process), and the ratio
+# of snipwave-cut to the fastest peer. Targets: ratio <= 0.25, RSS <= 20 MB.
+#
+# The tools come from Debian: mp3splt, ffmpeg, lame, sox and time are installed
+# when missing, for this benchmark only.
+set -euo pipefail
+rounds=${1:-15}
+[ "$rounds" -ge 10 ] || { echo "at least 10 rounds" >&2; exit 2; }
+cd "$(dirname "$0")/.."
+root=$PWD
+
+need=()
+for tool in mp3splt:mp3splt ffmpeg:ffmpeg lame:lame sox:sox /usr/bin/time:time python3:python3; do
+    command -v "${tool%%:*}" >/dev/null 2>&1 || need+=("${tool##*:}")
+done
+if [ ${#need[@]} -gt 0 ]; then
+    echo "Installing for the benchmark: ${need[*]}"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
+
+[ -f build/CMakeCache.txt ] || cmake -S . -B build >/dev/null
+cmake --build build --target snipwave-cut >/dev/null
+cut=$root/build/snipwave-cut
+
+cache=$root/bench/cache
+source_mp3=$cache/hour-128k-44100-stereo.mp3
+mkdir -p "$cache"
+if [ ! -s "$source_mp3" ]; then
+    echo "Generating $source_mp3 (once)..."
+    tmp=$(mktemp -d "$cache/gen.XXXXXX")
+    # A noisy cover picture puts plenty of 0xFF bytes into the tag.
+    ffmpeg -nostdin -loglevel error -f lavfi -i "nullsrc=s=300x300,geq=lum='random(1)*255':cb=128:cr=128" \
+        -frames:v 1 "$tmp/cover.jpg"
+    # Two tones that drift apart, so the encoder has something to encode.
+    sox -n -r 44100 -c 2 -b 16 "$tmp/hour.wav" synth 3600 sine 220-880 sine 330-660 vol 0.5
+    lame --quiet --cbr -b 128 --tt "Snipwave benchmark" --ta "Snipwave" --ti "$tmp/cover.jpg" \
+        "$tmp/hour.wav" "$tmp/hour.mp3"
+    mv "$tmp/hour.mp3" "$source_mp3"
+    rm -rf "$tmp"
+fi
+
+out=$cache/out
+rm -rf "$out"
+mkdir -p "$out/mp3splt"
+
+# The byte range dd copies: the size snipwave-cut writes, from about 50:00 on.
+"$cut" "$source_mp3" -s 50:00 -e 55:00 -o "$out/snipwave.mp3"
+bytes=$(stat -c %s "$out/snipwave.mp3")
+tag=$("$cut" --info "$source_mp3" | python3 -c 'import json,sys; print(json.load(sys.stdin)["firstFrameOffset"])')
+skip=$((tag + 3000 * 16000))
+
+exec python3 "$root/bench/cut-bench.py" "$rounds" "$bytes" \
+    "snipwave-cut|$cut $source_mp3 -s 50:00 -e 55:00 -o $out/snipwave.mp3" \
+    "mp3splt|mp3splt -q -d $out/mp3splt -o cut $source_mp3 50.00 55.00" \
+    "ffmpeg|ffmpeg -nostdin -loglevel error -y -ss 3000 -t 300 -i $source_mp3 -c copy $out/ffmpeg.mp3" \
+    "dd|dd if=$source_mp3 of=$out/dd.mp3 bs=1M iflag=skip_bytes,count_bytes skip=$skip count=$bytes status=none"
