@@ -88,7 +88,7 @@ int BufferedSource::fillRead(qint64 pos, int n)
     }
     end = m_start + m_length;
 
-    if (!m_atEnd && m_device->pos() != end && !m_device->seek(end))
+    if (!m_atEnd && m_device->pos() != end && (end > m_device->size() || !m_device->seek(end)))
         m_atEnd = true;
     while (!m_atEnd && m_length < n) {
         const qint64 got = m_device->read(buffer + m_length, m_buffer.size() - m_length);
