@@ -27,6 +27,7 @@ constexpr int SlotCount = 64;
 Slot slots[SlotCount];
 struct sigaction previousAction;
 std::once_flag installed;
+quintptr handlerPageSize = 4096; // set before the handler is installed
 
 void onSigbus(int signal, siginfo_t *info, void *context)
 {
@@ -37,8 +38,8 @@ void onSigbus(int signal, siginfo_t *info, void *context)
             continue;
         // Put a private page of zeros over the lost one; the faulting read
         // then runs again and finds it.
-        const quintptr page = address & ~quintptr(sysconf(_SC_PAGESIZE) - 1);
-        void *zeros = mmap(reinterpret_cast<void *>(page), size_t(sysconf(_SC_PAGESIZE)), PROT_READ,
+        const quintptr page = address & ~(handlerPageSize - 1);
+        void *zeros = mmap(reinterpret_cast<void *>(page), size_t(handlerPageSize), PROT_READ,
                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
         if (zeros != MAP_FAILED) {
             slot.hit.store(true, std::memory_order_relaxed);
@@ -58,6 +59,7 @@ void onSigbus(int signal, siginfo_t *info, void *context)
 
 void installHandler()
 {
+    handlerPageSize = quintptr(sysconf(_SC_PAGESIZE));
     struct sigaction action = {};
     action.sa_sigaction = onSigbus;
     action.sa_flags = SA_SIGINFO | SA_NODEFER;

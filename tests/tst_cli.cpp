@@ -211,6 +211,8 @@ void TestCli::commandLine_data()
     QTest::newRow("info with cut options") << QStringList{"--info", fixture, "-s", "1"} << 2 << QString()
                                            << "snipwave-cut: --info takes no --start";
     QTest::newRow("info without input") << QStringList{"--info"} << 2 << QString() << "snipwave-cut: no input file";
+    QTest::newRow("info with --sync") << QStringList{"--info", fixture, "--sync"} << 2 << QString()
+                                      << "snipwave-cut: --info takes no";
 
     QTest::newRow("missing input") << QStringList{Data + "none.mp3", "-s", "1", "-e", "2", "-o", cut} << 1
                                    << QString() << "snipwave-cut: " + Data + "none.mp3: No such file";
@@ -295,9 +297,14 @@ void TestCli::cutWritesTheFrames()
         {"0:00:01.200", "2.4", 50, 50},
         {"2", "2", 83, 0},
     };
+    bool sync = false;
     for (const auto &c : cases) {
-        const Run run = runTool({input, QStringLiteral("--start"), c.start, QStringLiteral("--end"), c.end,
-                                 QStringLiteral("--output"), output});
+        // Every other cut flushed to the disk: the same bytes either way.
+        QStringList arguments{input, QStringLiteral("--start"), c.start, QStringLiteral("--end"), c.end,
+                              QStringLiteral("--output"), output};
+        if ((sync = !sync))
+            arguments << QStringLiteral("--sync");
+        const Run run = runTool(arguments);
         QCOMPARE(run.code, 0);
         QCOMPARE(run.err, QString());
         QVERIFY2(readAll(output) == s.framesBytes(c.first, c.count), c.start);
