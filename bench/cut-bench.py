@@ -4,6 +4,7 @@ Usage: cut-bench.py ROUNDS BYTES NAME|COMMAND...
 The first NAME is the program under test, dd is the floor, the rest are peers.
 """
 import os
+import random
 import shlex
 import statistics
 import subprocess
@@ -43,8 +44,13 @@ def main():
     for _, argv in tools:  # warm the page cache and the dynamic loader
         timed(argv)
     times = {name: [] for name, _ in tools}
-    for r in range(rounds):
-        order = tools[r % len(tools):] + tools[:r % len(tools)]
+    # A fresh order every round: a fixed or rotated order would always run
+    # each tool after the same neighbour, and a tool that follows ffmpeg finds
+    # the processor's caches cold every time.
+    shuffle = random.Random(2026)
+    for _ in range(rounds):
+        order = list(tools)
+        shuffle.shuffle(order)
         for name, argv in order:
             times[name].append(timed(argv))
     rss = {name: statistics.median(peak_rss_kb(argv) for _ in range(5)) for name, argv in tools}

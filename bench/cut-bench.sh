@@ -5,7 +5,7 @@
 #
 # Generates once, cached under bench/cache/, a 1-hour 128 kbit/s 44.1 kHz
 # stereo MP3 with an ID3v2 tag (title, artist and a cover picture). Each round
-# then runs, in an order that rotates from round to round so that any drift of
+# then runs, in an order shuffled anew every round so that any drift of
 # the machine hits all of them alike:
 #   snipwave-cut   cutting 50:00 to 55:00
 #   mp3splt        the same cut (its default mode for a CBR file)

@@ -8,7 +8,7 @@ namespace {
 
 // Mapped windows start small, for the reader that only wants the first frame,
 // and grow to this for the long walks.
-constexpr qint64 LargestWindow = 4 * 1024 * 1024;
+constexpr qint64 LargestWindow = 2 * 1024 * 1024;
 
 } // namespace
 
