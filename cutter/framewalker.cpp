@@ -9,7 +9,7 @@
 namespace {
 
 constexpr int ScanChunk = 64 * 1024;
-constexpr int PrefetchFrames = 64;
+constexpr int PrefetchFrames = 32;
 
 bool isCandidate(const char *h, const char *reference)
 {
