@@ -86,6 +86,10 @@ bool SelectBar::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != ui->pushButtonLeftHandle && watched != ui->pushButtonRightHandle)
         return QWidget::eventFilter(watched, event);
+    // Filters see events before the widget's own disabled check: a disabled
+    // bar must not start a drag, or the owner would stop placing the handles.
+    if (!static_cast<QWidget *>(watched)->isEnabled())
+        return QWidget::eventFilter(watched, event);
 
     switch (event->type()) {
     case QEvent::MouseButtonPress:
