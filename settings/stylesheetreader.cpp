@@ -62,7 +62,10 @@ QString StyleSheetReader::styleSheetPath(int index)
 
 QString StyleSheetReader::readStyleSheet(int index) const
 {
-    QFile file(styleSheetPath(index));
+    const QString path = styleSheetPath(index);
+    if (path.isEmpty())
+        return QString();
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return QString();
 

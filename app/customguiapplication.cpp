@@ -1,0 +1,160 @@
+#include "customguiapplication.h"
+
+#include <QByteArray>
+#include <QEvent>
+#include <QFile>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(Q_OS_UNIX) && !defined(QT_POSIX_IPC)
+#include <cerrno>
+#include <csignal>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <sys/types.h>
+#define SNIPWAVE_SYSV_SEGMENTS
+#endif
+
+namespace {
+
+constexpr char idleState = '0';
+constexpr char messageWaitingState = '1';
+constexpr int pollIntervalMs = 1000;
+
+// System V segments outlive their processes: after a crash or a SIGKILL the
+// segment stays with no process attached, and every later start would take
+// it for a running instance. Such a segment is recognised by having no
+// attachment while the process that created it is gone. A segment that has
+// no attachment but a living creator is one that is being created right now
+// (Qt creates, then attaches), and is left alone.
+bool isAbandoned(const QSharedMemory &segment)
+{
+#ifdef SNIPWAVE_SYSV_SEGMENTS
+    // QSharedMemory derives the System V key from its key file like this.
+    const key_t key = ftok(QFile::encodeName(segment.nativeKey()).constData(), 'Q');
+    if (key == -1)
+        return false;
+    const int id = shmget(key, 0, 0400);
+    if (id == -1)
+        return false;
+    shmid_ds status {};
+    if (shmctl(id, IPC_STAT, &status) == -1)
+        return false;
+    return status.shm_nattch == 0 && kill(status.shm_cpid, 0) == -1 && errno == ESRCH;
+#else
+    // Elsewhere the segment goes away with the last process attached to it.
+    Q_UNUSED(segment)
+    return false;
+#endif
+}
+
+} // namespace
+
+CustomGuiApplication::CustomGuiApplication(int &argc, char **argv, const QString &uniqueKey)
+    : QApplication(argc, argv)
+    , globalMousePos(0, 0)
+{
+    sharedMemory.setKey(uniqueKey);
+
+    // Attaching to an abandoned segment and detaching again makes Qt remove
+    // it, since the detach leaves it without any attachment.
+    if (isAbandoned(sharedMemory) && sharedMemory.attach())
+        sharedMemory.detach();
+
+    if (sharedMemory.attach(QSharedMemory::ReadWrite)) {
+        running = true;
+        return;
+    }
+
+    running = false;
+    if (!sharedMemory.create(1, QSharedMemory::ReadWrite))
+        return; // run without a segment and without polling
+
+    if (sharedMemory.lock()) {
+        static_cast<char *>(sharedMemory.data())[0] = idleState;
+        sharedMemory.unlock();
+    }
+
+    auto *timer = new QTimer(this);
+    connect(timer, SIGNAL(timeout()), this, SLOT(checkForMessage()));
+    timer->start(pollIntervalMs);
+}
+
+bool CustomGuiApplication::isRunning() const
+{
+    return running;
+}
+
+bool CustomGuiApplication::sendMessage(const QString &message)
+{
+    if (!running)
+        return false;
+
+    QByteArray bytes(1, messageWaitingState);
+    bytes += message.toUtf8();
+    bytes += '\0';
+
+    if (!sharedMemory.lock())
+        return false;
+    const int length = std::min(bytes.size(), sharedMemory.size());
+    std::memcpy(sharedMemory.data(), bytes.constData(), size_t(length));
+    sharedMemory.unlock();
+    return true;
+}
+
+void CustomGuiApplication::checkForMessage()
+{
+    if (!sharedMemory.isAttached() || !sharedMemory.lock())
+        return;
+
+    // Read the message and mark it taken under one hold of the lock, so a
+    // message written right after the read is not wiped by the reset.
+    const QByteArray content(static_cast<const char *>(sharedMemory.constData()),
+                             sharedMemory.size());
+    const bool waiting = !content.isEmpty() && content.at(0) != idleState;
+    if (waiting)
+        static_cast<char *>(sharedMemory.data())[0] = idleState;
+    sharedMemory.unlock();
+
+    if (!waiting)
+        return;
+    QByteArray text = content.mid(1);
+    const int end = text.indexOf('\0');
+    if (end >= 0)
+        text.truncate(end);
+    emit messageAvailable(QString::fromUtf8(text));
+}
+
+QJsonValue CustomGuiApplication::getGlobalMousePos()
+{
+    QJsonObject position;
+    position.insert(QStringLiteral("x"), globalMousePos.x());
+    position.insert(QStringLiteral("y"), globalMousePos.y());
+    return position;
+}
+
+QString CustomGuiApplication::getVersion()
+{
+    return QCoreApplication::applicationVersion();
+}
+
+bool CustomGuiApplication::notify(QObject *receiver, QEvent *event)
+{
+    if (receiver && event && receiver->objectName() == QLatin1String("mainwindow")) {
+        switch (event->type()) {
+        case QEvent::FocusOut:
+        case QEvent::Leave:
+            emit windowFocusOut();
+            break;
+        case QEvent::FocusIn:
+            emit windowFocusIn();
+            break;
+        default:
+            break;
+        }
+    }
+    return QApplication::notify(receiver, event);
+}

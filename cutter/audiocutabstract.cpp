@@ -1,0 +1,8 @@
+#include "audiocutabstract.h"
+
+AudioCutAbstract::AudioCutAbstract(QObject *parent)
+    : QObject(parent)
+{
+}
+
+AudioCutAbstract::~AudioCutAbstract() = default;

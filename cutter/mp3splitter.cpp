@@ -1,0 +1,390 @@
+#include "mp3splitter.h"
+
+#include "bufferedsource.h"
+#include "firstframelocator.h"
+#include "framewalker.h"
+#include "mpegheader.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Output is gathered into blocks of this size before it is written.
+constexpr int OutputBlock = 256 * 1024;
+// The combine copies in blocks of this size.
+constexpr int CombineBlock = 256 * 1024;
+
+int clampToInt(qint64 value)
+{
+    return int(qBound<qint64>(std::numeric_limits<int>::min(), value,
+                              std::numeric_limits<int>::max()));
+}
+
+qint64 saturatedSpan(qint64 start, qint64 end)
+{
+    qint64 span = 0;
+    if (__builtin_sub_overflow(end, start, &span))
+        span = end > start ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    return span;
+}
+
+} // namespace
+
+const QByteArray Mp3Splitter::FailureMarker = QByteArrayLiteral("ERRO");
+
+Mp3Splitter::Mp3Splitter(QObject *parent)
+    : AudioCutAbstract(parent)
+{
+}
+
+Mp3Splitter::~Mp3Splitter()
+{
+    // A service thread whose deferred deletion has not run yet, or that is
+    // still at work, must end before QObject destroys it with its parent.
+    const auto threads = findChildren<QThread *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QThread *service : threads) {
+        if (service == QThread::currentThread())
+            continue;
+        service->quit();
+        service->wait();
+    }
+}
+
+void Mp3Splitter::setSplitParameters(qint64 start, qint64 end, QString source, QString output)
+{
+    startTime = start;
+    endTime = end;
+    sourceFile = source;
+    outputFile = output;
+}
+
+QString Mp3Splitter::getErrorText() const
+{
+    return errorText;
+}
+
+void Mp3Splitter::setMessagePause(int ms)
+{
+    m_messagePause = qMax(0, ms);
+}
+
+int Mp3Splitter::messagePause() const
+{
+    return m_messagePause;
+}
+
+QString Mp3Splitter::errorMessage(int code)
+{
+    switch (code) {
+    case FirstFrameNotFound:    return tr("Canot find first frame header.");
+    case FirstFrameOffsetError: return tr("First frame hearder offset error.");
+    case BitRateError:          return tr("BitRate error -1.");
+    case SampleRateError:       return tr("SampleRate error.");
+    case SourceOpenFailed:      return tr("File open failed.");
+    case SkipBitRateError:      return tr("BitRate error -2.");
+    case SkipSampleRateError:   return tr("SampleRate error -2.");
+    case OutputCreateFailed:    return tr("File creating failed.");
+    case CopySampleRateError:   return tr("SampleRate error -3.");
+    case StartBeyondEnd:        return tr("Start time is beyond the end of audio.");
+    default:                    return QString();
+    }
+}
+
+int Mp3Splitter::fail(int code)
+{
+    errorText = errorMessage(code);
+    return code;
+}
+
+QByteArray Mp3Splitter::readFirstFrameHeader(QString file)
+{
+    scanCount = 0;
+    tagSize = 0;
+    m_firstOffset = -1;
+    QFile source(file);
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return FailureMarker;
+    const FirstFrameLocator::Result first = FirstFrameLocator::locate(&source);
+    scanCount = first.scanCount;
+    tagSize = first.tagSize;
+    noTag = first.noTag;
+    if (!first.found)
+        return FailureMarker;
+    m_firstOffset = first.offset;
+    return first.header;
+}
+
+void Mp3Splitter::startSplit()
+{
+    split(startTime, endTime, sourceFile, outputFile);
+    if (!errorText.isEmpty()) {
+        emit splitCompleted(errorText);
+        showProcess(errorText);
+    }
+}
+
+int Mp3Splitter::split(qint64 start, qint64 end, QString source, QString output)
+{
+    errorText.clear();
+
+    showProcess(tr("1.Getting the first frame header..."));
+    const QByteArray first = readFirstFrameHeader(source);
+    if (first == FailureMarker)
+        return fail(FirstFrameNotFound);
+    const char *h = first.constData();
+
+    showProcess(tr("2.Calculating first frame header offset..."));
+    const int offset = firstFrameOffset();
+    if (offset == -1 || offset != m_firstOffset)
+        return fail(FirstFrameOffsetError);
+
+    // Times become frame numbers with the real duration of the first frame.
+    showProcess(tr("3.Calculating amount of frames..."));
+    const qint64 rate = headerSampleRate(h);
+    const int samples = MpegHeader::samplesPerFrame(h);
+    frameCount = clampToInt(MpegHeader::frameIndex(saturatedSpan(start, end), rate, samples));
+    emit saveProgressBarMaxValue(frameCount);
+
+    showProcess(tr("4.Getting frame inform..."));
+    const int version = headerVersion(h);
+    if (headerBitRate(h, version) == -1)
+        return fail(BitRateError);
+    if (rate == -1)
+        return fail(SampleRateError);
+
+    showProcess(tr("5.Getting the frame header size..."));
+
+    showProcess(tr("6.Opening the source file..."));
+    QFile input(source);
+    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return fail(SourceOpenFailed);
+
+    // The tag and anything before the first frame are never read: the walk
+    // starts at the first frame's offset.
+    showProcess(tr("7.Reading DIV3 tag..."));
+    BufferedSource buffered(&input);
+    FrameWalker walker(buffered, offset, first);
+
+    // Frame 0 is always skipped; frame K is fetched here so that a start
+    // beyond the audio fails before any output exists.
+    showProcess(tr("8.Seeking start position..."));
+    if (frameCount > 0) {
+        const qint64 skip = qMax<qint64>(MpegHeader::frameIndex(start, rate, samples), 1);
+        if (!walker.advance(skip) || !walker.next())
+            return fail(StartBeyondEnd);
+    }
+
+    showProcess(tr("9.Creating new file..."));
+    QSaveFile out(output);
+    if (!out.open(QIODevice::WriteOnly))
+        return fail(OutputCreateFailed);
+
+    showProcess(tr("10.Writting file..."));
+    if (frameCount > 0 && !copyFrames(walker, out))
+        return fail(OutputCreateFailed);
+    if (!out.commit())
+        return fail(OutputCreateFailed);
+    input.close();
+
+    emit splitCompleted(errorText);
+    showProcess(tr("Operate successfully!"));
+    return 0;
+}
+
+// Copies frameCount frames, the first of which the walker stands on. Stops
+// early, with the progress shown full, when the audio ends first.
+bool Mp3Splitter::copyFrames(FrameWalker &walker, QIODevice &output)
+{
+    QByteArray block(OutputBlock, Qt::Uninitialized);
+    int used = 0;
+    auto flush = [&]() {
+        const bool ok = output.write(block.constData(), used) == used;
+        used = 0;
+        return ok;
+    };
+    int copied = 0;
+    for (int i = 1; i <= frameCount; ++i) {
+        if (i > 1 && !walker.next())
+            break;
+        emit currentSaveProgress(i);
+        if (used + walker.length() > block.size() && !flush())
+            return false;
+        std::memcpy(block.data() + used, walker.data(), size_t(walker.length()));
+        used += walker.length();
+        copied = i;
+    }
+    if (copied < frameCount)
+        emit currentSaveProgress(frameCount);
+    return used == 0 || flush();
+}
+
+void Mp3Splitter::showProcess(QString info)
+{
+    emit currentState(info);
+    if (m_messagePause > 0)
+        QThread::msleep(static_cast<unsigned long>(m_messagePause));
+}
+
+void Mp3Splitter::uSleep(unsigned long us)
+{
+    QThread::usleep(us);
+}
+
+int Mp3Splitter::headerVersion(const char *h)
+{
+    return MpegHeader::version(h);
+}
+
+int Mp3Splitter::headerLayer(const char *h)
+{
+    return MpegHeader::layer(h);
+}
+
+qint64 Mp3Splitter::headerBitRate(const char *h, int version)
+{
+    return MpegHeader::bitRate(h, version);
+}
+
+qint64 Mp3Splitter::headerSampleRate(const char *h)
+{
+    return MpegHeader::sampleRate(h);
+}
+
+int Mp3Splitter::headerPadding(const char *h)
+{
+    return MpegHeader::padding(h);
+}
+
+qint64 Mp3Splitter::frameLength(int version, qint64 bitRate, qint64 sampleRate, int padding)
+{
+    return MpegHeader::frameLength(version, bitRate, sampleRate, padding);
+}
+
+qint64 Mp3Splitter::framesBetween(qint64 start, qint64 end)
+{
+    return MpegHeader::framesBetween(start, end);
+}
+
+int Mp3Splitter::firstFrameOffset() const
+{
+    return MpegHeader::firstFrameOffset(tagSize, scanCount);
+}
+
+// Attribute query and combine. Each call runs its slots on a thread of its own
+// and then hands the splitter back to the caller's thread and ends that thread,
+// so the splitter can be used and destroyed where it came from.
+
+void Mp3Splitter::asyncGetFileAttribute(QString fileName)
+{
+    combineFile1 = fileName;
+    header = readFirstFrameHeader(fileName);
+    runOnServiceThread({SLOT(getBitRate()), SLOT(getSamplingRate()), SLOT(getFormat()),
+                        SLOT(startCombine())});
+}
+
+void Mp3Splitter::startCombineFiles(QString file1, QString file2)
+{
+    combineFile1 = file1;
+    combineFile2 = file2;
+    runOnServiceThread({SLOT(startCombine())});
+}
+
+void Mp3Splitter::runOnServiceThread(const QList<const char *> &slotSignatures)
+{
+    auto *service = new QThread(this);
+    for (const char *slot : slotSignatures)
+        connect(service, SIGNAL(started()), this, slot);
+    connect(service, SIGNAL(started()), this, SLOT(finishService()));
+    connect(service, SIGNAL(finished()), service, SLOT(deleteLater()));
+    m_serviceOrigin = thread();
+    moveToThread(service);
+    service->start(QThread::InheritPriority);
+}
+
+void Mp3Splitter::finishService()
+{
+    QThread *service = QThread::currentThread();
+    if (m_serviceOrigin && m_serviceOrigin != service)
+        moveToThread(m_serviceOrigin);
+    service->quit();
+}
+
+bool Mp3Splitter::hasHeader() const
+{
+    return header.size() == MpegHeader::HeaderSize && header != FailureMarker;
+}
+
+void Mp3Splitter::getBitRate()
+{
+    const char *h = header.constData();
+    emit bitRateGet(hasHeader() ? headerBitRate(h, headerVersion(h)) : -1);
+}
+
+void Mp3Splitter::getSamplingRate()
+{
+    emit sampleRateGet(hasHeader() ? headerSampleRate(header.constData()) : -1);
+}
+
+void Mp3Splitter::getFormat()
+{
+    emit formatGet(hasHeader() ? MpegHeader::formatText(header.constData()) : QString());
+}
+
+void Mp3Splitter::startCombine()
+{
+    int result = -1;
+    // Without a readable first header on either side there is no bitrate to
+    // compare, and the files count as different.
+    const QByteArray second = readFirstFrameHeader(combineFile2);
+    if (hasHeader() && second != FailureMarker) {
+        const char *a = header.constData();
+        const char *b = second.constData();
+        if (headerBitRate(a, headerVersion(a)) == headerBitRate(b, headerVersion(b)))
+            result = combine(combineFile1, combineFile2);
+    }
+    emit combineCompleted(result);
+}
+
+QString Mp3Splitter::combinedFilePath()
+{
+    const QStringList homes = QStandardPaths::standardLocations(QStandardPaths::HomeLocation);
+    const QString home = homes.isEmpty() ? QDir::homePath() : homes.first();
+    const QString music = home + QStringLiteral("/music");
+    QDir().mkpath(music);
+    return music + QStringLiteral("/Combined")
+        + QDateTime::currentDateTime().toString(QStringLiteral("_HHmmss"))
+        + QStringLiteral(".mp3");
+}
+
+int Mp3Splitter::combine(QString file1, QString file2)
+{
+    QFile first(file1);
+    QFile second(file2);
+    // A file that does not open is left out, as before.
+    const bool firstOpen = first.open(QIODevice::ReadOnly);
+    const bool secondOpen = second.open(QIODevice::ReadOnly);
+
+    QSaveFile out(combinedFilePath());
+    if (!out.open(QIODevice::WriteOnly))
+        return -1;
+    QByteArray block(CombineBlock, Qt::Uninitialized);
+    for (QFile *in : {firstOpen ? &first : nullptr, secondOpen ? &second : nullptr}) {
+        if (!in)
+            continue;
+        qint64 got = 0;
+        while ((got = in->read(block.data(), block.size())) > 0) {
+            if (out.write(block.constData(), got) != got)
+                return -1;
+        }
+        in->close();
+    }
+    return out.commit() ? 0 : -1;
+}

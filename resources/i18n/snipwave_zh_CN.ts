@@ -1,0 +1,369 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="en_US">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>00:00:00</source>
+        <translation>00:00:00</translation>
+    </message>
+    <message>
+        <source>00:00:00"000</source>
+        <translation>00:00:00"000</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>Are you confirm to exit?</source>
+        <translation>是否确定退出？</translation>
+    </message>
+    <message>
+        <source>Audio length:</source>
+        <translation>总长：</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>Continue to play</source>
+        <translation>继续播放</translation>
+    </message>
+    <message>
+        <source>Copy right info</source>
+        <translation>版权信息</translation>
+    </message>
+    <message>
+        <source>Cutting length:</source>
+        <translation>截取时长：</translation>
+    </message>
+    <message>
+        <source>End Point:</source>
+        <translation>结束点：</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>File is not exist.</source>
+        <translation>文件不存在。</translation>
+    </message>
+    <message>
+        <source>HH:mm:ss"zzz</source>
+        <translation>HH:mm:ss"zzz</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>Help contents.</source>
+        <translation>    这是一款剪辑Mp3文件的小工具，你可以用它来制作自己手机的个性铃声。它采用“所听即所得”的设计，极大的保证了剪辑的精确性。时间格式“00:00:00"000”对应“时:分:秒"毫秒”。
+使用技巧：
+1、在播放过程中，点击界面的左、右剪刀按钮，先后设置开始点和结束点；
+2、点击“保存并试听”按钮生成剪辑文件。通过反复调整开始点和结束点，然后点击“剪辑并试听”按钮，直到剪辑满意为止；
+3、最后，将不需要的剪辑文件删除，保留你需要的剪辑文件。
+
+(说明：本应用使用了社区版Qt 5.12.2开发库)</translation>
+    </message>
+    <message>
+        <source>Snipwave</source>
+        <translation>Snipwave</translation>
+    </message>
+    <message>
+        <source>Mp3 file(*.mp3)</source>
+        <translation>Mp3文件(*.mp3)</translation>
+    </message>
+    <message>
+        <source>Name:Snipwave
+Versoin:%1
+Copyright 2026 The Snipwave developers</source>
+        <translation>名称：Snipwave
+版本：%1
+版权所有 2026 Snipwave 开发者</translation>
+    </message>
+    <message>
+        <source>Notice</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Now is playing</source>
+        <translation>播放</translation>
+    </message>
+    <message>
+        <source>Now is previewing(PREVIEWING)</source>
+        <translation>正在试听</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>打开音频</translation>
+    </message>
+    <message>
+        <source>Open Save Dir</source>
+        <translation>查看保存目录</translation>
+    </message>
+    <message>
+        <source>Open mp3 file</source>
+        <translation>打开音频文件</translation>
+    </message>
+    <message>
+        <source>Operation</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>播放</translation>
+    </message>
+    <message>
+        <source>Please open music.</source>
+        <translation>请打开音乐文件。</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>进度</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>重置</translation>
+    </message>
+    <message>
+        <source>Save path is not existed.Please set correct save path.</source>
+        <translation>保存路径不存在，请设置正确的保存路径。</translation>
+    </message>
+    <message>
+        <source>Save to:</source>
+        <translation>保存目录：</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>选择</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>全选</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>Split &amp; Preview</source>
+        <translation>保存并试听</translation>
+    </message>
+    <message>
+        <source>Split time can not less than 1 secons.</source>
+        <translation>请确保结束时间大于开始时间，且剪切时长不能小于1秒。</translation>
+    </message>
+    <message>
+        <source>Splitted complate(SPLITTED)</source>
+        <translation>剪辑完成</translation>
+    </message>
+    <message>
+        <source>Splitter is idel(IDEL)</source>
+        <translation>剪辑器空闲</translation>
+    </message>
+    <message>
+        <source>Start Point:</source>
+        <translation>开始点：</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>The last split is still running.Please wait until it finishes.</source>
+        <translation>上一次剪辑仍在进行，请等待它完成。</translation>
+    </message>
+    <message>
+        <source>Theme</source>
+        <translation>主题设置</translation>
+    </message>
+    <message>
+        <source>This program uses Qt version 5.15.2.</source>
+        <translation>本程序使用 Qt 5.15.2 版本。</translation>
+    </message>
+</context>
+<context>
+    <name>Mp3Splitter</name>
+    <message>
+        <source>1.Getting the first frame header...</source>
+        <translation>1.获取第一个帧头...</translation>
+    </message>
+    <message>
+        <source>2.Calculating first frame header offset...</source>
+        <translation>2.计算第一个帧头的偏移...</translation>
+    </message>
+    <message>
+        <source>3.Calculating amount of frames...</source>
+        <translation>3.计算帧的数量...</translation>
+    </message>
+    <message>
+        <source>4.Getting frame inform...</source>
+        <translation>4.获取帧信息...</translation>
+    </message>
+    <message>
+        <source>5.Getting the frame header size...</source>
+        <translation>5.获取帧头大小...</translation>
+    </message>
+    <message>
+        <source>6.Opening the source file...</source>
+        <translation>6.打开源文件...</translation>
+    </message>
+    <message>
+        <source>7.Reading DIV3 tag...</source>
+        <translation>7.读取DIV3标签...</translation>
+    </message>
+    <message>
+        <source>8.Seeking start position...</source>
+        <translation>8.查找开始位置...</translation>
+    </message>
+    <message>
+        <source>9.Creating new file...</source>
+        <translation>9.创建新文件...</translation>
+    </message>
+    <message>
+        <source>10.Writting file...</source>
+        <translation>10.写入文件...</translation>
+    </message>
+    <message>
+        <source>BitRate error -1.</source>
+        <translation>比特率错误 -1。</translation>
+    </message>
+    <message>
+        <source>BitRate error -2.</source>
+        <translation>比特率错误 -2。</translation>
+    </message>
+    <message>
+        <source>Canot find first frame header.</source>
+        <translation>不能够找到帧头。</translation>
+    </message>
+    <message>
+        <source>File creating failed.</source>
+        <translation>文件创建失败。</translation>
+    </message>
+    <message>
+        <source>File open failed.</source>
+        <translation>文件打开失败。</translation>
+    </message>
+    <message>
+        <source>First frame hearder offset error.</source>
+        <translation>第一个帧头的偏移错误。</translation>
+    </message>
+    <message>
+        <source>Operate successfully!</source>
+        <translation>操作成功！</translation>
+    </message>
+    <message>
+        <source>SampleRate error -2.</source>
+        <translation>采样率错误 -2。</translation>
+    </message>
+    <message>
+        <source>SampleRate error -3.</source>
+        <translation>采样率错误 -3。</translation>
+    </message>
+    <message>
+        <source>SampleRate error.</source>
+        <translation>采样率错误。</translation>
+    </message>
+    <message>
+        <source>Start time is beyond the end of audio.</source>
+        <translation>开始时间超出了音频的结尾。</translation>
+    </message>
+</context>
+<context>
+    <name>MsgDialog</name>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Notice</source>
+        <translation>提示</translation>
+    </message>
+</context>
+<context>
+    <name>StyleSettingsDialog</name>
+    <message>
+        <source>App style settings</source>
+        <translation>主题设置</translation>
+    </message>
+    <message>
+        <source>Blue</source>
+        <translation>蓝</translation>
+    </message>
+    <message>
+        <source>Confirom</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Green</source>
+        <translation>绿</translation>
+    </message>
+    <message>
+        <source>Orange</source>
+        <translation>桔</translation>
+    </message>
+    <message>
+        <source>Purple</source>
+        <translation>紫</translation>
+    </message>
+    <message>
+        <source>Select ruler</source>
+        <translation>选择区</translation>
+    </message>
+    <message>
+        <source>Style 1</source>
+        <translation>默认</translation>
+    </message>
+    <message>
+        <source>Style 2</source>
+        <translation>优雅淡蓝</translation>
+    </message>
+    <message>
+        <source>Style 3</source>
+        <translation>灰白之诗</translation>
+    </message>
+    <message>
+        <source>Style 4</source>
+        <translation>暗夜之魅</translation>
+    </message>
+    <message>
+        <source>Style settings</source>
+        <translation>背景</translation>
+    </message>
+</context>
+<context>
+    <name>WaitingDialog</name>
+    <message>
+        <source>Confrim</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Notice</source>
+        <translation>提示</translation>
+    </message>
+</context>
+</TS>

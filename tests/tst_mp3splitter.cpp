@@ -1,0 +1,645 @@
+#include "mp3fileinfo.h"
+#include "mp3splitter.h"
+#include "mp3streambuilder.h"
+#include "mpegheader.h"
+
+#include <QtTest>
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+using Bytes = QByteArray;
+
+namespace {
+
+const QByteArray Marker = QByteArrayLiteral("ERRO");
+
+// MPEG-1 Layer III 128 kbit/s 44.1 kHz, the common case.
+Mp3StreamBuilder cbr44(int count)
+{
+    return Mp3StreamBuilder().frames(count, 0xFB, 0x90);
+}
+
+Bytes junkWithFalseSyncs()
+{
+    // A header that is valid on its own but not followed by another, and
+    // sync-like bytes that are no header at all.
+    return QByteArray::fromHex("0000FFFB9000123456FFFFFFFF00FFF340001122") + QByteArray(30, 'j');
+}
+
+struct Packets
+{
+    QVector<qint64> offsets;
+    QVector<int> sizes;
+};
+
+Packets readPackets(const QString &name)
+{
+    Packets packets;
+    QFile file(QStringLiteral(SNIPWAVE_TEST_DATA "/") + name + QStringLiteral(".packets.csv"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return packets;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const QList<QByteArray> fields = line.split(',');
+        packets.offsets.append(fields.value(0).toLongLong());
+        packets.sizes.append(fields.value(1).toInt());
+    }
+    return packets;
+}
+
+} // namespace
+
+class TestMp3Splitter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void readFirstFrameHeader_data();
+    void readFirstFrameHeader();
+
+    void split_data();
+    void split();
+    void splitRealFiles_data();
+    void splitRealFiles();
+
+    void failures_data();
+    void failures();
+    void sourceGoneBeforeTheCopy();
+    void failureKeepsAnEarlierFile();
+    void messagesInOrder();
+    void runsOnAWorkerThread();
+    void hostileInputNeverBreaksTheCut();
+
+    void fileInfoCountsFramesOnly();
+    void fileInfo_data();
+    void fileInfo();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes);
+    QByteArray readAll(const QString &path);
+
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+void TestMp3Splitter::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+}
+
+QString TestMp3Splitter::write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return QString();
+    return path;
+}
+
+QByteArray TestMp3Splitter::readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// header: the 4 bytes found (or the failure marker); offset: where they lie.
+void TestMp3Splitter::readFirstFrameHeader_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<int>("tagSize");
+    QTest::addColumn<int>("scanCount");
+    QTest::addColumn<bool>("noTag");
+    QTest::addColumn<int>("offset");
+
+    const Mp3StreamBuilder tag257 = Mp3StreamBuilder().tag(257);
+    {
+        // Size bytes 00 00 02 01.
+        const Mp3StreamBuilder s = Mp3StreamBuilder(tag257).frames(5, 0xFB, 0x90);
+        QTest::newRow("FF FB after a 257-byte tag")
+            << s.bytes << s.bytes.mid(267, 4) << 267 << 0 << false << 267;
+    }
+    {
+        // Size bytes 00 01 00 00; the first frame's bitrate is not looked at.
+        const Mp3StreamBuilder s = Mp3StreamBuilder().tag(16384).raw(QByteArray::fromHex("FFFB0000"));
+        QTest::newRow("FF FB after a 16384-byte tag")
+            << s.bytes << QByteArray::fromHex("FFFB0000") << 16394 << 0 << false << 16394;
+    }
+    {
+        // The CRC frame right after the tag is not taken; the search starts
+        // behind its first 4 bytes and finds the next frame.
+        const Mp3StreamBuilder s = Mp3StreamBuilder(tag257).frames(5, 0xFA, 0x90);
+        QTest::newRow("FF FA after a tag")
+            << s.bytes << s.bytes.mid(s.offsets[1], 4) << 267 << s.lengths[0] + 4 << false
+            << s.offsets[1];
+    }
+    {
+        const Mp3StreamBuilder s = Mp3StreamBuilder(tag257).raw(junkWithFalseSyncs()).frames(5, 0xFB, 0x90);
+        QTest::newRow("junk with false syncs after a tag")
+            << s.bytes << s.bytes.mid(s.offsets[0], 4) << 267 << s.offsets[0] - 267 + 4 << false
+            << s.offsets[0];
+    }
+    {
+        const Mp3StreamBuilder s = Mp3StreamBuilder().tag(300).raw(QByteArray(500, char(0xFF)))
+                                       .frames(5, 0xFB, 0x94);
+        QTest::newRow("bytes of 0xFF before the frames")
+            << s.bytes << s.bytes.mid(s.offsets[0], 4) << 310 << 504 << false << s.offsets[0];
+    }
+    {
+        const Mp3StreamBuilder s = Mp3StreamBuilder(tag257).raw("wxyz").frames(5, 0xF3, 0x40);
+        QTest::newRow("MPEG-2 after a tag")
+            << s.bytes << s.bytes.mid(s.offsets[0], 4) << 267 << 8 << false << s.offsets[0];
+    }
+    {
+        const Mp3StreamBuilder s = Mp3StreamBuilder(tag257).frames(5, 0xE2, 0x10);
+        QTest::newRow("MPEG-2.5 CRC right after a tag")
+            << s.bytes << s.bytes.mid(s.offsets[1], 4) << 267 << s.lengths[0] + 4 << false
+            << s.offsets[1];
+    }
+    {
+        const Mp3StreamBuilder s = cbr44(3);
+        QTest::newRow("no tag") << s.bytes << s.bytes.left(4) << 0 << 0 << true << 0;
+    }
+    {
+        const Mp3StreamBuilder s = Mp3StreamBuilder().frames(3, 0xFF, 0x40);
+        QTest::newRow("no tag, Layer I") << s.bytes << s.bytes.left(4) << 0 << 0 << true << 0;
+    }
+    {
+        const Mp3StreamBuilder s = Mp3StreamBuilder().raw(junkWithFalseSyncs()).frames(3, 0xFB, 0x90);
+        QTest::newRow("no tag, junk first")
+            << s.bytes << s.bytes.mid(s.offsets[0], 4) << 0 << s.offsets[0] + 4 << true << s.offsets[0];
+    }
+    {
+        // A lone frame that ends exactly with the file is confirmed by that end.
+        const Mp3StreamBuilder s = Mp3StreamBuilder().raw("junk").frame(0xF3, 0x40);
+        QTest::newRow("single frame at the end") << s.bytes << s.bytes.mid(4, 4) << 0 << 8 << true << 4;
+    }
+    {
+        // Cover-art-like bytes longer than a read window, sync bytes everywhere.
+        QByteArray junk;
+        for (int i = 0; i < 300 * 1024; ++i)
+            junk += char(i % 3 ? 0xFF : 0xFB);
+        const Mp3StreamBuilder s = Mp3StreamBuilder().tag(100).raw(junk).frames(5, 0xFB, 0x90);
+        QTest::newRow("frames after 300 KiB of sync-like junk")
+            << s.bytes << s.bytes.mid(s.offsets[0], 4) << 110 << s.offsets[0] - 110 + 4 << false
+            << s.offsets[0];
+    }
+    QTest::newRow("empty file") << QByteArray() << Marker << 0 << 0 << true << -1;
+    QTest::newRow("three bytes") << QByteArray("\xFF\xFB\x90", 3) << Marker << 0 << 0 << true << -1;
+    QTest::newRow("only junk") << junkWithFalseSyncs() << Marker << 0 << 0 << true << -1;
+    QTest::newRow("tag larger than the file")
+        << QByteArray::fromHex("494433030000 7F7F7F7F FFFB9000") << Marker << 268435465 << 0 << false << -1;
+    {
+        const Mp3StreamBuilder s = Mp3StreamBuilder(tag257).raw("\x01").frame(0xFB, 0x90).raw("\x01");
+        QTest::newRow("unconfirmed frame after a tag") << s.bytes << Marker << 267 << 0 << false << -1;
+    }
+}
+
+void TestMp3Splitter::readFirstFrameHeader()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(int, offset);
+    const QString path = write(QStringLiteral("source.mp3"), source);
+    Mp3Splitter splitter;
+    QTEST(splitter.readFirstFrameHeader(path), "header");
+    QTEST(splitter.getTagSize(), "tagSize");
+    QTEST(splitter.getScanCount(), "scanCount");
+    QTEST(splitter.getNoTag(), "noTag");
+    if (offset >= 0)
+        QCOMPARE(splitter.firstFrameOffset(), offset);
+}
+
+// The cut must hold exactly frames K .. K+N-1 of the source, frame 0 being the
+// first frame after the tag.
+void TestMp3Splitter::split_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<qint64>("end");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<int>("frames");
+
+    auto row = [](const char *name, const Mp3StreamBuilder &s, qint64 start, qint64 end, int first,
+                  int count) {
+        QTest::newRow(name) << s.bytes << start << end << s.framesBytes(first, count) << count;
+    };
+    // At 44.1 kHz MPEG-1 Layer III a frame lasts 26.122 ms; frame 2 begins at 52244.9 us.
+    row("tag, padding varies, from 0", Mp3StreamBuilder().tag(1000).frames(100, 0xFB, 0x90), 0, 1000000, 1, 38);
+    row("no tag, padding varies", cbr44(100), 52245, 1052245, 2, 38);
+    row("start just before frame 2", cbr44(100), 52244, 1052244, 1, 38);
+    row("start 51 ms skips one frame", cbr44(100), 51000, 2051000, 1, 76);
+    row("10 s at 44.1 kHz", cbr44(420), 10000000, 10500000, 382, 19);
+    row("VBR with a tag", Mp3StreamBuilder().tag(64).vbrFrames(100), 500000, 1500000, 19, 38);
+    row("VBR without a tag", Mp3StreamBuilder().vbrFrames(100), 0, 2000000, 1, 76);
+    // 48 kHz: exactly 24 ms per frame.
+    row("48 kHz boundary", Mp3StreamBuilder().frames(100, 0xFB, 0x94), 48000, 72000, 2, 1);
+    row("48 kHz one below", Mp3StreamBuilder().frames(100, 0xFB, 0x94), 47999, 95999, 1, 2);
+    row("MPEG-2 22.05 kHz after tag and junk",
+        Mp3StreamBuilder().tag(200).raw(junkWithFalseSyncs()).frames(100, 0xF3, 0x40), 1000000, 2000000, 38, 38);
+    row("MPEG-2 24 kHz CRC, no tag", Mp3StreamBuilder().frames(100, 0xF2, 0x84), 240000, 480000, 10, 10);
+    // MPEG-2.5 11.025 kHz Layer III: 52.245 ms per frame.
+    row("MPEG-2.5 11.025 kHz", Mp3StreamBuilder().tag(10).raw("wxyz").frames(60, 0xE3, 0x10), 104490, 1104490, 2, 19);
+    row("MPEG-1 Layer I", Mp3StreamBuilder().frames(300, 0xFF, 0x40), 100000, 200000, 11, 11);
+    row("MPEG-1 Layer II 48 kHz", Mp3StreamBuilder().frames(100, 0xFD, 0xA4, 3), 240000, 480000, 10, 10);
+    row("MPEG-2 Layer II", Mp3StreamBuilder().frames(60, 0xF5, 0x80), 0, 1000000, 1, 19);
+
+    // The end of the source.
+    {
+        const Mp3StreamBuilder s = cbr44(100);
+        QTest::newRow("end beyond the file")
+            << s.bytes << qint64(1000000) << qint64(100000000) << s.framesBytes(38, 62) << 3789;
+        QTest::newRow("start on the last frame")
+            << s.bytes << qint64(2586123) << qint64(2700001) << s.framesBytes(99, 1) << 4;
+    }
+    {
+        const Mp3StreamBuilder s = Mp3StreamBuilder(cbr44(50)).raw("TAG" + QByteArray(125, 'x'));
+        QTest::newRow("trailing ID3v1 tag is no frame")
+            << s.bytes << qint64(0) << qint64(60000000) << s.framesBytes(1, 49) << 2296;
+    }
+    {
+        Mp3StreamBuilder s = cbr44(50);
+        s.bytes.chop(100);
+        QTest::newRow("last frame cut short")
+            << s.bytes << qint64(0) << qint64(60000000) << s.framesBytes(1, 48) << 2296;
+    }
+
+    // Lost sync in the middle: the junk is dropped and counting goes on.
+    {
+        Mp3StreamBuilder s = cbr44(20);
+        s.raw(junkWithFalseSyncs());
+        s.frames(30, 0xFB, 0x90);
+        QTest::newRow("junk between frames") << s.bytes << qint64(0) << qint64(1000000)
+                                             << s.framesBytes(1, 38) << 38;
+    }
+    {
+        // A frame whose header was overwritten: skipped like junk.
+        Mp3StreamBuilder s = cbr44(60);
+        s.bytes[s.offsets[10] + 1] = 0x00;
+        QByteArray expected = s.framesBytes(1, 9) + s.framesBytes(11, 29);
+        QTest::newRow("broken header") << s.bytes << qint64(0) << qint64(1000000) << expected << 38;
+    }
+
+    // Sources larger than one read window (a quarter megabyte).
+    row("long stream, cut near its end", cbr44(3000), 60000000, 70000000, 2296, 382);
+    row("long VBR stream", Mp3StreamBuilder().tag(5000).vbrFrames(4000), 80000000, 100000000, 3062, 765);
+    {
+        // Junk every 100 frames, so that some of it straddles a window boundary.
+        Mp3StreamBuilder s;
+        QByteArray expected;
+        for (int block = 0; block < 30; ++block) {
+            s.raw(QByteArray(997, 'z') + junkWithFalseSyncs());
+            s.frames(100, 0xFB, 0x90);
+        }
+        QTest::newRow("junk in many places") << s.bytes << qint64(30000000) << qint64(70000000)
+                                             << s.framesBytes(1148, 1531) << 1531;
+    }
+
+    // Nothing to copy: an empty file and success.
+    QTest::newRow("end equals start") << cbr44(10).bytes << qint64(100000) << qint64(100000) << QByteArray() << 0;
+    QTest::newRow("end before start") << cbr44(10).bytes << qint64(1000000) << qint64(0) << QByteArray() << -39;
+    QTest::newRow("nothing to copy beyond the end")
+        << cbr44(10).bytes << qint64(100000000) << qint64(100000000) << QByteArray() << 0;
+}
+
+void TestMp3Splitter::split()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(qint64, start);
+    QFETCH(qint64, end);
+    QFETCH(QByteArray, expected);
+    QFETCH(int, frames);
+
+    const QString input = write(QStringLiteral("source.mp3"), source);
+    const QString output = m_dir->filePath(QStringLiteral("out/cut.mp3"));
+    QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("out"))));
+
+    Mp3Splitter splitter;
+    splitter.setMessagePause(0);
+    QSignalSpy maxValue(&splitter, &Mp3Splitter::saveProgressBarMaxValue);
+    QSignalSpy progress(&splitter, &Mp3Splitter::currentSaveProgress);
+    QSignalSpy completed(&splitter, &Mp3Splitter::splitCompleted);
+
+    QCOMPARE(splitter.split(start, end, input, output), 0);
+    QCOMPARE(splitter.getErrorText(), QString());
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(maxValue.count(), 1);
+    QCOMPARE(maxValue.at(0).at(0).toInt(), frames);
+    QCOMPARE(splitter.getFrameCount(), frames);
+    if (frames > 0)
+        QCOMPARE(progress.last().at(0).toInt(), frames);
+    else
+        QCOMPARE(progress.count(), 0);
+
+    const QByteArray written = readAll(output);
+    QCOMPARE(written.size(), expected.size());
+    QVERIFY(written == expected);
+    // Nothing but the output in its folder: no temporary file left behind.
+    QCOMPARE(QDir(m_dir->filePath(QStringLiteral("out"))).entryList(QDir::Files).size(), 1);
+}
+
+// Real encoder output; ffprobe's packet list (Xing/Info frame excluded) is
+// the independent record of where the frames lie. packetOfFrame0: the packet
+// that the cutter's frame 0 is (-1: the Xing/Info frame, which is no packet).
+void TestMp3Splitter::splitRealFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("packetOfFrame0");
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<qint64>("end");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+
+    QTest::newRow("VBR with Xing, from 0") << "vbr_xing" << -1 << qint64(0) << qint64(1000000) << 1 << 38;
+    QTest::newRow("VBR with Xing, to the end") << "vbr_xing" << -1 << qint64(1000000) << qint64(5000000) << 38 << 153;
+    // The frame right after the tag begins 0xFF 0xF3, so the search finds the next one.
+    QTest::newRow("MPEG-2 mono") << "mpeg2_mono_22050" << 1 << qint64(500000) << qint64(2000000) << 19 << 57;
+    QTest::newRow("CRC-protected") << "crc_protected" << -1 << qint64(1500000) << qint64(2500000) << 57 << 38;
+}
+
+void TestMp3Splitter::splitRealFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(int, packetOfFrame0);
+    QFETCH(qint64, start);
+    QFETCH(qint64, end);
+    QFETCH(int, first);
+    QFETCH(int, count);
+
+    const QString input = QStringLiteral(SNIPWAVE_TEST_DATA "/") + name + QStringLiteral(".mp3");
+    const Packets packets = readPackets(name);
+    QVERIFY(!packets.offsets.isEmpty());
+    const QByteArray source = readAll(input);
+
+    // The frames that exist in the file end the cut when the end lies beyond it.
+    const int firstPacket = first + packetOfFrame0;
+    const int lastPacket = qMin(firstPacket + count, packets.offsets.size()) - 1;
+    const qint64 from = packets.offsets[firstPacket];
+    const qint64 to = packets.offsets[lastPacket] + packets.sizes[lastPacket];
+
+    const QString output = m_dir->filePath(QStringLiteral("cut.mp3"));
+    Mp3Splitter splitter;
+    splitter.setMessagePause(0);
+    QCOMPARE(splitter.split(start, end, input, output), 0);
+    QVERIFY(readAll(output) == source.mid(from, to - from));
+}
+
+void TestMp3Splitter::failures_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<bool>("sourceExists");
+    QTest::addColumn<QString>("outputName");
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<qint64>("end");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("messages");
+
+    const QString notFound = QStringLiteral("Canot find first frame header.");
+    const QString cut = QStringLiteral("cut.mp3");
+    QTest::newRow("missing source") << QByteArray() << false << cut << qint64(0) << qint64(1000000)
+                                    << -1 << notFound << 1;
+    QTest::newRow("no frame in the source") << junkWithFalseSyncs() << true << cut << qint64(0)
+                                            << qint64(1000000) << -1 << notFound << 1;
+    QTest::newRow("tag claims 256 MiB") << QByteArray::fromHex("4944330300007F7F7F7FFFFB9000") << true
+                                        << cut << qint64(0) << qint64(1000000) << -1 << notFound << 1;
+    QTest::newRow("output folder missing") << cbr44(100).bytes << true << "missing/cut.mp3" << qint64(0)
+                                           << qint64(1000000) << -8
+                                           << QStringLiteral("File creating failed.") << 9;
+    QTest::newRow("output is a folder") << cbr44(100).bytes << true << "folder" << qint64(0)
+                                        << qint64(1000000) << -8
+                                        << QStringLiteral("File creating failed.") << 9;
+    const QString beyond = QStringLiteral("Start time is beyond the end of audio.");
+    // 100 frames of 26.122 ms: the last one, number 99, begins at 2586.1 ms.
+    QTest::newRow("start after the last frame") << cbr44(100).bytes << true << cut << qint64(2612245)
+                                                << qint64(3612245) << -10 << beyond << 8;
+    QTest::newRow("start far beyond the file") << cbr44(100).bytes << true << cut << qint64(3600000000)
+                                               << qint64(3601000000) << -10 << beyond << 8;
+    QTest::newRow("a file of one frame") << cbr44(1).bytes << true << cut << qint64(0) << qint64(1000000)
+                                         << -10 << beyond << 8;
+}
+
+// Each failure: its code and message, splitCompleted once with the message,
+// the message as the last line shown, and no output file.
+void TestMp3Splitter::failures()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(bool, sourceExists);
+    QFETCH(QString, outputName);
+    QFETCH(qint64, start);
+    QFETCH(qint64, end);
+    QFETCH(QString, message);
+    QFETCH(int, messages);
+
+    const QString input = sourceExists ? write(QStringLiteral("source.mp3"), source)
+                                       : m_dir->filePath(QStringLiteral("nothing.mp3"));
+    const QString output = m_dir->filePath(outputName);
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
+
+    Mp3Splitter splitter;
+    splitter.setMessagePause(0);
+    QSignalSpy completed(&splitter, &Mp3Splitter::splitCompleted);
+    QSignalSpy states(&splitter, &Mp3Splitter::currentState);
+    QTEST(splitter.split(start, end, input, output), "code");
+    QCOMPARE(splitter.getErrorText(), message);
+    QCOMPARE(completed.count(), 0);
+
+    splitter.setSplitParameters(start, end, input, output);
+    states.clear();
+    splitter.startSplit();
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(completed.at(0).at(0).toString(), message);
+    QCOMPARE(states.count(), messages + 1);
+    QCOMPARE(states.last().at(0).toString(), message);
+    QVERIFY(!QFileInfo(output).isFile());
+    const QStringList left = QDir(m_dir->path()).entryList(QDir::Files);
+    QCOMPARE(left.size(), sourceExists ? 1 : 0);
+}
+
+// The source is read twice: once for its first header, once for the copy.
+// Gone in between, the cut fails with -5.
+void TestMp3Splitter::sourceGoneBeforeTheCopy()
+{
+    const QString input = write(QStringLiteral("source.mp3"), cbr44(100).bytes);
+    const QString output = m_dir->filePath(QStringLiteral("cut.mp3"));
+    Mp3Splitter splitter;
+    splitter.setMessagePause(0);
+    splitter.setSplitParameters(0, 1000000, input, output);
+    connect(&splitter, &Mp3Splitter::currentState, this, [&](const QString &text) {
+        if (text.startsWith(QLatin1String("6.")))
+            QFile::remove(input);
+    }, Qt::DirectConnection);
+    QSignalSpy completed(&splitter, &Mp3Splitter::splitCompleted);
+    splitter.startSplit();
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(completed.at(0).at(0).toString(), QStringLiteral("File open failed."));
+    QVERIFY(!QFileInfo::exists(output));
+}
+
+void TestMp3Splitter::failureKeepsAnEarlierFile()
+{
+    const QString input = write(QStringLiteral("source.mp3"), cbr44(100).bytes);
+    const QString output = write(QStringLiteral("cut.mp3"), "an earlier cut");
+    Mp3Splitter splitter;
+    splitter.setMessagePause(0);
+    QCOMPARE(splitter.split(3600000000, 3601000000, input, output), -10);
+    QCOMPARE(readAll(output), QByteArray("an earlier cut"));
+}
+
+void TestMp3Splitter::messagesInOrder()
+{
+    const QString input = write(QStringLiteral("source.mp3"), cbr44(100).bytes);
+    Mp3Splitter splitter;
+    splitter.setMessagePause(0);
+    splitter.setSplitParameters(0, 1000000, input, m_dir->filePath(QStringLiteral("cut.mp3")));
+    QSignalSpy states(&splitter, &Mp3Splitter::currentState);
+    QSignalSpy completed(&splitter, &Mp3Splitter::splitCompleted);
+    splitter.startSplit();
+
+    const QStringList expected = {
+        "1.Getting the first frame header...", "2.Calculating first frame header offset...",
+        "3.Calculating amount of frames...", "4.Getting frame inform...",
+        "5.Getting the frame header size...", "6.Opening the source file...",
+        "7.Reading DIV3 tag...", "8.Seeking start position...", "9.Creating new file...",
+        "10.Writting file...", "Operate successfully!"};
+    QStringList shown;
+    for (const QList<QVariant> &args : qAsConst(states))
+        shown << args.at(0).toString();
+    QCOMPARE(shown, expected);
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(completed.at(0).at(0).toString(), QString());
+}
+
+// The way the engine runs a cut: the splitter on a worker thread, started by
+// the thread's started signal, its signals queued to this thread.
+void TestMp3Splitter::runsOnAWorkerThread()
+{
+    const Mp3StreamBuilder s = cbr44(100);
+    const QString input = write(QStringLiteral("source.mp3"), s.bytes);
+    const QString output = m_dir->filePath(QStringLiteral("cut.mp3"));
+    QThread worker;
+    auto *splitter = new Mp3Splitter; // deleted below, after the thread has finished
+    splitter->setMessagePause(1);
+    splitter->setSplitParameters(0, 1000000, input, output);
+    splitter->moveToThread(&worker);
+    QVERIFY(connect(&worker, SIGNAL(started()), splitter, SLOT(startSplit())));
+    QSignalSpy completed(splitter, SIGNAL(splitCompleted(QString)));
+    QSignalSpy progress(splitter, SIGNAL(currentSaveProgress(int)));
+    worker.start();
+    QVERIFY(completed.wait(10000));
+    worker.quit();
+    QVERIFY(worker.wait(10000));
+    delete splitter;
+    QCOMPARE(completed.at(0).at(0).toString(), QString());
+    QCOMPARE(progress.count(), 38);
+    QVERIFY(readAll(output) == s.framesBytes(1, 38));
+}
+
+// Random damage to a real stream: the cut ends in success or a failure code,
+// and whatever it writes is whole frames of the source.
+void TestMp3Splitter::hostileInputNeverBreaksTheCut()
+{
+    QRandomGenerator random(20260101);
+    const QByteArray clean = Mp3StreamBuilder().tag(40).vbrFrames(60).bytes;
+    for (int round = 0; round < 150; ++round) {
+        QByteArray source = clean;
+        const int damage = random.bounded(1, 12);
+        for (int i = 0; i < damage; ++i) {
+            const int at = random.bounded(source.size());
+            switch (random.bounded(3)) {
+            case 0: source[at] = char(random.bounded(256)); break;
+            case 1: source.truncate(at); break;
+            default: source.insert(at, QByteArray(random.bounded(1, 40), char(0xFF))); break;
+            }
+            if (source.isEmpty())
+                break;
+        }
+        const QString input = write(QStringLiteral("source.mp3"), source);
+        const QString output = m_dir->filePath(QStringLiteral("cut.mp3"));
+        QFile::remove(output);
+        Mp3Splitter splitter;
+        splitter.setMessagePause(0);
+        const int code = splitter.split(random.bounded(2000000), 3000000, input, output);
+        QVERIFY2(code == 0 || code == -1 || code == -10, qPrintable(QString::number(code)));
+        if (code != 0) {
+            QVERIFY(!QFileInfo::exists(output));
+            continue;
+        }
+        const QByteArray cut = readAll(output);
+        QVERIFY(cut.size() <= source.size());
+        for (int at = 0; at < cut.size();) {
+            const int length = MpegHeader::frameBytes(cut.constData() + at);
+            QVERIFY2(length > 0 && at + length <= cut.size(), qPrintable(QString::number(round)));
+            at += length;
+        }
+    }
+}
+
+// Junk between frames and a trailing tag are not frames; bitrates that differ
+// make the file VBR.
+void TestMp3Splitter::fileInfoCountsFramesOnly()
+{
+    Mp3StreamBuilder s = Mp3StreamBuilder().tag(30).vbrFrames(40);
+    s.raw(junkWithFalseSyncs()).vbrFrames(60).raw("TAG" + QByteArray(125, 'x'));
+    const Mp3FileInfo info = Mp3FileInfo::read(write(QStringLiteral("info.mp3"), s.bytes));
+    QVERIFY(info.found);
+    QCOMPARE(info.frames, qint64(100));
+    QCOMPARE(info.durationMs, qint64(100 * 1152 * 1000 / 44100));
+    QCOMPARE(info.firstFrameOffset, qint64(40));
+    QVERIFY(info.vbr);
+
+    const Mp3FileInfo cbr = Mp3FileInfo::read(write(QStringLiteral("cbr.mp3"), cbr44(10).bytes));
+    QCOMPARE(cbr.frames, qint64(10));
+    QVERIFY(!cbr.vbr);
+    QVERIFY(!Mp3FileInfo::read(write(QStringLiteral("junk.mp3"), junkWithFalseSyncs())).found);
+}
+
+void TestMp3Splitter::fileInfo_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<qint64>("bitRate");
+    QTest::addColumn<qint64>("sampleRate");
+    QTest::addColumn<int>("tagSize");
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<qint64>("frames");
+    QTest::addColumn<qint64>("durationMs");
+    QTest::addColumn<bool>("vbr");
+
+    const QString data = QStringLiteral(SNIPWAVE_TEST_DATA "/");
+    // ffprobe lists 116 packets (117 for MPEG-2), the Xing/Info frame not among them;
+    // in the MPEG-2 file the frame right after the tag is not taken as the first.
+    QTest::newRow("VBR with Xing") << data + "vbr_xing.mp3" << true << "MPEG-1 Layer-3" << qint64(128)
+                                   << qint64(44100) << 132 << qint64(132) << qint64(117)
+                                   << qint64(3056) << true;
+    QTest::newRow("MPEG-2 mono") << data + "mpeg2_mono_22050.mp3" << true << "MPEG-2 Layer-3" << qint64(32)
+                                 << qint64(22050) << 105 << qint64(209) << qint64(116) << qint64(3030)
+                                 << false;
+    QTest::newRow("CRC") << data + "crc_protected.mp3" << true << "MPEG-1 Layer-3" << qint64(128)
+                         << qint64(44100) << 0 << qint64(0) << qint64(117) << qint64(3056) << false;
+    QTest::newRow("missing") << data + "none.mp3" << false << QString() << qint64(0) << qint64(0) << 0
+                             << qint64(-1) << qint64(0) << qint64(0) << false;
+}
+
+void TestMp3Splitter::fileInfo()
+{
+    QFETCH(QString, path);
+    const Mp3FileInfo info = Mp3FileInfo::read(path);
+    QTEST(info.found, "found");
+    QTEST(info.format, "format");
+    QTEST(info.bitRate, "bitRate");
+    QTEST(info.sampleRate, "sampleRate");
+    QTEST(info.tagSize, "tagSize");
+    QTEST(info.firstFrameOffset, "offset");
+    QTEST(info.frames, "frames");
+    QTEST(info.durationMs, "durationMs");
+    QTEST(info.vbr, "vbr");
+}
+
+QTEST_GUILESS_MAIN(TestMp3Splitter)
+#include "tst_mp3splitter.moc"

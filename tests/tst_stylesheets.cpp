@@ -1,0 +1,169 @@
+#include "stylesheetreader.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResource>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+#include <QtTest>
+
+namespace {
+
+QStringList parseWarnings;
+
+void collectParseWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtWarningMsg && message.contains(QLatin1String("Could not parse")))
+        parseWarnings << message;
+}
+
+// A window with one widget of each kind the sheets style, polished so that
+// every rule that concerns them has been parsed and applied.
+void polishSampleWidgets()
+{
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(new QPushButton(QStringLiteral("button")));
+    layout->addWidget(new QCheckBox(QStringLiteral("check")));
+    layout->addWidget(new QComboBox);
+    layout->addWidget(new QTimeEdit);
+    layout->addWidget(new QProgressBar);
+    layout->addWidget(new QSlider(Qt::Horizontal));
+    layout->addWidget(new QScrollBar(Qt::Vertical));
+    layout->addWidget(new QTableWidget(2, 2));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.grab(); // paints every child once
+}
+
+} // namespace
+
+class TestStyleSheets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void readStyleSheet_data();
+    void readStyleSheet();
+    void themeSheetsParse_data();
+    void themeSheetsParse();
+    void buttonStylesApply_data();
+    void buttonStylesApply();
+    void timeEditStyleParses();
+};
+
+void TestStyleSheets::cleanup()
+{
+    qApp->setStyleSheet(QString());
+    parseWarnings.clear();
+}
+
+void TestStyleSheets::readStyleSheet_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("resource");
+    QTest::addColumn<QString>("start");
+
+    QTest::newRow("0 has no sheet") << 0 << QString() << QString();
+    QTest::newRow("1 is the plain style") << 1 << QString() << QString();
+    QTest::newRow("5 has no sheet") << 5 << QString() << QString();
+    QTest::newRow("negative") << -3 << QString() << QString();
+    QTest::newRow("2 light blue") << 2 << QStringLiteral(":/appStyle/lightblue.css") << QString();
+    QTest::newRow("3 flat white") << 3 << QStringLiteral(":/appStyle/flatwhite.css") << QString();
+    QTest::newRow("4 dark") << 4 << QStringLiteral(":/appStyle/psblack.css")
+                            << QStringLiteral("QPalette{background:#444444;}");
+}
+
+void TestStyleSheets::readStyleSheet()
+{
+    QFETCH(int, index);
+    QFETCH(QString, resource);
+    QFETCH(QString, start);
+
+    const QString sheet = StyleSheetReader().readStyleSheet(index);
+    if (resource.isEmpty()) {
+        QCOMPARE(sheet, QString());
+        return;
+    }
+
+    const QResource stored(resource);
+    QVERIFY2(stored.isValid(), qPrintable(resource + " is not in the resources"));
+    QVERIFY(!sheet.startsWith(QChar(0xFEFF)));
+    QVERIFY(sheet.startsWith(start));
+    QVERIFY(!sheet.contains(QChar(0)));
+    // The whole sheet, unpacked: nothing but a byte-order mark is dropped.
+    QByteArray bytes = sheet.toUtf8();
+    const qint64 bom = stored.uncompressedSize() - bytes.size();
+    QVERIFY2(bom == 0 || bom == 3, qPrintable(QString::number(bom)));
+    QVERIFY(sheet.trimmed().endsWith(QLatin1Char('}')));
+}
+
+void TestStyleSheets::themeSheetsParse_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::newRow("light blue") << 2;
+    QTest::newRow("flat white") << 3;
+    QTest::newRow("dark") << 4;
+}
+
+void TestStyleSheets::themeSheetsParse()
+{
+    QFETCH(int, index);
+    const QString sheet = StyleSheetReader().readStyleSheet(index);
+    QVERIFY(!sheet.isEmpty());
+
+    const QtMessageHandler previous = qInstallMessageHandler(collectParseWarnings);
+    qApp->setStyleSheet(sheet);
+    polishSampleWidgets();
+    qInstallMessageHandler(previous);
+    QCOMPARE(parseWarnings, QStringList());
+}
+
+void TestStyleSheets::buttonStylesApply_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<QColor>("text");
+
+    QTest::newRow("gray") << grayButtonStyle << QColor("#57595B");
+    QTest::newRow("blue") << blueButtonStyle << QColor("#386487");
+    QTest::newRow("dark") << darkButtonStyle << QColor("#DCDCDC");
+}
+
+void TestStyleSheets::buttonStylesApply()
+{
+    QFETCH(QString, sheet);
+    QFETCH(QColor, text);
+
+    const QtMessageHandler previous = qInstallMessageHandler(collectParseWarnings);
+    QPushButton button(QStringLiteral("play"));
+    button.setStyleSheet(sheet);
+    button.ensurePolished();
+    qInstallMessageHandler(previous);
+
+    QCOMPARE(parseWarnings, QStringList());
+    QCOMPARE(button.palette().color(QPalette::ButtonText), text);
+    QVERIFY(button.minimumSizeHint().height() >= 15); // min-height reached the button
+}
+
+void TestStyleSheets::timeEditStyleParses()
+{
+    const QtMessageHandler previous = qInstallMessageHandler(collectParseWarnings);
+    QTimeEdit edit;
+    edit.setStyleSheet(timeEditStyle);
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    edit.grab();
+    qInstallMessageHandler(previous);
+    QCOMPARE(parseWarnings, QStringList());
+}
+
+QTEST_MAIN(TestStyleSheets)
+#include "tst_stylesheets.moc"
