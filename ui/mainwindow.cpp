@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -46,6 +47,13 @@ QTime timeOf(qint64 ms)
 bool isMp3Path(const QString &path)
 {
     return path.toLower().endsWith(QLatin1String(".mp3"));
+}
+
+// A time as a fraction of the track for the selection bar, kept within the
+// bar: a mark typed beyond the end puts its handle at the end.
+float fractionOf(qint64 ms, qint64 duration)
+{
+    return static_cast<float>(std::clamp(double(ms) / double(duration), 0.0, 1.0));
 }
 
 } // namespace
@@ -88,6 +96,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     connect(ui->widgetSelectBar, SIGNAL(sendStartPercent(float)), this, SLOT(onSendStartPercent(float)));
     connect(ui->widgetSelectBar, SIGNAL(sendEndPercent(float)), this, SLOT(onSendEndPercent(float)));
+    ui->widgetSelectBar->installEventFilter(this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -389,7 +398,7 @@ void MainWindow::on_timeEdit_start_userTimeChanged(const QTime &time)
     // handle stays where it is.
     const qint64 duration = player->getDuration();
     if (!ui->widgetSelectBar->isDragging() && duration > 0)
-        ui->widgetSelectBar->setStartPercent(static_cast<float>(std::clamp(double(ms) / double(duration), 0.0, 1.0)));
+        ui->widgetSelectBar->setStartPercent(fractionOf(ms, duration));
 
     const qint64 length = engine->getEndTime() - engine->getStartTime();
     if (length < 0)
@@ -421,7 +430,28 @@ void MainWindow::on_timeEdit_end_userTimeChanged(const QTime &time)
     const qint64 duration = player->getDuration();
     const qint64 ms = msOf(ui->timeEdit_end->time());
     if (!ui->widgetSelectBar->isDragging() && duration > 0)
-        ui->widgetSelectBar->setEndPercent(static_cast<float>(std::clamp(double(ms) / double(duration), 0.0, 1.0)));
+        ui->widgetSelectBar->setEndPercent(fractionOf(ms, duration));
+}
+
+// A resize puts the bar's handles back at its ends. Themes have other
+// measures, so a theme change resizes the bar: once the bar has handled the
+// resize, its handles go back onto the marks in force.
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->widgetSelectBar && event->type() == QEvent::Resize)
+        QTimer::singleShot(0, this, &MainWindow::placeHandlesOnMarks);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::placeHandlesOnMarks()
+{
+    const qint64 duration = engine->getPlayer()->getDuration();
+    if (duration <= 0 || ui->widgetSelectBar->isDragging())
+        return;
+    if (engine->getStartTime() > 0)
+        ui->widgetSelectBar->setStartPercent(fractionOf(engine->getStartTime(), duration));
+    if (engine->getEndTime() > 0)
+        ui->widgetSelectBar->setEndPercent(fractionOf(engine->getEndTime(), duration));
 }
 
 void MainWindow::onSendStartPercent(float startPercent)

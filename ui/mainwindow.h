@@ -44,6 +44,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void on_pushButtonOpen_clicked();
@@ -85,6 +86,7 @@ private:
     void connectPlayer();
     void setThemeWidgets(int index);
     void showNotice(const QString &text, bool themed);
+    void placeHandlesOnMarks();
 
     // Output list (mainwindowoutput.cpp).
     void addOutputRow(const QString &file);
