@@ -26,9 +26,9 @@ class StyleSheetReader;
 // ways of marking a piece (time fields, scissors, selection bar), the cut,
 // and the list of cut files with their own playback.
 //
-// The code is split over two files: mainwindow.cpp holds construction, the
-// source file, marking and cutting; mainwindowoutput.cpp the output list,
-// the menus, the theme and closing.
+// The code is split by responsibility: mainwindow.cpp holds construction,
+// the source file and its playback; mainwindowcut.cpp marking and cutting;
+// mainwindowoutput.cpp the output list, the menus, the theme and closing.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -85,6 +85,8 @@ private:
     void loadHistoryAndSaveDir();
     void connectPlayer();
     void setThemeWidgets(int index);
+
+    // Marking and cutting (mainwindowcut.cpp).
     void showNotice(const QString &text, bool themed);
     void placeHandlesOnMarks();
 
