@@ -154,7 +154,6 @@ void MainWindow::showNotice(const QString &text, bool themed)
     dialog.exec();
 }
 
-
 void MainWindow::on_lineEdit_saveTo_textChanged(const QString &arg1)
 {
     if (QFileInfo::exists(arg1))
