@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QGroupBox>
 #include <QJsonArray>
@@ -34,6 +35,7 @@
 #include <QThread>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -74,6 +76,19 @@ std::unique_ptr<ModalDriver> answerNextDialog(const char *button, QString *text 
     });
 }
 
+// Stands in for the desktop's file manager: takes the URLs the window
+// asks the desktop to open.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
 QString mark(int ms)
 {
     return MusicPlayer::durationText(ms);
@@ -113,6 +128,7 @@ private slots:
     void themeReachesWidgets_data();
     void themeReachesWidgets();
     void clearDeletesCheckedFiles();
+    void openSaveDirShowsTheFolder();
     void closeWritesSettings();
     void exitWritesSettings();
 
@@ -628,6 +644,26 @@ void TestMainWindow::clearDeletesCheckedFiles()
     for (const QString &path : paths)
         QVERIFY2(!QFile::exists(path), qPrintable(path));
     QVERIFY(!selectAll->isEnabled() && !selectAll->isChecked());
+}
+
+// The save folder is a local path, not a URL: a '#' or a '%' in a folder
+// name is part of the name.
+void TestMainWindow::openSaveDirShowsTheFolder()
+{
+    auto *saveTo = child<QLineEdit>("lineEdit_saveTo");
+    const QString before = saveTo->text();
+    const QString folder = sandbox.filePath("home/cuts #1 100%");
+    QVERIFY(QDir().mkpath(folder));
+    saveTo->setText(folder);
+
+    UrlCatcher desktop;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
+    child<QAction>("actionOpen_Save_Dir")->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    saveTo->setText(before);
+
+    QCOMPARE(desktop.urls.size(), 1);
+    QCOMPARE(desktop.urls.first().toLocalFile(), folder);
 }
 
 void TestMainWindow::closeWritesSettings()

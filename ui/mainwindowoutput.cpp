@@ -377,7 +377,9 @@ void MainWindow::on_actionHelp_triggered()
 
 void MainWindow::on_actionOpen_Save_Dir_triggered()
 {
-    QDesktopServices::openUrl(QUrl(ui->lineEdit_saveTo->text(), QUrl::TolerantMode));
+    // The field holds a local path; read as a URL, a '#' or '%' in a folder
+    // name would be taken for URL syntax and open some other place.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(ui->lineEdit_saveTo->text().trimmed()));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
