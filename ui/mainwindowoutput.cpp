@@ -358,6 +358,8 @@ void MainWindow::on_actionAbout_triggered()
     MsgDialog dialog;
     dialog.setThemeIndex(engine->getThemeIndex());
     dialog.setWindowTitle(tr("About"));
+    // Three lines do not fit the notice size once a theme pads the text.
+    dialog.setFixedSize(260, 150);
     dialog.setText(tr("Name:Snipwave\nVersoin:%1\nCopyright 2026 The Snipwave developers")
                        .arg(QStringLiteral("v") + QCoreApplication::applicationVersion()));
     dialog.setCancelVisible(false);
