@@ -61,12 +61,24 @@ bool writeWhole(const QString &path, const QByteArray &content)
     return file.commit();
 }
 
+// On Linux and macOS the configuration location is shared by every program,
+// and a bare settings.json there may well be somebody else's file: keep ours
+// in a folder of its own. On Windows Qt's location is per application already.
+QString settingsFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::ConfigLocation);
+#ifndef Q_OS_WIN
+    folder += QStringLiteral("/snipwave");
+#endif
+    return folder;
+}
+
 } // namespace
 
 AppSettings::AppSettings(QObject *parent)
     : QObject(parent)
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::ConfigLocation);
+    const QString folder = settingsFolder();
     filePath = folder + QStringLiteral("/settings.json");
     QDir().mkpath(folder);
 }

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QVariant>
 
-// The program's persistent settings: one JSON document, settings.json in the
+// The program's persistent settings: one JSON document, snipwave/settings.json in the
 // user's configuration location, held in memory and addressed by group,
 // section and key. load() reads it once, save() writes it back whole.
 //

@@ -89,8 +89,10 @@ void TestAppSettings::init()
 {
     home = std::make_unique<QTemporaryDir>();
     QVERIFY(home->isValid());
-    configDir = home->filePath(QStringLiteral("config/nested"));
-    qputenv("XDG_CONFIG_HOME", configDir.toLocal8Bit());
+    const QString configHome = home->filePath(QStringLiteral("config/nested"));
+    qputenv("XDG_CONFIG_HOME", configHome.toLocal8Bit());
+    // The shared configuration folder gets a folder of the program's own.
+    configDir = configHome + QStringLiteral("/snipwave");
 }
 
 void TestAppSettings::cleanup()

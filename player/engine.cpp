@@ -1,0 +1,252 @@
+#include "engine.h"
+
+#include "mp3splitter.h"
+#include "musicplayer.h"
+
+#include <QThread>
+#include <QUrl>
+#include <QWidget>
+
+namespace {
+
+QDateTime localNow()
+{
+    return QDateTime::currentDateTime();
+}
+
+} // namespace
+
+Engine::Engine(QObject *parent)
+    : QObject(parent)
+    , clock(localNow)
+{
+    // Both are children of the engine, so nothing outlives it.
+    splitThread = new QThread(this);
+    player = new MusicPlayer(this);
+
+    connect(player, &QMediaPlayer::stateChanged, this, &Engine::onPlayerStateChanged);
+    // Connected once here rather than per cut: the handler always deals with
+    // the cutter of the run that has just ended.
+    connect(splitThread, &QThread::finished, this, &Engine::onSplitThreadFinished);
+}
+
+// A running cut is never abandoned: it is told to stop after the piece it is
+// copying and waited for, so its file is complete and the thread is idle
+// before the cutter and the thread are destroyed. Queued reports of that run
+// die with the engine; nothing is announced any more.
+Engine::~Engine()
+{
+    if (splitThread->isRunning()) {
+        splitThread->quit();
+        splitThread->wait();
+    }
+    delete cutter;
+    cutter = nullptr;
+}
+
+MusicPlayer *Engine::getPlayer() const
+{
+    return player;
+}
+
+void Engine::playFile(const QString &path)
+{
+    player->playFile(path);
+}
+
+void Engine::pause()
+{
+    player->pause();
+}
+
+void Engine::stop()
+{
+    player->stop();
+}
+
+void Engine::setStartTime(qint64 ms)
+{
+    startTime = ms;
+}
+
+void Engine::setEndTime(qint64 ms)
+{
+    endTime = ms;
+}
+
+qint64 Engine::getStartTime() const
+{
+    return startTime;
+}
+
+qint64 Engine::getEndTime() const
+{
+    return endTime;
+}
+
+void Engine::setSourceFile(const QString &path)
+{
+    sourceFile = path;
+}
+
+// Kept apart from outputFile, so that a new save directory given while a cut
+// runs cannot change the path that cut announces when it ends.
+void Engine::setSaveDir(const QString &dir)
+{
+    saveDir = dir;
+}
+
+QString Engine::getSourceFile() const
+{
+    return sourceFile;
+}
+
+QString Engine::getOutputFile() const
+{
+    return outputFile;
+}
+
+int Engine::getCutterState() const
+{
+    return cutterState;
+}
+
+void Engine::setCutterState(int state)
+{
+    if (state == cutterState)
+        return;
+    cutterState = state;
+    emit cutterStateChanged();
+}
+
+AudioCutAbstract *Engine::getCutter() const
+{
+    return cutter;
+}
+
+bool Engine::prepareSplit()
+{
+    if (isSplitRunning())
+        return false;
+
+    // The thread is idle here, so the cutter of an earlier cut that was
+    // prepared but never started can go.
+    delete cutter;
+
+    // No parent: the cutter moves to the worker thread, and an object with a
+    // parent cannot move. The engine deletes it once the thread has finished.
+    auto *splitter = new Mp3Splitter;
+    cutter = splitter;
+    connect(splitter, &AudioCutAbstract::splitCompleted, this, &Engine::stopSplitThread);
+    connect(splitThread, &QThread::started, splitter, &Mp3Splitter::startSplit);
+
+    outputFile = outputPathFor(clock());
+    splitter->setSplitParameters(startTime * 1000, endTime * 1000, sourceFile, outputFile);
+    splitter->moveToThread(splitThread);
+    return true;
+}
+
+bool Engine::startSplitThread()
+{
+    if (isSplitRunning() || !cutter)
+        return false;
+    splitRunning = true;
+    splitThread->start(QThread::InheritPriority);
+    return true;
+}
+
+bool Engine::isSplitRunning() const
+{
+    return splitRunning || splitThread->isRunning();
+}
+
+// Save directory, "/", the time of the cut, and the last "/"-separated part
+// of the source path (the whole path when it has no "/").
+QString Engine::outputPathFor(const QDateTime &time) const
+{
+    const QString name = sourceFile.mid(sourceFile.lastIndexOf(QLatin1Char('/')) + 1);
+    return saveDir + QLatin1Char('/') + time.toString(QStringLiteral("yyyyMMdd_HHmmss_")) + name;
+}
+
+QMediaPlayer *Engine::getSavedPlayer()
+{
+    if (!savedPlayer)
+        savedPlayer = new QMediaPlayer(this);
+    return savedPlayer;
+}
+
+void Engine::playSavedFile(const QString &path)
+{
+    QMediaPlayer *saved = getSavedPlayer();
+    saved->setMedia(QUrl::fromLocalFile(path));
+    saved->setVolume(100);
+    saved->play();
+}
+
+void Engine::setCurrentSlider(QWidget *slider)
+{
+    currentSlider = slider;
+}
+
+QWidget *Engine::getCurrentSlider() const
+{
+    return currentSlider;
+}
+
+void Engine::setThemeIndex(int index)
+{
+    themeIndex = index;
+}
+
+int Engine::getThemeIndex() const
+{
+    return themeIndex;
+}
+
+void Engine::setClock(std::function<QDateTime()> newClock)
+{
+    clock = newClock ? std::move(newClock) : std::function<QDateTime()>(localNow);
+}
+
+void Engine::onPlayerStateChanged(QMediaPlayer::State state)
+{
+    Q_UNUSED(state)
+    emit playerStateChanged();
+}
+
+// Runs on the GUI thread when the cutter reports completion, failed or not.
+// The worker only has its last message pause left, so the wait is short.
+void Engine::stopSplitThread(QString err)
+{
+    Q_UNUSED(err)
+    splitThread->quit();
+    splitThread->wait();
+    cutterState = IDEL;
+    emit sendSavedFile(outputFile);
+}
+
+void Engine::previewComplate()
+{
+}
+
+// Before the first output file is played there is nothing to seek.
+void Engine::playSavedSeek(qint64 pos)
+{
+    if (savedPlayer)
+        savedPlayer->setPosition(pos);
+}
+
+// Runs on the GUI thread after the worker thread has finished. The cutter is
+// taken out of the engine before the signal goes out, so a receiver may
+// prepare the next cut at once without losing its new cutter.
+void Engine::onSplitThreadFinished()
+{
+    splitRunning = false;
+    AudioCutAbstract *done = cutter;
+    if (!done)
+        return;
+    cutter = nullptr;
+    const auto *splitter = qobject_cast<Mp3Splitter *>(done);
+    emit splitThreadFinished(splitter ? splitter->getErrorText() : QString());
+    delete done;
+}

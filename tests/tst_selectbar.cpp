@@ -1,0 +1,362 @@
+#include "barline.h"
+#include "selectbar.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+Q_DECLARE_METATYPE(Qt::MouseButton)
+
+namespace {
+
+constexpr int barWidth = 616;
+constexpr int span = barWidth - 38;
+
+float fractionOf(int pixels)
+{
+    return static_cast<float>(static_cast<double>(pixels) / span);
+}
+
+// Does the grabbed band cover exactly columns first..last and rows
+// 1..height-2 in the given colour?
+QString bandMismatch(const QImage &image, int first, int last, const QColor &color)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const bool inBand = x >= first && x <= last && y >= 1 && y <= image.height() - 2;
+            if ((image.pixelColor(x, y) == color) != inBand)
+                return QStringLiteral("pixel %1,%2 is %3").arg(x).arg(y).arg(image.pixelColor(x, y).name());
+        }
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestSelectBar : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void columnFromFraction_data();
+    void columnFromFraction();
+    void paintsBand_data();
+    void paintsBand();
+
+    void resizePutsHandlesAtTheEnds();
+    void percentsPlaceHandles();
+    void dragHandle_data();
+    void dragHandle();
+    void moveWithoutHeldHandleSendsNothing();
+    void doubleClickReachesButtonWithoutDrag();
+    void resetGreysAndDisables();
+
+private:
+    QPoint inWindow(QWidget *widget, QPoint local) const { return widget->mapTo(host.get(), local); }
+    QWindow *window() const { return host->windowHandle(); }
+
+    std::unique_ptr<QWidget> host;
+    SelectBar *bar = nullptr;
+    BarLine *line = nullptr;
+    QPushButton *left = nullptr;
+    QPushButton *right = nullptr;
+};
+
+void TestSelectBar::init()
+{
+    // The bar sits in a wider window so that drags past both ends stay
+    // inside the window, as they do in the main window.
+    host = std::make_unique<QWidget>();
+    host->resize(barWidth + 80, 60);
+    bar = new SelectBar(host.get());
+    bar->setGeometry(40, 20, barWidth, 20);
+    host->show();
+    QVERIFY(QTest::qWaitForWindowExposed(host.get()));
+    line = bar->findChild<BarLine *>(QStringLiteral("widgetBar"));
+    left = bar->findChild<QPushButton *>(QStringLiteral("pushButtonLeftHandle"));
+    right = bar->findChild<QPushButton *>(QStringLiteral("pushButtonRightHandle"));
+    QVERIFY(line && left && right);
+}
+
+void TestSelectBar::cleanup()
+{
+    host.reset();
+}
+
+void TestSelectBar::columnFromFraction_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("isStart");
+    QTest::addColumn<float>("fraction");
+    QTest::addColumn<qint64>("column");
+    QTest::addColumn<qint64>("returned");
+
+    QTest::newRow("616 start 0") << 616 << true << 0.0f << qint64(20) << qint64(0);
+    QTest::newRow("616 start 0.5") << 616 << true << 0.5f << qint64(309) << qint64(289);
+    QTest::newRow("616 end 1") << 616 << false << 1.0f << qint64(598) << qint64(598);
+    QTest::newRow("616 end 0.25 is cut, not rounded") << 616 << false << 0.25f << qint64(164) << qint64(164);
+    QTest::newRow("100 end 0.999") << 100 << false << 0.999f << qint64(81) << qint64(81);
+    QTest::newRow("100 start 0.999") << 100 << true << 0.999f << qint64(81) << qint64(61);
+    QTest::newRow("100 start 0") << 100 << true << 0.0f << qint64(20) << qint64(0);
+    QTest::newRow("100 end 1") << 100 << false << 1.0f << qint64(82) << qint64(82);
+}
+
+void TestSelectBar::columnFromFraction()
+{
+    QFETCH(int, width);
+    QFETCH(bool, isStart);
+    QFETCH(float, fraction);
+    QFETCH(qint64, column);
+    QFETCH(qint64, returned);
+
+    BarLine band;
+    band.resize(width, 20);
+    if (isStart) {
+        QCOMPARE(band.setStartPercent(fraction), returned);
+        QCOMPARE(band.getStartX(), column);
+        QCOMPARE(band.getEndX(), qint64(0));
+    } else {
+        QCOMPARE(band.setEndPercent(fraction), returned);
+        QCOMPARE(band.getEndX(), column);
+        QCOMPARE(band.getStartX(), qint64(0));
+    }
+}
+
+void TestSelectBar::paintsBand_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("startX");
+    QTest::addColumn<int>("endX");
+    QTest::addColumn<QColor>("color");
+
+    // A fresh bar line: one green column at x 0.
+    QTest::newRow("new") << 20 << -1 << -1 << QColor();
+    QTest::newRow("20 high") << 20 << 19 << 80 << QColor(QStringLiteral("#91007B"));
+    QTest::newRow("one column") << 20 << 50 << 50 << QColor(QStringLiteral("#00709E"));
+    QTest::newRow("8 high") << 8 << 0 << 99 << QColor(QStringLiteral("#E8641B"));
+}
+
+void TestSelectBar::paintsBand()
+{
+    QFETCH(int, height);
+    QFETCH(int, startX);
+    QFETCH(int, endX);
+    QFETCH(QColor, color);
+
+    BarLine band;
+    band.resize(100, height);
+    if (startX >= 0) {
+        band.setStartX(startX);
+        band.setEndX(endX);
+        band.setColor(color);
+    } else {
+        startX = endX = 0;
+        color = QColor(QStringLiteral("#009F3C"));
+    }
+    const QString mismatch = bandMismatch(band.grab().toImage(), startX, endX, color);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+void TestSelectBar::resizePutsHandlesAtTheEnds()
+{
+    QSignalSpy startSpy(bar, &SelectBar::sendStartPercent);
+    QSignalSpy endSpy(bar, &SelectBar::sendEndPercent);
+    QCOMPARE(left->geometry(), QRect(0, 0, 20, 20));
+    QCOMPARE(right->geometry(), QRect(barWidth - 20, 0, 20, 20));
+
+    bar->setStartPercent(0.3f);
+    bar->setEndPercent(0.6f);
+    bar->resize(400, 20);
+    QCoreApplication::processEvents();
+
+    QCOMPARE(line->geometry(), QRect(0, 0, 400, 20));
+    QCOMPARE(left->geometry(), QRect(0, 0, 20, 20));
+    QCOMPARE(right->geometry(), QRect(380, 0, 20, 20));
+    QCOMPARE(line->getStartX(), qint64(19));
+    QCOMPARE(line->getEndX(), qint64(380));
+    QCOMPARE(startSpy.count(), 0);
+    QCOMPARE(endSpy.count(), 0);
+}
+
+void TestSelectBar::percentsPlaceHandles()
+{
+    // The band starts one column right of the handle here, while a drag
+    // leaves it on the handle's last column.
+    bar->setStartPercent(0.5f);
+    QCOMPARE(left->pos(), QPoint(289, 0));
+    QCOMPARE(line->getStartX(), qint64(309));
+
+    bar->setEndPercent(1.0f);
+    QCOMPARE(right->pos(), QPoint(598, 0));
+    QCOMPARE(line->getEndX(), qint64(598));
+}
+
+void TestSelectBar::dragHandle_data()
+{
+    QTest::addColumn<bool>("leftHandle");
+    QTest::addColumn<Qt::MouseButton>("button");
+    // Where the other handle is put first, through setStartPercent /
+    // setEndPercent; negative leaves it at its end.
+    QTest::addColumn<float>("otherAt");
+    // Handle x the pointer asks for, move by move.
+    QTest::addColumn<QList<int>>("moves");
+    QTest::addColumn<QList<float>>("sent");
+    QTest::addColumn<int>("finalX");
+
+    QTest::newRow("left past the left end")
+        << true << Qt::LeftButton << -1.0f << QList<int>{100, -60}
+        << QList<float>{fractionOf(100), 0.0f} << 0;
+    QTest::newRow("left with the right button")
+        << true << Qt::RightButton << -1.0f << QList<int>{100, -60}
+        << QList<float>{fractionOf(100), 0.0f} << 0;
+    QTest::newRow("right past the right end")
+        << false << Qt::LeftButton << -1.0f << QList<int>{300, 640}
+        << QList<float>{fractionOf(300 - 19), fractionOf(barWidth - 39)} << barWidth - 20;
+    QTest::newRow("right with the middle button")
+        << false << Qt::MiddleButton << -1.0f << QList<int>{300}
+        << QList<float>{fractionOf(281)} << 300;
+    // Right handle at 309: the left one may come up to 289 (its last column
+    // 308), never further.
+    QTest::newRow("left up to the right handle")
+        << true << Qt::LeftButton << 0.5f << QList<int>{250, 289, 290, 400}
+        << QList<float>{fractionOf(250), fractionOf(289)} << 289;
+    QTest::newRow("left onto the right handle stops where it was")
+        << true << Qt::LeftButton << 0.5f << QList<int>{250, 400}
+        << QList<float>{fractionOf(250)} << 250;
+    // Left handle at 289, its last column 308.
+    QTest::newRow("right up to the left handle")
+        << false << Qt::LeftButton << 0.5f << QList<int>{400, 309, 308, 100}
+        << QList<float>{fractionOf(400 - 19), fractionOf(309 - 19)} << 309;
+    QTest::newRow("right onto the left handle stops where it was")
+        << false << Qt::LeftButton << 0.5f << QList<int>{400, 100}
+        << QList<float>{fractionOf(400 - 19)} << 400;
+}
+
+void TestSelectBar::dragHandle()
+{
+    QFETCH(bool, leftHandle);
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(float, otherAt);
+    QFETCH(QList<int>, moves);
+    QFETCH(QList<float>, sent);
+    QFETCH(int, finalX);
+
+    if (otherAt >= 0) {
+        if (leftHandle)
+            bar->setEndPercent(otherAt);
+        else
+            bar->setStartPercent(otherAt);
+    }
+    QPushButton *handle = leftHandle ? left : right;
+    QPushButton *other = leftHandle ? right : left;
+    const QPoint otherPos = other->pos();
+    QSignalSpy heldSpy(bar, leftHandle ? &SelectBar::sendStartPercent : &SelectBar::sendEndPercent);
+    QSignalSpy otherSpy(bar, leftHandle ? &SelectBar::sendEndPercent : &SelectBar::sendStartPercent);
+    QSignalSpy pressedSpy(handle, &QPushButton::pressed);
+    QSignalSpy clickedSpy(handle, &QPushButton::clicked);
+
+    // Grab the handle 7 pixels from its left edge: the handle must keep that
+    // offset to the pointer, not jump under it.
+    const QPoint grip(7, 10);
+    QTest::mousePress(window(), button, {}, inWindow(handle, grip));
+    QVERIFY(bar->isDragging());
+    QVERIFY(!handle->isDown());
+    for (int x : moves)
+        QTest::mouseMove(window(), inWindow(bar, QPoint(x + grip.x(), 10)));
+    QTest::mouseRelease(window(), button, {}, inWindow(bar, QPoint(moves.last() + grip.x(), 10)));
+    QVERIFY(!bar->isDragging());
+
+    QCOMPARE(heldSpy.count(), sent.count());
+    for (int i = 0; i < sent.count(); ++i)
+        QCOMPARE(heldSpy.at(i).at(0).toFloat(), sent.at(i));
+    QCOMPARE(otherSpy.count(), 0);
+    QCOMPARE(handle->pos(), QPoint(finalX, 0));
+    QCOMPARE(other->pos(), otherPos);
+    QCOMPARE(line->getStartX(), qint64(left->x() + 19));
+    QCOMPARE(line->getEndX(), qint64(right->x()));
+    QCOMPARE(pressedSpy.count(), 0);
+    QCOMPARE(clickedSpy.count(), 0);
+}
+
+void TestSelectBar::moveWithoutHeldHandleSendsNothing()
+{
+    QSignalSpy startSpy(bar, &SelectBar::sendStartPercent);
+    QSignalSpy endSpy(bar, &SelectBar::sendEndPercent);
+
+    // Hovering, then pressing the free part of the band and dragging.
+    QTest::mouseMove(window(), inWindow(bar, QPoint(100, 10)));
+    QTest::mouseMove(window(), inWindow(bar, QPoint(5, 10)));
+    QTest::mousePress(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(300, 10)));
+    QVERIFY(!bar->isDragging());
+    QTest::mouseMove(window(), inWindow(bar, QPoint(10, 10)));
+    QTest::mouseMove(window(), inWindow(bar, QPoint(600, 10)));
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(600, 10)));
+
+    QCOMPARE(startSpy.count(), 0);
+    QCOMPARE(endSpy.count(), 0);
+    QCOMPARE(left->pos(), QPoint(0, 0));
+    QCOMPARE(right->pos(), QPoint(barWidth - 20, 0));
+}
+
+void TestSelectBar::doubleClickReachesButtonWithoutDrag()
+{
+    // QTest spaces its clicks to avoid double clicks, so the timestamps are
+    // given here.
+    const QPoint at = inWindow(left, QPoint(10, 10));
+    const QPointF global = window()->mapToGlobal(at);
+    QSignalSpy pressedSpy(left, &QPushButton::pressed);
+    QSignalSpy startSpy(bar, &SelectBar::sendStartPercent);
+    ulong time = QTest::lastMouseTimestamp + 10000;
+    auto send = [&](QEvent::Type type, Qt::MouseButtons buttons) {
+        qt_handleMouseEvent(window(), at, global, buttons, Qt::LeftButton, type, {}, int(++time));
+        QCoreApplication::processEvents();
+    };
+
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    QVERIFY(!bar->isDragging());
+    QVERIFY(left->isDown());
+    QCOMPARE(pressedSpy.count(), 1);
+    qt_handleMouseEvent(window(), at + QPoint(50, 0), global + QPoint(50, 0), Qt::LeftButton,
+                        Qt::NoButton, QEvent::MouseMove, {}, int(++time));
+    QCoreApplication::processEvents();
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    QTest::lastMouseTimestamp = int(time + 1000);
+
+    QCOMPARE(startSpy.count(), 0);
+    QCOMPARE(left->pos(), QPoint(0, 0));
+}
+
+void TestSelectBar::resetGreysAndDisables()
+{
+    bar->setColor(Qt::red);
+    bar->setStartPercent(0.2f);
+    bar->setEndPercent(0.7f);
+    bar->reset();
+
+    QCOMPARE(line->getStartX(), qint64(20));
+    QCOMPARE(line->getEndX(), qint64(barWidth - 20));
+    QCOMPARE(line->getColor(), QColor(Qt::gray));
+    QCOMPARE(left->pos(), QPoint(0, 0));
+    QCOMPARE(right->pos(), QPoint(barWidth - 20, 0));
+    QVERIFY(!bar->isEnabled());
+    const QImage image = line->grab().toImage();
+    QCOMPARE(image.pixelColor(barWidth / 2, 10), QColor(Qt::gray));
+    QCOMPARE(image.pixelColor(150, 10), QColor(Qt::gray));
+
+    // A disabled bar takes no drags.
+    QSignalSpy startSpy(bar, &SelectBar::sendStartPercent);
+    QTest::mousePress(window(), Qt::LeftButton, {}, inWindow(left, QPoint(10, 10)));
+    QVERIFY(!bar->isDragging());
+    QTest::mouseMove(window(), inWindow(bar, QPoint(200, 10)));
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(200, 10)));
+    QCOMPARE(startSpy.count(), 0);
+    QCOMPARE(left->pos(), QPoint(0, 0));
+}
+
+QTEST_MAIN(TestSelectBar)
+#include "tst_selectbar.moc"

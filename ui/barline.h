@@ -1,0 +1,46 @@
+#ifndef BARLINE_H
+#define BARLINE_H
+
+#include <QColor>
+#include <QWidget>
+
+// The painted track of the selection bar: fills the columns startX..endX
+// (both included) with the selection colour, leaving one row free at the top
+// and at the bottom. It works in pixels only; the selection bar decides where
+// the columns lie.
+class BarLine : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit BarLine(QWidget *parent = nullptr);
+
+    // The three setters only store; the owner repaints once it has changed
+    // everything it wanted to change.
+    void setColor(const QColor &color);
+    void setStartX(int x);
+    void setEndX(int x);
+
+    // Place a column at a fraction of the track (width - 38 pixels long,
+    // starting at column 20) and repaint. The start returns its column minus
+    // the 20-pixel margin, which is where the left handle's x belongs; the end
+    // returns its column unchanged.
+    qint64 setStartPercent(float percent);
+    qint64 setEndPercent(float percent);
+
+    qint64 getStartX() const;
+    qint64 getEndX() const;
+    QColor getColor() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    qint64 columnAt(float percent) const;
+
+    qint64 startX = 0;
+    qint64 endX = 0;
+    QColor color;
+};
+
+#endif // BARLINE_H

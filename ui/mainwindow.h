@@ -1,0 +1,117 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QMainWindow>
+#include <QMediaPlayer>
+#include <QPointer>
+#include <QString>
+#include <QTime>
+
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+
+class AppSettings;
+class Engine;
+class Operation;
+class QCheckBox;
+class QCloseEvent;
+class QLabel;
+class QSlider;
+class StyleSheetReader;
+
+// The program's only window: the source file and its playback, the three
+// ways of marking a piece (time fields, scissors, selection bar), the cut,
+// and the list of cut files with their own playback.
+//
+// The code is split by responsibility: mainwindow.cpp holds construction,
+// the source file and its playback; mainwindowcut.cpp marking and cutting;
+// mainwindowoutput.cpp the output list, the menus, the theme and closing.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Returns the cut to its initial state: marks at zero, bar reset and
+    // disabled, cutter controls off, the play button on when the current
+    // entry names an existing file.
+    void resetUi();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void on_pushButtonOpen_clicked();
+    void on_pushButton_play_clicked();
+    void setProgressBarMaximum(qint64 value);
+    void setProgreSSBarValue(qint64 value);
+    void on_pushButton_stop_clicked();
+    void changeUiStateForPlayer();
+    void changeUiStateForCutter();
+    void setSavedFile(QString file);
+    void on_actionOpen_triggered();
+    void on_actionExit_triggered();
+    void on_pushButton_start_clicked();
+    void on_pushButton_end_clicked();
+    void on_actionTheme_triggered();
+    void on_pushButton_preview_clicked();
+    void onMusicStateChanged(QMediaPlayer::State state);
+    void on_timeEdit_start_userTimeChanged(const QTime &time);
+    void on_timeEdit_end_userTimeChanged(const QTime &time);
+    void on_lineEdit_saveTo_textChanged(const QString &arg1);
+    void on_actionAbout_triggered();
+    void on_actionHelp_triggered();
+    void onSendStartPercent(float startPercent);
+    void onSendEndPercent(float endPercent);
+    void on_lineEdit_CurrentFile_currentIndexChanged(int index);
+    void on_pushButton_clicked();
+    void on_pushButtonClearList_clicked();
+    void on_checkBoxSelectAll_clicked(bool checked);
+    void on_actionOpen_Save_Dir_triggered();
+
+private:
+    void setCutterControlsEnabled(bool enabled);
+    void splitAndPreview();
+    int checkedRowCount() const;
+
+    // Construction steps.
+    int applyStoredTheme();
+    void loadHistoryAndSaveDir();
+    void connectPlayer();
+    void setThemeWidgets(int index);
+
+    // Marking and cutting (mainwindowcut.cpp).
+    void showNotice(const QString &text, bool themed);
+    void placeHandlesOnMarks();
+
+    // Output list (mainwindowoutput.cpp).
+    void addOutputRow(const QString &file);
+    int rowOf(const Operation *operation) const;
+    QCheckBox *rowCheckBox(int row) const;
+    QSlider *rowSlider(int row) const;
+    void playRow(const QPointer<Operation> &operation);
+    void deleteRow(const QPointer<Operation> &operation);
+    void onRowCheckBoxClicked();
+    void onRowSliderPressed();
+    void onRowSliderReleased();
+    void onSavedPlayerStateChanged(QMediaPlayer::State state, const QPointer<Operation> &operation,
+                                   const QPointer<QSlider> &slider);
+    void pressPlayButton(const QPointer<Operation> &operation);
+    void followPlayingRowAfterSort(const QPointer<Operation> &playing);
+    void onThemeChosen(int index);
+    void onColorChosen(const QString &color);
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    Engine *engine = nullptr;
+    StyleSheetReader *styleReader = nullptr;
+    QLabel *statusLabel = nullptr;
+    AppSettings *settings = nullptr;
+};
+
+#endif // MAINWINDOW_H

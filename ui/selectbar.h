@@ -1,0 +1,67 @@
+#ifndef SELECTBAR_H
+#define SELECTBAR_H
+
+#include <QPoint>
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class SelectBar;
+}
+
+// The two-handle range selector under the playback slider. The user drags
+// the handles; the bar reports each handle's position as a fraction of the
+// track. The owner places the handles from fractions while no handle is held.
+// The bar knows pixels and fractions only, nothing about time.
+class SelectBar : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit SelectBar(QWidget *parent = nullptr);
+    ~SelectBar() override;
+
+    // Band over the whole track in grey (the strip's own colour, so it
+    // disappears), handles at both ends, and the bar disabled.
+    void reset();
+
+    // Move a handle to a fraction of the track. Fractions are not clamped.
+    void setStartPercent(float startPercent);
+    void setEndPercent(float endPercent);
+
+    bool isDragging() const;
+
+    // Colour of the band; the caller repaints.
+    void setColor(const QColor &color);
+    void setHandleStyleSheet(const QString &styleSheet);
+
+signals:
+    void sendStartPercent(float startPercent);
+    void sendEndPercent(float endPercent);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    enum DragHandle { NoHandle = 0, LeftHandle = -1, RightHandle = 1 };
+
+    void pressHandle(QObject *handle, const QMouseEvent *event);
+    bool moveLeftHandle(int newX);
+    bool moveRightHandle(int newX);
+    void updateBand();
+
+    std::unique_ptr<Ui::SelectBar> ui;
+    // Only its y is used: the row the held handle stays on.
+    QPoint pressPoint;
+    // Where inside the handle the pointer went down, so the handle does not
+    // jump under the pointer.
+    int pressOffsetX = 0;
+    int dragHandle = NoHandle;
+};
+
+#endif // SELECTBAR_H
