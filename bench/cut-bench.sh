@@ -60,6 +60,20 @@ if [ ! -s "$source_mp3" ]; then
     rm -rf "$tmp"
 fi
 
+# Every run finds the source in the page cache as reading fills it, the way a
+# file stands there after it was read from disk or played: flushed, dropped
+# and read back in. Left as the encoder's small writes put it there, its pages
+# are small and every tool, snipwave-cut most, pays more to reach them.
+python3 - "$source_mp3" <<'PY'
+import os, sys
+fd = os.open(sys.argv[1], os.O_RDONLY)
+os.fsync(fd)
+os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
+while os.read(fd, 1 << 20):
+    pass
+os.close(fd)
+PY
+
 out=$cache/out
 rm -rf "$out"
 mkdir -p "$out/mp3splt"
