@@ -10,7 +10,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -370,8 +369,10 @@ int Mp3Splitter::combine(QString file1, QString file2)
     const bool firstOpen = first.open(QIODevice::ReadOnly);
     const bool secondOpen = second.open(QIODevice::ReadOnly);
 
-    QSaveFile out(combinedFilePath());
-    if (!out.open(QIODevice::WriteOnly))
+    // Unbuffered, so a short write (a full disk) shows here and the
+    // half-combined file never takes its name.
+    AtomicFile out(combinedFilePath());
+    if (!out.open())
         return -1;
     QByteArray block(CombineBlock, Qt::Uninitialized);
     for (QFile *in : {firstOpen ? &first : nullptr, secondOpen ? &second : nullptr}) {
@@ -379,7 +380,7 @@ int Mp3Splitter::combine(QString file1, QString file2)
             continue;
         qint64 got = 0;
         while ((got = in->read(block.data(), block.size())) > 0) {
-            if (out.write(block.constData(), got) != got)
+            if (out.file().write(block.constData(), got) != got)
                 return -1;
         }
         in->close();
