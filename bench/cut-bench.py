@@ -38,7 +38,7 @@ def peak_rss_kb(argv):
 def main():
     rounds = int(sys.argv[1])
     size = int(sys.argv[2])
-    tools = [(spec.split("|", 1)[0], shlex.split(spec.split("|", 1)[1])) for spec in sys.argv[3:]]
+    tools = [(arg.split("|", 1)[0], shlex.split(arg.split("|", 1)[1])) for arg in sys.argv[3:]]
     under_test = tools[0][0]
 
     for _, argv in tools:  # warm the page cache and the dynamic loader
