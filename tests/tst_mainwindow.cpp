@@ -131,6 +131,7 @@ private slots:
     void openSaveDirShowsTheFolder();
     void closeWritesSettings();
     void exitWritesSettings();
+    void cleanup();
 
 private:
     template<typename T>
@@ -156,6 +157,9 @@ private:
     std::unique_ptr<MainWindow> window;
     Engine *engine = nullptr;
     QTableWidget *table = nullptr;
+    QLineEdit *saveTo = nullptr;
+    QPushButton *preview = nullptr, *leftHandle = nullptr, *rightHandle = nullptr;
+    QTimeEdit *startField = nullptr, *endField = nullptr;
 };
 
 void TestMainWindow::initTestCase()
@@ -209,7 +213,13 @@ void TestMainWindow::initTestCase()
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     engine = window->findChild<Engine *>();
     table = child<QTableWidget>("tableWidget");
-    QVERIFY(engine && table);
+    saveTo = child<QLineEdit>("lineEdit_saveTo");
+    preview = child<QPushButton>("pushButton_preview");
+    leftHandle = child<QPushButton>("pushButtonLeftHandle");
+    rightHandle = child<QPushButton>("pushButtonRightHandle");
+    startField = child<QTimeEdit>("timeEdit_start");
+    endField = child<QTimeEdit>("timeEdit_end");
+    QVERIFY(engine && table && saveTo && preview && leftHandle && rightHandle && startField && endField);
 }
 
 void TestMainWindow::cleanupTestCase()
@@ -217,12 +227,19 @@ void TestMainWindow::cleanupTestCase()
     window.reset();
 }
 
+// Tests that save elsewhere leave the usual folder behind them, also when
+// they fail half-way.
+void TestMainWindow::cleanup()
+{
+    saveTo->setText(saveDir);
+}
+
 void TestMainWindow::setMarks(int startMs, int endMs)
 {
-    child<QTimeEdit>("timeEdit_start")->setTime(QTime(0, 0));
-    child<QTimeEdit>("timeEdit_end")->setTime(QTime(0, 0));
-    child<QTimeEdit>("timeEdit_start")->setTime(QTime(0, 0).addMSecs(startMs));
-    child<QTimeEdit>("timeEdit_end")->setTime(QTime(0, 0).addMSecs(endMs));
+    startField->setTime(QTime(0, 0));
+    endField->setTime(QTime(0, 0));
+    startField->setTime(QTime(0, 0).addMSecs(startMs));
+    endField->setTime(QTime(0, 0).addMSecs(endMs));
 }
 
 // A cut that succeeds: the waiting dialog must close by itself while the
@@ -238,7 +255,7 @@ void TestMainWindow::cut(int startMs, int endMs, QString *path)
         onWorker = engine->getCutter() && engine->getCutter()->thread() != qApp->thread();
         return true;
     });
-    QTest::mouseClick(child<QPushButton>("pushButton_preview"), Qt::LeftButton);
+    QTest::mouseClick(preview, Qt::LeftButton);
     QVERIFY(watch.finished());
     QVERIFY(onWorker);
     QCOMPARE(table->rowCount(), rows + 1);
@@ -272,7 +289,7 @@ int TestMainWindow::rowOfPath(const QString &path) const
 
 bool TestMainWindow::cutterControlsEnabled() const
 {
-    return child<QGroupBox>("groupBox")->isEnabled() && child<QPushButton>("pushButton_preview")->isEnabled();
+    return child<QGroupBox>("groupBox")->isEnabled() && preview->isEnabled();
 }
 
 // Where the selection bar puts a handle for a time, within the bar.
@@ -290,14 +307,14 @@ void TestMainWindow::opensWithHistoryEntry()
     QCOMPARE(box->currentText(), source);
     QCOMPARE(box->itemText(1), QStringLiteral("/gone/old.mp3"));
     QCOMPARE(engine->getPlayer()->getFile(), source);
-    QCOMPARE(child<QLineEdit>("lineEdit_saveTo")->text(), saveDir);
+    QCOMPARE(saveTo->text(), saveDir);
     QCOMPARE(window->windowTitle(), QStringLiteral("Snipwave v1.0.4"));
     QCOMPARE(window->minimumSize(), QSize(720, 460));
-    QCOMPARE(window->maximumSize(), QSize(720, 460));
+    QCOMPARE(window->maximumSize(), window->minimumSize());
     QVERIFY(child<QPushButton>("pushButton_play")->isEnabled());
-    QVERIFY(!child<QTimeEdit>("timeEdit_start")->isEnabled());
+    QVERIFY(!startField->isEnabled());
     QVERIFY(!child<SelectBar>("widgetSelectBar")->isEnabled());
-    QVERIFY(!child<QPushButton>("pushButton_preview")->isEnabled());
+    QVERIFY(!preview->isEnabled());
     QVERIFY(child<QLabel>("label_passedTime")->isHidden());
 }
 
@@ -306,15 +323,13 @@ void TestMainWindow::opensWithHistoryEntry()
 void TestMainWindow::timeFieldsWithoutDurationLeaveHandles()
 {
     QCOMPARE(engine->getPlayer()->getDuration(), qint64(0));
-    auto *left = window->findChild<QPushButton *>("pushButtonLeftHandle");
-    auto *right = window->findChild<QPushButton *>("pushButtonRightHandle");
-    const QPoint leftAt = left->pos();
-    const QPoint rightAt = right->pos();
+    const QPoint leftAt = leftHandle->pos();
+    const QPoint rightAt = rightHandle->pos();
     setMarks(2000, 4000);
     QCOMPARE(engine->getStartTime(), qint64(2000));
     QCOMPARE(engine->getEndTime(), qint64(4000));
-    QCOMPARE(left->pos(), leftAt);
-    QCOMPARE(right->pos(), rightAt);
+    QCOMPARE(leftHandle->pos(), leftAt);
+    QCOMPARE(rightHandle->pos(), rightAt);
     window->resetUi();
 }
 
@@ -359,36 +374,35 @@ void TestMainWindow::timeFieldsMarkThePiece()
     setMarks(start, end);
     QCOMPARE(engine->getStartTime(), qint64(start));
     QCOMPARE(engine->getEndTime(), qint64(endInForce));
-    QCOMPARE(child<QTimeEdit>("timeEdit_end")->time(), QTime(0, 0).addMSecs(endInForce));
+    QCOMPARE(endField->time(), QTime(0, 0).addMSecs(endInForce));
     QCOMPARE(child<QLabel>("label_cuttingLength")->text(), length);
     QCOMPARE(engine->getCutterState(), int(Engine::IDEL));
-    QCOMPARE(window->findChild<QPushButton *>("pushButtonLeftHandle")->x(), handleX(start, false));
-    QCOMPARE(window->findChild<QPushButton *>("pushButtonRightHandle")->x(), handleX(endInForce, true));
+    QCOMPARE(leftHandle->x(), handleX(start, false));
+    QCOMPARE(rightHandle->x(), handleX(endInForce, true));
 }
 
 void TestMainWindow::handleAndScissorsFillTheFields()
 {
     setMarks(0, 0);
     auto *bar = child<SelectBar>("widgetSelectBar");
-    auto *right = window->findChild<QPushButton *>("pushButtonRightHandle");
     QWindow *handle = window->windowHandle();
     const int span = bar->width() - 38;
     const QPoint grip(5, 10);
-    QTest::mousePress(handle, Qt::LeftButton, {}, right->mapTo(window.get(), grip));
+    QTest::mousePress(handle, Qt::LeftButton, {}, rightHandle->mapTo(window.get(), grip));
     QTest::mouseMove(handle, bar->mapTo(window.get(), QPoint(300 + grip.x(), 10)));
     QTest::mouseRelease(handle, Qt::LeftButton, {}, bar->mapTo(window.get(), QPoint(300 + grip.x(), 10)));
     const auto endMs = qint64((long double)engine->getPlayer()->getDuration() * float(double(300 - 19) / span));
     QCOMPARE(engine->getEndTime(), endMs);
-    QCOMPARE(child<QTimeEdit>("timeEdit_end")->time(), QTime(0, 0).addMSecs(int(endMs)));
+    QCOMPARE(endField->time(), QTime(0, 0).addMSecs(int(endMs)));
     QCOMPARE(child<QLabel>("label_cuttingLength")->text(), mark(int(endMs)));
-    QCOMPARE(right->x(), 300); // not moved back by the field
+    QCOMPARE(rightHandle->x(), 300); // not moved back by the field
 
     engine->getPlayer()->setPosition(2500);
     QTRY_VERIFY(qAbs(engine->getPlayer()->position() - 2500) < 100);
     const qint64 at = engine->getPlayer()->position();
     QTest::mouseClick(child<QPushButton>("pushButton_start"), Qt::LeftButton);
     QCOMPARE(engine->getStartTime(), at);
-    QCOMPARE(child<QTimeEdit>("timeEdit_start")->time(), QTime(0, 0).addMSecs(int(at)));
+    QCOMPARE(startField->time(), QTime(0, 0).addMSecs(int(at)));
 }
 
 void TestMainWindow::refusesCut_data()
@@ -412,18 +426,16 @@ void TestMainWindow::refusesCut()
     QFETCH(QString, folder);
     QFETCH(QString, notice);
 
-    auto *saveTo = child<QLineEdit>("lineEdit_saveTo");
     saveTo->setText(sandbox.filePath("home/" + folder));
     QCOMPARE(saveTo->styleSheet(), QString(QDir(saveTo->text()).exists() ? "color:black" : "color:red"));
     setMarks(start, end);
     QString shown;
     auto driver = answerNextDialog("pushButtonConfirm", &shown);
-    QTest::mouseClick(child<QPushButton>("pushButton_preview"), Qt::LeftButton);
+    QTest::mouseClick(preview, Qt::LeftButton);
     QVERIFY(driver->finished());
     QCOMPARE(shown, notice);
     QVERIFY(!engine->isSplitRunning());
     QCOMPARE(table->rowCount(), 0);
-    saveTo->setText(saveDir);
 }
 
 void TestMainWindow::cutListsAndPlaysTheNewFile()
@@ -480,7 +492,7 @@ void TestMainWindow::newerCutGoesOnTopAndPlaysToItsEnd()
 void TestMainWindow::cutIntoOtherFolderPlaysTheNewFile()
 {
     QVERIFY(QDir().mkpath(sandbox.filePath("a-cuts")));
-    child<QLineEdit>("lineEdit_saveTo")->setText(sandbox.filePath("a-cuts"));
+    saveTo->setText(sandbox.filePath("a-cuts"));
     QString path;
     cut(1000, 4000, &path);
     if (QTest::currentTestFailed())
@@ -491,14 +503,13 @@ void TestMainWindow::cutIntoOtherFolderPlaysTheNewFile()
     QCOMPARE(engine->getSavedPlayer()->media().request().url().toLocalFile(), path);
     QTest::mouseClick(operationAt(row)->playButton(), Qt::LeftButton);
     QTRY_COMPARE(engine->getSavedPlayer()->state(), QMediaPlayer::StoppedState);
-    child<QLineEdit>("lineEdit_saveTo")->setText(saveDir);
 }
 
 // A save "folder" that is a file passes the check and fails in the cutter:
 // the dialog stays open with the message and no row names a missing file.
 void TestMainWindow::failedCutListsNothing()
 {
-    child<QLineEdit>("lineEdit_saveTo")->setText(source);
+    saveTo->setText(source);
     setMarks(1000, 3000);
     const int rows = table->rowCount();
     QString info;
@@ -510,11 +521,10 @@ void TestMainWindow::failedCutListsNothing()
         modal->findChild<QPushButton *>("pushButtonConfirm")->click();
         return true;
     });
-    QTest::mouseClick(child<QPushButton>("pushButton_preview"), Qt::LeftButton);
+    QTest::mouseClick(preview, Qt::LeftButton);
     QVERIFY(driver.finished());
     QVERIFY2(info.endsWith("File creating failed."), qPrintable(info));
     QCOMPARE(table->rowCount(), rows);
-    child<QLineEdit>("lineEdit_saveTo")->setText(saveDir);
 }
 
 // "Confrim" closes the waiting dialog while the cut goes on; another press
@@ -524,15 +534,15 @@ void TestMainWindow::secondCutWaitsForTheRunningOne()
     setMarks(1000, 3000);
     const int rows = table->rowCount();
     auto early = answerNextDialog("pushButtonConfirm");
-    QTest::mouseClick(child<QPushButton>("pushButton_preview"), Qt::LeftButton);
+    QTest::mouseClick(preview, Qt::LeftButton);
     QVERIFY(early->finished());
     QVERIFY(engine->isSplitRunning());
     const QString running = engine->getOutputFile();
 
-    child<QLineEdit>("lineEdit_saveTo")->setText(sandbox.filePath("a-cuts"));
+    saveTo->setText(sandbox.filePath("a-cuts"));
     QString shown;
     auto refusal = answerNextDialog("pushButtonConfirm", &shown);
-    QTest::mouseClick(child<QPushButton>("pushButton_preview"), Qt::LeftButton);
+    QTest::mouseClick(preview, Qt::LeftButton);
     QVERIFY(refusal->finished());
     QCOMPARE(shown, QStringLiteral("The last split is still running.Please wait until it finishes."));
     QCOMPARE(engine->getOutputFile(), running);
@@ -542,7 +552,6 @@ void TestMainWindow::secondCutWaitsForTheRunningOne()
     QTRY_COMPARE(engine->getCutterState(), int(Engine::PLAYING));
     QTest::mouseClick(operationAt(rowOfPath(running))->playButton(), Qt::LeftButton);
     QTRY_COMPARE(engine->getCutterState(), int(Engine::IDEL));
-    child<QLineEdit>("lineEdit_saveTo")->setText(saveDir);
 }
 
 void TestMainWindow::themeReachesWidgets_data()
@@ -551,7 +560,7 @@ void TestMainWindow::themeReachesWidgets_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("buttons");
     QTest::addColumn<QString>("timeFields");
-    QTest::addColumn<QString>("saveTo");
+    QTest::addColumn<QString>("pathColour");
 
     QTest::newRow("dark") << "4" << "cuts" << darkButtonStyle << timeEditStyle << "color:white";
     QTest::newRow("dark, missing folder") << "4" << "gone" << darkButtonStyle << timeEditStyle << "color:red";
@@ -565,9 +574,9 @@ void TestMainWindow::themeReachesWidgets()
     QFETCH(QString, folder);
     QFETCH(QString, buttons);
     QFETCH(QString, timeFields);
-    QFETCH(QString, saveTo);
+    QFETCH(QString, pathColour);
 
-    child<QLineEdit>("lineEdit_saveTo")->setText(sandbox.filePath("home/" + folder));
+    saveTo->setText(sandbox.filePath("home/" + folder));
     setMarks(1000, 3000);
     ModalDriver driver([style](QWidget *modal) {
         if (!modal)
@@ -581,21 +590,18 @@ void TestMainWindow::themeReachesWidgets()
     QVERIFY(driver.finished());
 
     QCOMPARE(engine->getThemeIndex(), style.toInt());
-    auto *left = window->findChild<QPushButton *>("pushButtonLeftHandle");
-    auto *right = window->findChild<QPushButton *>("pushButtonRightHandle");
-    QCOMPARE(left->styleSheet(), buttons);
-    QCOMPARE(right->styleSheet(), buttons);
+    QCOMPARE(leftHandle->styleSheet(), buttons);
+    QCOMPARE(rightHandle->styleSheet(), buttons);
     // The theme's measures may resize the bar; the handles stay on the marks.
-    QTRY_COMPARE(left->x(), handleX(1000, false));
-    QTRY_COMPARE(right->x(), handleX(3000, true));
-    QCOMPARE(child<QTimeEdit>("timeEdit_start")->styleSheet(), timeFields);
-    QCOMPARE(child<QTimeEdit>("timeEdit_end")->styleSheet(), timeFields);
+    QTRY_COMPARE(leftHandle->x(), handleX(1000, false));
+    QTRY_COMPARE(rightHandle->x(), handleX(3000, true));
+    QCOMPARE(startField->styleSheet(), timeFields);
+    QCOMPARE(endField->styleSheet(), timeFields);
     QVERIFY(table->rowCount() > 0);
     for (int row = 0; row < table->rowCount(); ++row)
         QCOMPARE(operationAt(row)->playButton()->styleSheet(), buttons);
-    QCOMPARE(child<QLineEdit>("lineEdit_saveTo")->styleSheet(), saveTo);
+    QCOMPARE(saveTo->styleSheet(), pathColour);
     QCOMPARE(child<QLabel>("label_cuttingLength")->styleSheet(), QStringLiteral("color:#91007B"));
-    child<QLineEdit>("lineEdit_saveTo")->setText(saveDir);
 }
 
 // "Select All" checks every row; "Clear" deletes exactly the checked files,
@@ -650,8 +656,6 @@ void TestMainWindow::clearDeletesCheckedFiles()
 // name is part of the name.
 void TestMainWindow::openSaveDirShowsTheFolder()
 {
-    auto *saveTo = child<QLineEdit>("lineEdit_saveTo");
-    const QString before = saveTo->text();
     const QString folder = sandbox.filePath("home/cuts #1 100%");
     QVERIFY(QDir().mkpath(folder));
     saveTo->setText(folder);
@@ -660,7 +664,6 @@ void TestMainWindow::openSaveDirShowsTheFolder()
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
     child<QAction>("actionOpen_Save_Dir")->trigger();
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    saveTo->setText(before);
 
     QCOMPARE(desktop.urls.size(), 1);
     QCOMPARE(desktop.urls.first().toLocalFile(), folder);
