@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QResource>
@@ -24,11 +25,14 @@ void collectParseWarnings(QtMsgType type, const QMessageLogContext &, const QStr
 }
 
 // A window with one widget of each kind the sheets style, polished so that
-// every rule that concerns them has been parsed and applied.
-void polishSampleWidgets()
+// every rule that concerns them has been parsed and applied. Gives the
+// colours a label's text and the window's background came out in.
+void polishSampleWidgets(QColor *labelText = nullptr, QColor *background = nullptr)
 {
     QWidget window;
     auto *layout = new QVBoxLayout(&window);
+    auto *label = new QLabel(QStringLiteral("label"));
+    layout->addWidget(label);
     layout->addWidget(new QPushButton(QStringLiteral("button")));
     layout->addWidget(new QCheckBox(QStringLiteral("check")));
     layout->addWidget(new QComboBox);
@@ -40,6 +44,10 @@ void polishSampleWidgets()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.grab(); // paints every child once
+    if (labelText)
+        *labelText = label->palette().color(QPalette::WindowText);
+    if (background)
+        *background = window.palette().color(QPalette::Window);
 }
 
 } // namespace
@@ -53,8 +61,8 @@ private slots:
 
     void readStyleSheet_data();
     void readStyleSheet();
-    void themeSheetsParse_data();
-    void themeSheetsParse();
+    void themeSheetsParseAndColourWidgets_data();
+    void themeSheetsParseAndColourWidgets();
     void buttonStylesApply_data();
     void buttonStylesApply();
     void timeEditStyleParses();
@@ -106,15 +114,18 @@ void TestStyleSheets::readStyleSheet()
     QVERIFY(sheet.trimmed().endsWith(QLatin1Char('}')));
 }
 
-void TestStyleSheets::themeSheetsParse_data()
+void TestStyleSheets::themeSheetsParseAndColourWidgets_data()
 {
     QTest::addColumn<int>("index");
-    QTest::newRow("light blue") << 2;
-    QTest::newRow("flat white") << 3;
-    QTest::newRow("dark") << 4;
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<QColor>("background");
+
+    QTest::newRow("light blue") << 2 << QColor("#386487") << QColor("#EAF7FF");
+    QTest::newRow("flat white") << 3 << QColor("#57595B") << QColor("#FFFFFF");
+    QTest::newRow("dark") << 4 << QColor("#DCDCDC") << QColor("#444444");
 }
 
-void TestStyleSheets::themeSheetsParse()
+void TestStyleSheets::themeSheetsParseAndColourWidgets()
 {
     QFETCH(int, index);
     const QString sheet = StyleSheetReader().readStyleSheet(index);
@@ -122,9 +133,13 @@ void TestStyleSheets::themeSheetsParse()
 
     const QtMessageHandler previous = qInstallMessageHandler(collectParseWarnings);
     qApp->setStyleSheet(sheet);
-    polishSampleWidgets();
+    QColor text;
+    QColor background;
+    polishSampleWidgets(&text, &background);
     qInstallMessageHandler(previous);
     QCOMPARE(parseWarnings, QStringList());
+    QTEST(text, "text");
+    QTEST(background, "background");
 }
 
 void TestStyleSheets::buttonStylesApply_data()
