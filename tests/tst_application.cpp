@@ -332,7 +332,7 @@ void TestApplication::metaObjectInterface()
 
     QString version;
     QVERIFY(QMetaObject::invokeMethod(app(), "getVersion", Q_RETURN_ARG(QString, version)));
-    QCOMPARE(version, QStringLiteral("1.0.4"));
+    QCOMPARE(version, QStringLiteral(SNIPWAVE_VERSION));
 }
 
 int main(int argc, char *argv[])
