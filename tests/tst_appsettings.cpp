@@ -15,6 +15,8 @@ namespace {
 const QString common = QStringLiteral("Common");
 const QString operation = QStringLiteral("Operation");
 const QString history = QStringLiteral("OpenHistoryList");
+const QString styleSheet = QStringLiteral("StyleSheet");
+const QString themeIndex = QStringLiteral("index");
 
 QStringList paths(const QString &prefix, int count)
 {
@@ -69,7 +71,6 @@ private slots:
     void unusableFileStartsEmptyAndIsKeptAside();
     void valuesReadByJsonType_data();
     void valuesReadByJsonType();
-    void intSurvivesSaveAndLoad();
     void historyWrites_data();
     void historyWrites();
     void otherGroupsSurviveSetValueAndSave();
@@ -122,7 +123,7 @@ void TestAppSettings::firstRunCreatesFolderAndEmptyDocument()
 
     settings.load();
     QCOMPARE(readFile(settingsPath()), QByteArray("{}"));
-    QVERIFY(!settings.getValue(common, QStringLiteral("StyleSheet"), QStringLiteral("index")).isValid());
+    QVERIFY(!settings.getValue(common, styleSheet, themeIndex).isValid());
     QVERIFY(!settings.getValue(common, operation, history).isValid());
 }
 
@@ -147,21 +148,20 @@ void TestAppSettings::unusableFileStartsEmptyAndIsKeptAside()
 
     AppSettings settings;
     settings.load();
-    QVERIFY(!settings.getValue(common, QStringLiteral("StyleSheet"), QStringLiteral("index")).isValid());
+    QVERIFY(!settings.getValue(common, styleSheet, themeIndex).isValid());
     QCOMPARE(readFile(settingsPath()), content); // untouched until saved
 
-    settings.setValue(common, QStringLiteral("StyleSheet"), QStringLiteral("index"), 3);
+    settings.setValue(common, styleSheet, themeIndex, 3);
     settings.save();
     const QJsonObject saved = QJsonDocument::fromJson(readFile(settingsPath())).object();
-    QCOMPARE(saved.value(common).toObject().value(QStringLiteral("StyleSheet")).toObject()
-                 .value(QStringLiteral("index")).toInt(), 3);
+    QCOMPARE(saved.value(common).toObject().value(styleSheet).toObject().value(themeIndex).toInt(), 3);
     QCOMPARE(QFile::exists(backupPath), keptAside);
     if (!keptAside)
         return;
     QCOMPARE(readFile(backupPath), content);
 
     // The next save replaces a good file: the backup stays as it was.
-    settings.setValue(common, QStringLiteral("StyleSheet"), QStringLiteral("index"), 2);
+    settings.setValue(common, styleSheet, themeIndex, 2);
     settings.save();
     QCOMPARE(readFile(backupPath), content);
 }
@@ -193,30 +193,10 @@ void TestAppSettings::valuesReadByJsonType()
 
     AppSettings settings;
     settings.load();
-    const QVariant value = settings.getValue(common, QStringLiteral("StyleSheet"),
-                                             QStringLiteral("index"));
+    const QVariant value = settings.getValue(common, styleSheet, themeIndex);
     QCOMPARE(value.isValid(), expected.isValid());
     QCOMPARE(value.userType(), expected.userType());
     QCOMPARE(value, expected);
-}
-
-void TestAppSettings::intSurvivesSaveAndLoad()
-{
-    {
-        AppSettings settings;
-        settings.load();
-        settings.setValue(common, QStringLiteral("StyleSheet"), QStringLiteral("index"), 3);
-        QCOMPARE(settings.getValue(common, QStringLiteral("StyleSheet"), QStringLiteral("index")),
-                 QVariant(3));
-        settings.save();
-    }
-    AppSettings reloaded;
-    reloaded.load();
-    const QVariant value = reloaded.getValue(common, QStringLiteral("StyleSheet"),
-                                             QStringLiteral("index"));
-    QCOMPARE(value.userType(), int(QMetaType::Int));
-    QCOMPARE(value.toInt(), 3);
-    QVERIFY(readFile(settingsPath()).contains("\"index\": 3"));
 }
 
 void TestAppSettings::historyWrites_data()
@@ -287,19 +267,24 @@ void TestAppSettings::otherGroupsSurviveSetValueAndSave()
         AppSettings settings;
         settings.load();
         settings.setValue(common, operation, history, QStringLiteral("/a.mp3"));
-        settings.setValue(common, QStringLiteral("StyleSheet"), QStringLiteral("SelectColor"),
+        settings.setValue(common, styleSheet, QStringLiteral("SelectColor"),
                           QStringLiteral("#E8641B"));
+        settings.setValue(common, styleSheet, themeIndex, 3);
         settings.save();
     }
     AppSettings reloaded;
     reloaded.load();
+    // JSON numbers are doubles; a whole number comes back as an int.
+    const QVariant theme = reloaded.getValue(common, styleSheet, themeIndex);
+    QCOMPARE(theme.userType(), int(QMetaType::Int));
+    QCOMPARE(theme.toInt(), 3);
     QCOMPARE(reloaded.getValue("Mine", "Window", "note"), QVariant(QStringLiteral("keep")));
     QCOMPARE(reloaded.getValue("Mine", "Window", "geometry"), QVariant(QVariantList {1, 2}));
     QCOMPARE(reloaded.getValue(common, "Extra", "flag"), QVariant(true));
     QCOMPARE(reloaded.getValue(common, operation, "SavePath"), QVariant(QStringLiteral("/s")));
     QCOMPARE(reloaded.getValue(common, operation, history).toStringList(),
              QStringList {"/a.mp3"});
-    QCOMPARE(reloaded.getValue(common, "StyleSheet", "SelectColor"),
+    QCOMPARE(reloaded.getValue(common, styleSheet, "SelectColor"),
              QVariant(QStringLiteral("#E8641B")));
 }
 
@@ -337,7 +322,7 @@ void TestAppSettings::interruptedSaveLeavesOldFile()
     AppSettings reloaded;
     reloaded.load();
     QCOMPARE(reloaded.getValue(common, operation, QStringLiteral("SavePath")).toString(), large);
-    QCOMPARE(reloaded.getValue(common, "StyleSheet", "index"), QVariant(2));
+    QCOMPARE(reloaded.getValue(common, styleSheet, themeIndex), QVariant(2));
 }
 
 QTEST_GUILESS_MAIN(TestAppSettings)
