@@ -1,23 +1,9 @@
 #include "mp3splitter.h"
+#include "testfiles.h"
 
 #include <QtTest>
 
 #include <QTemporaryDir>
-
-namespace {
-
-QString fixture(const char *name)
-{
-    return QStringLiteral(SNIPWAVE_TEST_DATA "/") + QLatin1String(name);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 class TestCombine : public QObject
 {
@@ -76,12 +62,12 @@ void TestCombine::attributes_data()
     QTest::addColumn<qint64>("bitRate");
     QTest::addColumn<qint64>("sampleRate");
     QTest::addColumn<QString>("format");
-    QTest::newRow("MPEG-1 Layer III") << fixture("crc_protected.mp3") << qint64(128) << qint64(44100)
+    QTest::newRow("MPEG-1 Layer III") << fixturePath("crc_protected.mp3") << qint64(128) << qint64(44100)
                                       << "MPEG-1 Layer-3";
-    QTest::newRow("MPEG-2 Layer III") << fixture("mpeg2_mono_22050.mp3") << qint64(32) << qint64(22050)
+    QTest::newRow("MPEG-2 Layer III") << fixturePath("mpeg2_mono_22050.mp3") << qint64(32) << qint64(22050)
                                       << "MPEG-2 Layer-3";
     // No header: nothing is decoded from the reader's failure marker.
-    QTest::newRow("missing file") << fixture("none.mp3") << qint64(-1) << qint64(-1) << QString();
+    QTest::newRow("missing file") << fixturePath("none.mp3") << qint64(-1) << qint64(-1) << QString();
 }
 
 // The query answers on its own thread, and its combine step, with no second
@@ -106,8 +92,8 @@ void TestCombine::attributes()
 
 void TestCombine::combineEqualBitRates()
 {
-    const QString first = fixture("crc_protected.mp3");
-    const QString second = fixture("vbr_xing.mp3"); // its Xing frame says 128 kbit/s too
+    const QString first = fixturePath("crc_protected.mp3");
+    const QString second = fixturePath("vbr_xing.mp3"); // its Xing frame says 128 kbit/s too
     Mp3Splitter splitter;
     QSignalSpy completed(&splitter, &Mp3Splitter::combineCompleted);
     splitter.asyncGetFileAttribute(first);
@@ -128,9 +114,9 @@ void TestCombine::combineRefused_data()
 {
     QTest::addColumn<QString>("queried");
     QTest::addColumn<QString>("second");
-    QTest::newRow("different bitrates") << fixture("crc_protected.mp3") << fixture("mpeg2_mono_22050.mp3");
-    QTest::newRow("no header stored") << QString() << fixture("crc_protected.mp3");
-    QTest::newRow("second file missing") << fixture("crc_protected.mp3") << fixture("none.mp3");
+    QTest::newRow("different bitrates") << fixturePath("crc_protected.mp3") << fixturePath("mpeg2_mono_22050.mp3");
+    QTest::newRow("no header stored") << QString() << fixturePath("crc_protected.mp3");
+    QTest::newRow("second file missing") << fixturePath("crc_protected.mp3") << fixturePath("none.mp3");
 }
 
 void TestCombine::combineRefused()
@@ -144,7 +130,7 @@ void TestCombine::combineRefused()
         QCOMPARE(waitForCombine(splitter, completed), -1);
         completed.clear();
     }
-    splitter.startCombineFiles(fixture("crc_protected.mp3"), second);
+    splitter.startCombineFiles(fixturePath("crc_protected.mp3"), second);
     QCOMPARE(waitForCombine(splitter, completed), -1);
     QVERIFY(combinedFiles().isEmpty());
 }
@@ -160,7 +146,7 @@ void TestCombine::destroyedWhileTheServiceRuns()
             reached.release();
             QThread::msleep(100);
         }, Qt::DirectConnection);
-        splitter->startCombineFiles(fixture("crc_protected.mp3"), fixture("none.mp3"));
+        splitter->startCombineFiles(fixturePath("crc_protected.mp3"), fixturePath("none.mp3"));
         QPointer<QThread> service = splitter->findChild<QThread *>();
         QVERIFY(service);
         QVERIFY(reached.tryAcquire(1, 10000));

@@ -3,12 +3,12 @@
 #include "mp3splitter.h"
 #include "mp3streambuilder.h"
 #include "rangecopier.h"
+#include "testfiles.h"
 
 #include <QtTest>
 
 #include <QBuffer>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,32 +39,14 @@ private slots:
     void atomicFileRefuses();
 
 private:
-    QString write(const QString &name, const QByteArray &bytes);
-    static QByteArray readAll(const QString &path);
     static QByteArray randomBytes(int size, quint32 seed);
 
-    QScopedPointer<QTemporaryDir> m_dir;
+    ScratchFolder m_dir;
 };
 
 void TestCutterIo::init()
 {
-    m_dir.reset(new QTemporaryDir);
-    QVERIFY(m_dir->isValid());
-}
-
-QString TestCutterIo::write(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir->filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        return QString();
-    return path;
-}
-
-QByteArray TestCutterIo::readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QVERIFY(m_dir.renew());
 }
 
 QByteArray TestCutterIo::randomBytes(int size, quint32 seed)
@@ -94,7 +76,7 @@ void TestCutterIo::windowReadsTheFile()
     QFETCH(int, size);
     QFETCH(bool, mapped);
     const QByteArray bytes = randomBytes(size, quint32(size));
-    QFile file(write(QStringLiteral("data.bin"), bytes));
+    QFile file(m_dir.write(QStringLiteral("data.bin"), bytes));
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
     QBuffer buffer;
     buffer.setData(bytes);
@@ -130,7 +112,7 @@ void TestCutterIo::windowReadsTheFile()
 void TestCutterIo::shrunkFileReadsAsZeros()
 {
     const QByteArray bytes = randomBytes(3 * 1024 * 1024, 3);
-    const QString path = write(QStringLiteral("data.bin"), bytes);
+    const QString path = m_dir.write(QStringLiteral("data.bin"), bytes);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
     BufferedSource source(&file);
@@ -154,8 +136,8 @@ void TestCutterIo::sourceShrinksDuringTheCut()
 {
     const Mp3StreamBuilder s = Mp3StreamBuilder().frames(20000, 0xFB, 0x90);
     for (int keep : {4096, 2000000, 4000000, 6000000}) {
-        const QString input = write(QStringLiteral("source.mp3"), s.bytes);
-        const QString output = m_dir->filePath(QStringLiteral("cut.mp3"));
+        const QString input = m_dir.write(QStringLiteral("source.mp3"), s.bytes);
+        const QString output = m_dir.filePath(QStringLiteral("cut.mp3"));
         QFile::remove(output);
         Mp3Splitter splitter;
         splitter.setMessagePause(0);
@@ -190,9 +172,9 @@ void TestCutterIo::copierCopiesRanges()
 {
     QFETCH(bool, append);
     const QByteArray bytes = randomBytes(5 * 1024 * 1024, 11);
-    QFile source(write(QStringLiteral("source.bin"), bytes));
+    QFile source(m_dir.write(QStringLiteral("source.bin"), bytes));
     QVERIFY(source.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
-    const QString targetPath = write(QStringLiteral("target.bin"), "head");
+    const QString targetPath = m_dir.write(QStringLiteral("target.bin"), "head");
     QFile target(targetPath);
     QVERIFY(target.open((append ? QIODevice::Append : QIODevice::ReadWrite) | QIODevice::Unbuffered));
     QVERIFY(target.seek(append ? 0 : 4));
@@ -223,9 +205,9 @@ void TestCutterIo::copierCopiesRanges()
 
 void TestCutterIo::copierFailsWhenTheSourceEnds()
 {
-    QFile source(write(QStringLiteral("source.bin"), randomBytes(10000, 1)));
+    QFile source(m_dir.write(QStringLiteral("source.bin"), randomBytes(10000, 1)));
     QVERIFY(source.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
-    QFile target(m_dir->filePath(QStringLiteral("target.bin")));
+    QFile target(m_dir.filePath(QStringLiteral("target.bin")));
     QVERIFY(target.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
     RangeCopier copier(source, target);
     QVERIFY(copier.append(9000, 2000));
@@ -234,7 +216,7 @@ void TestCutterIo::copierFailsWhenTheSourceEnds()
 
 void TestCutterIo::atomicFileNew()
 {
-    const QString path = m_dir->filePath(QStringLiteral("new.mp3"));
+    const QString path = m_dir.filePath(QStringLiteral("new.mp3"));
     const mode_t mask = umask(022);
     umask(mask);
     {
@@ -248,15 +230,15 @@ void TestCutterIo::atomicFileNew()
     struct stat info = {};
     QCOMPARE(stat(QFile::encodeName(path).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, 0666 & ~mask);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("new.mp3")});
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("new.mp3")});
 }
 
 // The old file is replaced, not written over: a second link to it still
 // sees the old content, and the name keeps the old file's permissions.
 void TestCutterIo::atomicFileReplaces()
 {
-    const QString path = write(QStringLiteral("cut.mp3"), "old content");
-    const QString other = m_dir->filePath(QStringLiteral("other-link.mp3"));
+    const QString path = m_dir.write(QStringLiteral("cut.mp3"), "old content");
+    const QString other = m_dir.filePath(QStringLiteral("other-link.mp3"));
     QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
     QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0640), 0);
 
@@ -272,12 +254,12 @@ void TestCutterIo::atomicFileReplaces()
     QCOMPARE(QFileInfo(path).permissions() & 0x7777,
              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser
                  | QFileDevice::ReadGroup);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 void TestCutterIo::atomicFileKeepsTheOldUntilCommit()
 {
-    const QString path = write(QStringLiteral("cut.mp3"), "old content");
+    const QString path = m_dir.write(QStringLiteral("cut.mp3"), "old content");
     {
         AtomicFile file(path);
         QVERIFY(file.open());
@@ -293,13 +275,13 @@ void TestCutterIo::atomicFileKeepsTheOldUntilCommit()
         QVERIFY(!file.commit());
     }
     QCOMPARE(readAll(path), QByteArray("old content"));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("cut.mp3")});
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("cut.mp3")});
 }
 
 void TestCutterIo::atomicFileFollowsALink()
 {
-    const QString target = write(QStringLiteral("target.mp3"), "old");
-    const QString link = m_dir->filePath(QStringLiteral("link.mp3"));
+    const QString target = m_dir.write(QStringLiteral("target.mp3"), "old");
+    const QString link = m_dir.filePath(QStringLiteral("link.mp3"));
     QVERIFY(QFile::link(target, link));
     AtomicFile file(link);
     QVERIFY(file.open());
@@ -320,12 +302,12 @@ void TestCutterIo::atomicFileRefuses_data()
 void TestCutterIo::atomicFileRefuses()
 {
     QFETCH(QString, name);
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
-    AtomicFile file(name.isEmpty() ? QString() : m_dir->filePath(name));
+    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder")));
+    AtomicFile file(name.isEmpty() ? QString() : m_dir.filePath(name));
     QVERIFY(!file.open());
     QVERIFY(!file.commit());
-    QVERIFY(QFileInfo(m_dir->filePath(QStringLiteral("folder"))).isDir());
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("folder"))).isDir());
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestCutterIo)
