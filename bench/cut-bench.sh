@@ -101,8 +101,8 @@ peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 echo "peak RSS of snipwave-cut by source size (median of 5, KiB):"
 cat "$big" >/dev/null # in the page cache like the hour file
-for spec in "1 MB|$small|0:10|0:40" "1 GB|$big|17:50:00|17:55:00"; do
-    IFS='|' read -r label file from to <<<"$spec"
+for item in "1 MB|$small|0:10|0:40" "1 GB|$big|17:50:00|17:55:00"; do
+    IFS='|' read -r label file from to <<<"$item"
     kib=$(for _ in 1 2 3 4 5; do peak "$cut" "$file" -s "$from" -e "$to" -o "$out/memory.mp3"; done | median)
     printf '  %-5s source: %6s KiB\n' "$label" "$kib"
 done

@@ -1,5 +1,5 @@
 // Runs the fuzz target over files and folders of inputs, without libFuzzer,
-// so that the seed corpus and every past finding are replayed as an ordinary
+// so that the committed corpus and every past finding are replayed as an ordinary
 // test in any build.
 
 #include <QByteArray>
