@@ -8,6 +8,11 @@ packages=(
     qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins libqt5svg5-dev
     qttools5-dev qttools5-dev-tools
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
+    libtag1-dev libmpg123-dev qttranslations5-l10n
+    # tests: an independent decoder and an encoder for fixtures
+    ffmpeg lame
+    # the Debian package and its checks
+    dpkg-dev file fakeroot lintian appstream desktop-file-utils
 )
 packages+=("$@")
 
