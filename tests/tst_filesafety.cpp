@@ -17,22 +17,15 @@
 
 namespace {
 
-QByteArray native(const QString &path)
-{
-    return QFile::encodeName(path);
-}
-
 // Permission bits do not stop root: there the check runs in a child
-// process that has become nobody first. Its result is the exit status.
+// process that has become nobody first.
 bool asUnprivileged(const std::function<bool()> &check)
 {
     if (::geteuid() != 0)
         return check();
     const pid_t child = ::fork();
-    if (child == 0) {
-        const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-        ::_exit(dropped && check() ? 0 : 1);
-    }
+    if (child == 0)
+        ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 && check() ? 0 : 1);
     int status = 0;
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
@@ -43,16 +36,15 @@ qint64 goneProcess()
     const pid_t child = ::fork();
     if (child == 0)
         ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    ::waitpid(child, nullptr, 0);
     return child;
 }
 
-bool setAge(const QString &path, int minutes)
+bool setTime(const QString &path, int minutesFromNow)
 {
-    const struct timespec now = {::time(nullptr) - minutes * 60, 0};
-    const struct timespec times[2] = {now, now};
-    return ::utimensat(AT_FDCWD, native(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
+    const struct timespec time = {::time(nullptr) + minutesFromNow * 60, 0};
+    const struct timespec times[2] = {time, time};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 QStringList temporaries(const QString &folder)
@@ -60,30 +52,11 @@ QStringList temporaries(const QString &folder)
     return QDir(folder).entryList({QStringLiteral(".snipwave-*")}, QDir::AllEntries | QDir::Hidden | QDir::System);
 }
 
-// The program with a limit on the size of the files it writes.
-class LimitedProcess : public QProcess
-{
-public:
-    rlim_t fileSizeLimit = RLIM_INFINITY;
-
-protected:
-    void setupChildProcess() override
-    {
-        const struct rlimit limit = {fileSizeLimit, fileSizeLimit};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-};
-
-enum class Entry { File, Folder, Link, Fifo };
-
 } // namespace
 
-Q_DECLARE_METATYPE(Entry)
-
-// What keeps the user's files safe around a cut: the output that is not
-// written over what it may not replace and leaves nothing behind, the
-// source that is opened once and watched, and the command line stopped
-// mid-cut by a signal or a file-size limit.
+// What keeps the user's files safe around a cut: the output that replaces
+// only what it may and leaves nothing behind, the source that is opened
+// once and watched, and the real program stopped mid-cut.
 class TestFileSafety : public QObject
 {
     Q_OBJECT
@@ -94,12 +67,10 @@ private slots:
 
     void outputRefused_data();
     void outputRefused();
-    void outputWithALongName_data();
     void outputWithALongName();
     void writeErrorGivesTheReason();
     void leftovers_data();
     void leftovers();
-    void openRemovesLeftovers();
     void signalHandlerRemovesTemporaries();
 
     void sourceOpens_data();
@@ -114,27 +85,33 @@ private slots:
 
 private:
     ScratchFolder m_dir;
-    QTemporaryDir m_big;   // one large source for the cuts that are stopped
-    QString m_bigSource;
+    QString m_song;
+    QTemporaryDir m_big;   // one long source for the cuts that are stopped
 };
 
 void TestFileSafety::initTestCase()
 {
     // About 400 MB: a cut of it takes long enough to be stopped halfway.
     const QByteArray block = Mp3StreamBuilder().frames(10000, 0xFB, 0x90).bytes;
-    QVERIFY(m_big.isValid());
-    m_bigSource = m_big.filePath(QStringLiteral("long.mp3"));
-    QFile file(m_bigSource);
+    QFile file(m_big.filePath(QStringLiteral("long.mp3")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     for (int i = 0; i < 100; ++i)
         QCOMPARE(file.write(block), qint64(block.size()));
 }
 
+// Every kind of name the tests refuse or compare with, in a folder that
+// the unprivileged checks may enter.
 void TestFileSafety::init()
 {
     QVERIFY(m_dir.renew());
-    // Open to the unprivileged checks.
-    QCOMPARE(::chmod(native(m_dir.path()).constData(), 0777), 0);
+    m_song = m_dir.write(QStringLiteral("song.mp3"), "0123456789");
+    const auto at = [this](const char *name) { return QFile::encodeName(m_dir.filePath(QLatin1String(name))); };
+    QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0777) == 0 && ::mkdir(at("folder"), 0777) == 0
+            && ::mkdir(at("locked"), 0555) == 0 && ::mkfifo(at("fifo"), 0666) == 0
+            && ::symlink(at("song.mp3"), at("link.mp3")) == 0 && ::symlink("gone.mp3", at("dangling.mp3")) == 0
+            && ::link(at("song.mp3"), at("hard.mp3")) == 0 && QFile::copy(m_song, m_dir.filePath("copy.mp3"))
+            && !m_dir.write(QStringLiteral("protected.mp3"), "keep").isEmpty() && ::chmod(at("protected.mp3"), 0444) == 0
+            && !m_dir.write(QStringLiteral("secret.mp3"), "x").isEmpty() && ::chmod(at("secret.mp3"), 0200) == 0);
 }
 
 void TestFileSafety::outputRefused_data()
@@ -145,9 +122,8 @@ void TestFileSafety::outputRefused_data()
 
     QTest::newRow("a folder") << "folder" << qt_error_string(EISDIR) << false;
     QTest::newRow("in a missing folder") << "missing/cut.mp3" << qt_error_string(ENOENT) << false;
-    QTest::newRow("under a file") << "old.mp3/cut.mp3" << qt_error_string(ENOTDIR) << false;
+    QTest::newRow("under a file") << "song.mp3/cut.mp3" << qt_error_string(ENOTDIR) << false;
     QTest::newRow("a FIFO") << "fifo" << "Not a regular file" << false;
-    QTest::newRow("no name") << "" << qt_error_string(ENOENT) << false;
     QTest::newRow("a write-protected file") << "protected.mp3" << qt_error_string(EACCES) << true;
     QTest::newRow("in a write-protected folder") << "locked/cut.mp3" << qt_error_string(EACCES) << true;
 }
@@ -157,56 +133,35 @@ void TestFileSafety::outputRefused()
     QFETCH(QString, name);
     QFETCH(QString, reason);
     QFETCH(bool, unprivileged);
-    QDir dir(m_dir.path());
-    QVERIFY(dir.mkdir(QStringLiteral("folder")) && dir.mkdir(QStringLiteral("locked")));
-    QCOMPARE(::chmod(native(m_dir.filePath(QStringLiteral("locked"))).constData(), 0555), 0);
-    QCOMPARE(::mkfifo(native(m_dir.filePath(QStringLiteral("fifo"))).constData(), 0666), 0);
-    const QString old = m_dir.write(QStringLiteral("old.mp3"), "old");
-    const QString locked = m_dir.write(QStringLiteral("protected.mp3"), "keep");
-    QCOMPARE(::chmod(native(locked).constData(), 0444), 0);
-
     const auto refused = [&] {
-        AtomicFile file(name.isEmpty() ? QString() : m_dir.filePath(name));
+        AtomicFile file(m_dir.filePath(name));
         return !file.open() && file.errorString() == reason && !file.commit();
     };
     QVERIFY(unprivileged ? asUnprivileged(refused) : refused());
-    QCOMPARE(readAll(old), QByteArray("old"));
-    QCOMPARE(readAll(locked), QByteArray("keep"));
-    QCOMPARE(temporaries(m_dir.path()), QStringList());
-    QCOMPARE(temporaries(m_dir.filePath(QStringLiteral("locked"))), QStringList());
+    QCOMPARE(readAll(m_dir.filePath(QStringLiteral("protected.mp3"))), QByteArray("keep"));
+    QCOMPARE(temporaries(m_dir.path()) + temporaries(m_dir.filePath(QStringLiteral("locked"))), QStringList());
 }
 
-// The temporary name is short and the same for every output name, so the
-// longest legal one works too.
-void TestFileSafety::outputWithALongName_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("1 byte") << "a";
-    QTest::newRow("255 bytes") << QString(251, QLatin1Char('x')) + ".mp3";
-    QTest::newRow("255 bytes of UTF-8") << QString(83, QChar(0x97F3)) + "xx.mp3";
-}
-
+// The temporary name is short whatever the output's, so the longest legal
+// output names work too.
 void TestFileSafety::outputWithALongName()
 {
-    QFETCH(QString, name);
-    QVERIFY(native(name).size() <= 255);
-    const QString path = m_dir.filePath(name);
-    AtomicFile file(path);
-    QVERIFY2(file.open(), qPrintable(file.errorString()));
-    const QFileInfo temporary(file.temporaryPath());
-    QCOMPARE(temporary.absolutePath(), QFileInfo(path).absolutePath());
-    QVERIFY(AtomicFile::isTemporaryName(native(temporary.fileName())));
-    QVERIFY(temporary.fileName().size() < 40);
-    QCOMPARE(file.file().write("cut"), qint64(3));
-    QVERIFY(file.commit());
-    QCOMPARE(readAll(path), QByteArray("cut"));
+    for (const QString &name : QStringList{QString(251, QLatin1Char('x')) + ".mp3", QString(83, QChar(0x97F3)) + "xx.mp3"}) {
+        QCOMPARE(QFile::encodeName(name).size(), 255);
+        AtomicFile file(m_dir.filePath(name));
+        QVERIFY2(file.open(), qPrintable(file.errorString()));
+        const QFileInfo temporary(file.temporaryPath());
+        QCOMPARE(temporary.absolutePath(), QFileInfo(m_dir.path()).absoluteFilePath());
+        QVERIFY(AtomicFile::isTemporaryName(QFile::encodeName(temporary.fileName())));
+        QVERIFY(file.file().write("cut") == 3 && file.commit());
+        QCOMPARE(readAll(m_dir.filePath(name)), QByteArray("cut"));
+    }
 }
 
-// A write that fails through file() is remembered past the file's close.
+// A write through file() that fails is remembered past the file's close.
 void TestFileSafety::writeErrorGivesTheReason()
 {
-    const QString path = m_dir.filePath(QStringLiteral("cut.mp3"));
-    AtomicFile file(path);
+    AtomicFile file(m_dir.filePath(QStringLiteral("cut.mp3")));
     QVERIFY(file.open());
     struct rlimit saved = {};
     QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -220,74 +175,55 @@ void TestFileSafety::writeErrorGivesTheReason()
     QVERIFY(written < 2 * bytes.size());
     file.discard();
     QCOMPARE(file.errorString(), qt_error_string(EFBIG));
-    QVERIFY(!QFileInfo::exists(path));
     QCOMPARE(temporaries(m_dir.path()), QStringList());
 }
 
+// What open() removes from the folder it writes into.
 void TestFileSafety::leftovers_data()
 {
     QTest::addColumn<QString>("name");   // %1 stands for the pid
-    QTest::addColumn<Entry>("entry");
     QTest::addColumn<int>("minutes");
     QTest::addColumn<bool>("processGone");
     QTest::addColumn<bool>("removed");
 
     const QString ours = QStringLiteral(".snipwave-%1-k3x9a0.part");
-    QTest::newRow("ours, old, process gone") << ours << Entry::File << 61 << true << true;
-    QTest::newRow("ours, 59 minutes old") << ours << Entry::File << 59 << true << false;
-    QTest::newRow("ours, process running") << ours << Entry::File << 600 << false << false;
-    QTest::newRow("ours, as a folder") << ours << Entry::Folder << 600 << true << false;
-    QTest::newRow("ours, as a link") << ours << Entry::Link << 600 << true << false;
-    QTest::newRow("no leading dot") << "snipwave-%1-k3x9a0.part" << Entry::File << 600 << true << false;
-    QTest::newRow("another ending") << ".snipwave-%1-k3x9a0.part.mp3" << Entry::File << 600 << true << false;
-    QTest::newRow("capitals") << ".snipwave-%1-K3X9A0.part" << Entry::File << 600 << true << false;
-    QTest::newRow("no pid") << ".snipwave--k3x9a0.part" << Entry::File << 600 << true << false;
-    QTest::newRow("pid 0") << ".snipwave-0-k3x9a0.part" << Entry::File << 600 << true << false;
-    QTest::newRow("an older program's name") << ".cut.mp3.k3x9a0" << Entry::File << 600 << true << false;
+    QTest::newRow("ours, old, process gone") << ours << 61 << true << true;
+    QTest::newRow("ours, 59 minutes old") << ours << 59 << true << false;
+    QTest::newRow("ours, process running") << ours << 600 << false << false;
+    QTest::newRow("ours, but a link") << "link" << 600 << true << false;
+    QTest::newRow("no leading dot") << "snipwave-%1-k3x9a0.part" << 600 << true << false;
+    QTest::newRow("another ending") << ".snipwave-%1-k3x9a0.part.mp3" << 600 << true << false;
 }
 
 void TestFileSafety::leftovers()
 {
     QFETCH(QString, name);
-    QFETCH(Entry, entry);
     QFETCH(int, minutes);
     QFETCH(bool, processGone);
     QFETCH(bool, removed);
-    const qint64 pid = processGone ? goneProcess() : qint64(::getpid());
-    const QString path = m_dir.filePath(name.contains(QLatin1String("%1")) ? name.arg(pid) : name);
-    const QString elsewhere = m_dir.write(QStringLiteral("elsewhere.mp3"), "keep");
-    if (entry == Entry::File)
-        QVERIFY(!m_dir.write(QFileInfo(path).fileName(), "partial").isEmpty());
-    else if (entry == Entry::Folder)
-        QVERIFY(QDir().mkdir(path));
+    const qint64 pid = processGone ? goneProcess() : qint64(::getppid());
+    const bool link = name == QLatin1String("link");
+    const QString path = m_dir.filePath(link ? QStringLiteral(".snipwave-%1-a.part").arg(pid)
+                                             : name.contains(QLatin1String("%1")) ? name.arg(pid) : name);
+    if (link)
+        QVERIFY(QFile::link(m_song, path));
     else
-        QVERIFY(QFile::link(elsewhere, path));
-    QVERIFY(setAge(path, minutes));
+        QVERIFY(!writeFile(path, "partial").isEmpty());
+    QVERIFY(setTime(path, -minutes));
 
-    QCOMPARE(AtomicFile::removeStale(m_dir.path()), removed ? 1 : 0);
-    QCOMPARE(QFileInfo(path).exists() || QFileInfo(path).isSymLink(), !removed);
-    QCOMPARE(readAll(elsewhere), QByteArray("keep"));
-}
-
-void TestFileSafety::openRemovesLeftovers()
-{
-    const QString stale = m_dir.write(QStringLiteral(".snipwave-%1-abc.part").arg(goneProcess()), "old");
-    QVERIFY(setAge(stale, 120));
     AtomicFile file(m_dir.filePath(QStringLiteral("cut.mp3")));
     QVERIFY(file.open());
-    QVERIFY(!QFileInfo::exists(stale));
-    QCOMPARE(temporaries(m_dir.path()), QStringList{QFileInfo(file.temporaryPath()).fileName()});
+    QCOMPARE(QFileInfo(path).exists() || QFileInfo(path).isSymLink(), !removed);
+    QCOMPARE(readAll(m_song), QByteArray("0123456789"));
 }
 
 // The list the handler reads: every file open now is on it, and finished
-// files leave it (or it would fill up and miss later ones).
+// ones leave it (or it would fill up and miss later ones).
 void TestFileSafety::signalHandlerRemovesTemporaries()
 {
     for (int i = 0; i < 40; ++i) {
         AtomicFile earlier(m_dir.filePath(QStringLiteral("earlier.mp3")));
-        QVERIFY(earlier.open());
-        if (i % 2 == 0)
-            QVERIFY(earlier.commit());
+        QVERIFY(earlier.open() && (i % 2 == 0 || earlier.commit()));
     }
     AtomicFile first(m_dir.filePath(QStringLiteral("first.mp3")));
     AtomicFile second(m_dir.filePath(QStringLiteral("second.mp3")));
@@ -298,7 +234,6 @@ void TestFileSafety::signalHandlerRemovesTemporaries()
     QCOMPARE(temporaries(m_dir.path()), QStringList());
     QVERIFY(!first.commit());
     QCOMPARE(first.errorString(), qt_error_string(ENOENT));
-    QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("first.mp3"))));
 }
 
 void TestFileSafety::sourceOpens_data()
@@ -321,24 +256,16 @@ void TestFileSafety::sourceOpens()
     QFETCH(QString, name);
     QFETCH(QString, reason);
     QFETCH(bool, unprivileged);
-    const QString song = m_dir.write(QStringLiteral("song.mp3"), "0123456789");
-    QVERIFY(QFile::link(song, m_dir.filePath(QStringLiteral("link.mp3"))));
-    QCOMPARE(::mkfifo(native(m_dir.filePath(QStringLiteral("fifo"))).constData(), 0666), 0);
-    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder")));
-    const QString secret = m_dir.write(QStringLiteral("secret.mp3"), "x");
-    QCOMPARE(::chmod(native(secret).constData(), 0200), 0);
-
     const auto opens = [&] {
         SourceFile source;
-        const bool ok = source.open(QDir(m_dir.path()).filePath(name));
-        if (!ok)
+        if (!source.open(QDir(m_dir.path()).filePath(name)))
             return source.errorString() == reason && !source.isOpen();
         return reason.isEmpty() && source.size() == 10 && source.file().readAll() == "0123456789";
     };
     QVERIFY(unprivileged ? asUnprivileged(opens) : opens());
 }
 
-// An output name that leads, one way or another, to the source itself.
+// Output names that lead, one way or another, to the source itself.
 void TestFileSafety::sourceIsSameFile_data()
 {
     QTest::addColumn<QString>("name");
@@ -357,51 +284,36 @@ void TestFileSafety::sourceIsSameFile()
 {
     QFETCH(QString, name);
     QFETCH(bool, same);
-    const QString song = m_dir.write(QStringLiteral("song.mp3"), "song");
-    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder")));
-    QVERIFY(QFile::link(song, m_dir.filePath(QStringLiteral("link.mp3"))));
-    QVERIFY(QFile::link(m_dir.filePath(QStringLiteral("gone.mp3")), m_dir.filePath(QStringLiteral("dangling.mp3"))));
-    QCOMPARE(::link(native(song).constData(), native(m_dir.filePath(QStringLiteral("hard.mp3"))).constData()), 0);
-    QVERIFY(QFile::copy(song, m_dir.filePath(QStringLiteral("copy.mp3"))));
-
     SourceFile source;
-    QVERIFY(source.open(song));
+    QVERIFY(source.open(m_song));
     QCOMPARE(source.isSameFile(m_dir.filePath(name)), same);
 }
 
 void TestFileSafety::sourceUnchanged_data()
 {
-    QTest::addColumn<int>("newSize");     // -1: left alone
-    QTest::addColumn<int>("touchedBy");   // seconds the time of change moves
+    QTest::addColumn<int>("newSize");   // -1: the size stays
+    QTest::addColumn<int>("minutes");   // how far the time of change moves
     QTest::addColumn<bool>("unchanged");
 
     QTest::newRow("left alone") << -1 << 0 << true;
-    QTest::newRow("truncated") << 4096 << 0 << false;
-    QTest::newRow("emptied") << 0 << 0 << false;
-    QTest::newRow("appended to") << 20000 << 0 << false;
+    QTest::newRow("truncated") << 4 << 0 << false;
+    QTest::newRow("appended to") << 20 << 0 << false;
     QTest::newRow("rewritten in place") << -1 << 5 << false;
 }
 
 void TestFileSafety::sourceUnchanged()
 {
     QFETCH(int, newSize);
-    QFETCH(int, touchedBy);
+    QFETCH(int, minutes);
     QFETCH(bool, unchanged);
-    const QString song = m_dir.write(QStringLiteral("song.mp3"), QByteArray(10000, 'a'));
     SourceFile source;
-    QVERIFY(source.open(song));
-    QVERIFY(source.unchanged());
-    if (newSize >= 0)
-        QVERIFY(QFile::resize(song, newSize));
-    if (touchedBy != 0) {
-        const struct timespec moved = {::time(nullptr) + touchedBy, 0};
-        const struct timespec times[2] = {moved, moved};
-        QCOMPARE(::utimensat(AT_FDCWD, native(song).constData(), times, 0), 0);
-    }
+    QVERIFY(source.open(m_song) && source.unchanged());
+    QVERIFY(newSize < 0 || QFile::resize(m_song, newSize));
+    QVERIFY(minutes == 0 || setTime(m_song, minutes));
     QCOMPARE(source.unchanged(), unchanged);
 }
 
-// The real program, stopped while it writes a long cut: the temporary file
+// The real program stopped while it writes a long cut: the temporary file
 // goes, nothing appears under the output name, and the exit status tells
 // what stopped it.
 void TestFileSafety::cutStopped_data()
@@ -420,19 +332,17 @@ void TestFileSafety::cutStopped()
     QFETCH(int, signal);
     QFETCH(int, code);
     const QString output = m_dir.filePath(QStringLiteral("cut.mp3"));
-    LimitedProcess process;
-    if (signal == 0)
-        process.fileSizeLimit = 8 * 1024 * 1024;
-    process.start(QStringLiteral(SNIPWAVE_CUT_EXECUTABLE),
-                  {m_bigSource, QStringLiteral("-s"), QStringLiteral("1"), QStringLiteral("-e"),
-                   QStringLiteral("9:00:00"), QStringLiteral("-o"), output});
+    QProcess process;
+    // A file-size limit as the shell sets one; the program runs in its place.
+    process.start(QStringLiteral("sh"), {"-c", QStringLiteral("ulimit -f %1; exec \"$0\" \"$@\"").arg(signal == 0 ? "16384" : "unlimited"),
+                                         SNIPWAVE_CUT_EXECUTABLE, m_big.filePath("long.mp3"), "-s", "1", "-e", "9:00:00", "-o", output});
     QVERIFY(process.waitForStarted());
+    // Once the temporary file is there, the cut is under way.
+    QElapsedTimer waited;
+    waited.start();
+    while (signal != 0 && temporaries(m_dir.path()).isEmpty() && process.state() == QProcess::Running && waited.elapsed() < 30000)
+        QThread::usleep(200);
     if (signal != 0) {
-        // As soon as the temporary file is there, the cut is under way.
-        QElapsedTimer waited;
-        waited.start();
-        while (temporaries(m_dir.path()).isEmpty() && process.state() == QProcess::Running && waited.elapsed() < 30000)
-            QThread::usleep(200);
         QVERIFY2(process.state() == QProcess::Running, "the cut ended before it could be stopped");
         QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
     }
@@ -441,11 +351,10 @@ void TestFileSafety::cutStopped()
     QCOMPARE(process.exitCode(), code);
     QCOMPARE(temporaries(m_dir.path()), QStringList());
     QVERIFY(!QFileInfo::exists(output));
-    if (signal == 0) {
-        const QString complaint = QString::fromLocal8Bit(process.readAllStandardError());
+    const QString complaint = QString::fromLocal8Bit(process.readAllStandardError());
+    if (signal == 0)
         QEXPECT_FAIL("", "the splitter's message does not carry the system's reason yet", Continue);
-        QVERIFY2(complaint.contains(qt_error_string(EFBIG)), qPrintable(complaint));
-    }
+    QVERIFY2(signal != 0 || complaint.contains(qt_error_string(EFBIG)), qPrintable(complaint));
 }
 
 QTEST_GUILESS_MAIN(TestFileSafety)
