@@ -102,7 +102,7 @@ void tst_Engine::cutRunsOnWorker_data()
     QTest::newRow("success") << toneFile() << true << QString();
     QTest::newRow("missing source") << "/nonexistent/song.mp3" << true
                                     << "Canot find first frame header.";
-    QTest::newRow("missing save dir") << toneFile() << false << "File creating failed.";
+    QTest::newRow("missing save dir") << toneFile() << false << "File creating failed. (No such file or directory)";
 }
 
 void tst_Engine::cutRunsOnWorker()
