@@ -53,8 +53,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 # The libraries the two programs link, as dpkg-shlibdeps finds them; then
-# what is loaded at run time: the GStreamer elements that decode and play
-# MP3 for the Qt Multimedia back end, and Qt's own translations.
+# what the window loads at run time: Qt Multimedia's GStreamer back end and
+# the GStreamer elements that decode and play MP3, Qt's SVG plugins for the
+# drawn icons, and Qt's own translations.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libqt5multimedia5-plugins, libqt5svg5, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-ugly, qttranslations5-l10n")
