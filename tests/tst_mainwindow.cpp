@@ -5,6 +5,7 @@
 
 #include "audiocutabstract.h"
 #include "engine.h"
+#include "mp3splitter.h"
 #include "mainwindow.h"
 #include "mp3streambuilder.h"
 #include "musicplayer.h"
@@ -220,6 +221,12 @@ void TestMainWindow::initTestCase()
     startField = child<QTimeEdit>("timeEdit_start");
     endField = child<QTimeEdit>("timeEdit_end");
     QVERIFY(engine && table && saveTo && preview && leftHandle && rightHandle && startField && endField);
+    // Cuts without the pauses that let a person read the cutter's messages.
+    engine->setCutterFactory([] {
+        auto *splitter = new Mp3Splitter;
+        splitter->setMessagePause(0);
+        return splitter;
+    });
 }
 
 void TestMainWindow::cleanupTestCase()
