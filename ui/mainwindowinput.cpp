@@ -36,6 +36,18 @@ QString droppedFile(const QMimeData *data)
     return data->urls().first().toLocalFile();
 }
 
+// Sections of the time fields are runs of digits between separators: the
+// section at a text position is the number of separators before it.
+int sectionIndexAt(const QString &text, int position)
+{
+    int index = 0;
+    for (int i = 0; i < position && i < text.size(); ++i) {
+        if (!text.at(i).isDigit() && i + 1 < text.size() && text.at(i + 1).isDigit())
+            ++index;
+    }
+    return index;
+}
+
 double frameMsOf(const QString &path)
 {
     const Mp3FileInfo info = Mp3FileInfo::read(path);
@@ -193,7 +205,7 @@ bool MainWindow::timeFieldEvent(QTimeEdit *field, QEvent *event)
         QLineEdit *text = field->findChild<QLineEdit *>();
         const QPoint at = text->mapFrom(field, static_cast<QWheelEvent *>(event)->position().toPoint());
         if (text->rect().contains(at))
-            field->setCurrentSection(field->sectionAt(text->cursorPositionAt(at)));
+            field->setCurrentSectionIndex(sectionIndexAt(text->text(), text->cursorPositionAt(at)));
         return false;
     }
     case QEvent::FocusIn:

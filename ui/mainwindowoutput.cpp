@@ -16,12 +16,14 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QTableWidgetItem>
 #include <QTimer>
 #include <QUrl>
@@ -34,12 +36,24 @@ enum Column { SelectColumn = 0, OperationColumn = 1, ProgressColumn = 2, FileCol
 
 const char *const rowProperty = "row";
 
+// The trash in the user's data folder, made if need be. Qt's own move to
+// the trash does not stop when it cannot make one: it then moves the file
+// into a "files" folder under the current folder.
+bool homeTrashUsable()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty())
+        return false;
+    const QString trash = data + QStringLiteral("/Trash");
+    return QDir().mkpath(trash + QStringLiteral("/files")) && QDir().mkpath(trash + QStringLiteral("/info"));
+}
+
 // To the desktop trash, so that a slip can be undone. Where there is no
 // trash for the file the file is deleted, and *deleted says so. False when
 // the file is still there.
 bool discardFile(const QString &path, bool *deleted)
 {
-    if (QFile::moveToTrash(path))
+    if (homeTrashUsable() && QFile::moveToTrash(path))
         return true;
     if (!QFile::remove(path))
         return false;
