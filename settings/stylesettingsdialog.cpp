@@ -15,7 +15,16 @@ StyleSettingsDialog::StyleSettingsDialog(QWidget *parent)
     reader = new StyleSheetReader(this);
     setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":images/icon_themes.png")));
-    // The same on every theme, however a theme sheet pads the buttons.
+    // The same on every theme, however a theme sheet pads the buttons: the
+    // layout is kept tight enough to fit that size on all four.
+    ui->gridLayout_2->setContentsMargins(9, 1, 9, 1);
+    ui->gridLayout_2->setVerticalSpacing(0);
+    for (QGridLayout *group : {ui->gridLayout, ui->gridLayout_4})
+        group->setContentsMargins(7, 0, 7, 0);
+    for (QGridLayout *radios : {ui->gridLayout_5, ui->gridLayout_3})
+        radios->setVerticalSpacing(0);
+    for (QWidget *group : {static_cast<QWidget *>(ui->groupBox), static_cast<QWidget *>(ui->groupBox_2)})
+        group->setStyleSheet(QStringLiteral("QRadioButton{margin:0px;padding:0px;}"));
     setFixedSize(256, 208);
 }
 
