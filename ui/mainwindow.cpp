@@ -100,8 +100,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     engine = new Engine(this);
     engine->setThemeIndex(themeIndex);
-    if (!settings->getValue(common, styleSection, selectColor).toString().isEmpty())
-        applySelectColor();
+    applySelectColor(false);
 
     loadHistoryAndSaveDir();
     engine->getPlayer()->setFile(ui->lineEdit_CurrentFile->currentText().trimmed());
@@ -136,13 +135,16 @@ int MainWindow::applyStoredTheme()
 
 // The band takes the chosen colour as it is; the length label, text on the
 // theme's background, is lightened where the dark theme would swallow it.
-void MainWindow::applySelectColor()
+// A bar that has been reset stays grey until the source plays.
+void MainWindow::applySelectColor(bool band)
 {
     QString color = settings->getValue(common, styleSection, selectColor).toString();
     if (color.isEmpty())
         color = SelectionColors::defaultColor;
-    ui->widgetSelectBar->setColor(QColor(color));
-    ui->widgetSelectBar->update();
+    if (band) {
+        ui->widgetSelectBar->setColor(QColor(color));
+        ui->widgetSelectBar->update();
+    }
     const QString text = engine && engine->getThemeIndex() == 4 ? readableOnDark(QColor(color)).name().toUpper() : color;
     ui->label_cuttingLength->setStyleSheet(QStringLiteral("color:%1").arg(text));
 }
@@ -409,7 +411,7 @@ void MainWindow::onMusicStateChanged(QMediaPlayer::State state)
     switch (state) {
     case QMediaPlayer::PlayingState:
         setCutterControlsEnabled(true);
-        applySelectColor();
+        applySelectColor(true);
         break;
     case QMediaPlayer::StoppedState:
         if (engine->getEndTime() > 0)

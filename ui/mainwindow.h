@@ -117,7 +117,7 @@ private:
     bool ensureSaveDir();
     static QString defaultSaveDir();
     void refuseLongSource(qint64 duration);
-    void applySelectColor();
+    void applySelectColor(bool band);
 
     // Keys and the progress slider (mainwindowinput.cpp).
     void setupKeys();

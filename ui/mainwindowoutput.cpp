@@ -351,9 +351,7 @@ void MainWindow::onThemeChosen(int index)
     engine->setThemeIndex(index);
     setThemeWidgets(index);
     settings->setValue(SettingsKeys::common, SettingsKeys::styleSection, SettingsKeys::themeIndex, index);
-    if (!settings->getValue(SettingsKeys::common, SettingsKeys::styleSection, SettingsKeys::selectColor)
-             .toString().isEmpty())
-        applySelectColor();
+    applySelectColor(false);
     // Recoloured by the field's own rule, so a missing folder stays red.
     on_lineEdit_saveTo_textChanged(ui->lineEdit_saveTo->text());
     for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
@@ -365,7 +363,7 @@ void MainWindow::onThemeChosen(int index)
 void MainWindow::onColorChosen(const QString &color)
 {
     settings->setValue(SettingsKeys::common, SettingsKeys::styleSection, SettingsKeys::selectColor, color);
-    applySelectColor();
+    applySelectColor(true);
 }
 
 // ---------------------------------------------------------------------------
