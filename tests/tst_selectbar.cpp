@@ -53,6 +53,7 @@ private slots:
     void moveWithoutHeldHandleSendsNothing();
     void doubleClickReachesButtonWithoutDrag();
     void resetGreysAndDisables();
+    void disabledMidDragEndsOnRelease();
 
 private:
     QPoint inWindow(QWidget *widget, QPoint local) const { return widget->mapTo(host.get(), local); }
@@ -356,6 +357,28 @@ void TestSelectBar::resetGreysAndDisables()
     QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(200, 10)));
     QCOMPARE(startSpy.count(), 0);
     QCOMPARE(left->pos(), QPoint(0, 0));
+}
+
+// A preview starting disables the bar while a handle may be held: the
+// release still ends the drag, and later moves and presses move nothing.
+void TestSelectBar::disabledMidDragEndsOnRelease()
+{
+    QTest::mousePress(window(), Qt::LeftButton, {}, inWindow(left, QPoint(10, 10)));
+    QTest::mouseMove(window(), inWindow(bar, QPoint(100, 10)));
+    QVERIFY(bar->isDragging());
+    bar->setEnabled(false);
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(100, 10)));
+    QVERIFY(!bar->isDragging());
+
+    bar->setEnabled(true);
+    const QPoint leftAt = left->pos();
+    QSignalSpy startSpy(bar, &SelectBar::sendStartPercent);
+    QTest::mouseMove(window(), inWindow(bar, QPoint(300, 10)));
+    QTest::mousePress(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(400, 10)));
+    QTest::mouseMove(window(), inWindow(bar, QPoint(450, 10)));
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(450, 10)));
+    QCOMPARE(startSpy.count(), 0);
+    QCOMPARE(left->pos(), leftAt);
 }
 
 QTEST_MAIN(TestSelectBar)

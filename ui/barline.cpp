@@ -1,5 +1,7 @@
 #include "barline.h"
 
+#include "selectioncolors.h"
+
 #include <QPainter>
 
 namespace {
@@ -13,7 +15,7 @@ constexpr int trackShortening = 38;
 
 BarLine::BarLine(QWidget *parent)
     : QWidget(parent)
-    , color(QStringLiteral("#009F3C"))
+    , color(SelectionColors::defaultColor)
 {
 }
 

@@ -86,13 +86,14 @@ bool SelectBar::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != ui->pushButtonLeftHandle && watched != ui->pushButtonRightHandle)
         return QWidget::eventFilter(watched, event);
-    // Filters see events before the widget's own disabled check: a disabled
-    // bar must not start a drag, or the owner would stop placing the handles.
-    if (!static_cast<QWidget *>(watched)->isEnabled())
-        return QWidget::eventFilter(watched, event);
-
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+        // Filters see events before the widget's own disabled check: a
+        // disabled bar must not start a drag, or the owner would stop placing
+        // the handles. A release is always taken, so a drag never outlives
+        // the button.
+        if (!static_cast<QWidget *>(watched)->isEnabled())
+            break;
         pressHandle(watched, static_cast<QMouseEvent *>(event));
         // Swallowed: the button never looks pressed and ignores the moves
         // that follow, so they travel up to mouseMoveEvent.
