@@ -61,6 +61,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     engine = new Engine(this);
     engine->setThemeIndex(themeIndex);
+    // Before the history: picking its entry shows that file's envelope.
+    setupEnvelope();
 
     loadHistoryAndSaveDir();
     engine->getPlayer()->setFile(ui->lineEdit_CurrentFile->currentText().trimmed());
@@ -210,6 +212,7 @@ void MainWindow::on_pushButtonOpen_clicked()
 
     resetUi();
     engine->getPlayer()->setFile(path);
+    showEnvelopeOf(path);
     if (engine->getPlayer()->state() != QMediaPlayer::StoppedState)
         engine->stop();
     engine->playFile(path);
@@ -229,6 +232,7 @@ void MainWindow::on_lineEdit_CurrentFile_currentIndexChanged(int index)
     engine->stop();
     resetUi();
     engine->getPlayer()->setFile(path);
+    showEnvelopeOf(path);
 }
 
 void MainWindow::on_pushButton_play_clicked()

@@ -15,6 +15,7 @@ class MainWindow;
 
 class AppSettings;
 class Engine;
+class LoudnessEnvelope;
 class Operation;
 class QCheckBox;
 class QCloseEvent;
@@ -28,7 +29,8 @@ class StyleSheetReader;
 //
 // The code is split by responsibility: mainwindow.cpp holds construction,
 // the source file and its playback; mainwindowcut.cpp marking and cutting;
-// mainwindowoutput.cpp the output list, the menus, the theme and closing.
+// mainwindowoutput.cpp the output list, the menus, the theme and closing;
+// mainwindowenvelope.cpp the source's loudness in the selection bar.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -107,11 +109,16 @@ private:
     void onThemeChosen(int index);
     void onColorChosen(const QString &color);
 
+    // The source's loudness in the selection bar (mainwindowenvelope.cpp).
+    void setupEnvelope();
+    void showEnvelopeOf(const QString &path);
+
     std::unique_ptr<Ui::MainWindow> ui;
     Engine *engine = nullptr;
     StyleSheetReader *styleReader = nullptr;
     QLabel *statusLabel = nullptr;
     AppSettings *settings = nullptr;
+    LoudnessEnvelope *envelope = nullptr;
 };
 
 #endif // MAINWINDOW_H
