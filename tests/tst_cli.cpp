@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
 
@@ -50,6 +51,8 @@ private slots:
     void infoJson_data();
     void infoJson();
     void cutWritesTheFrames();
+    void envelopeJson_data();
+    void envelopeJson();
 
     void executable_data();
     void executable();
@@ -181,6 +184,17 @@ void TestCli::commandLine_data()
     QTest::newRow("output folder missing")
         << QStringList{fixture, "-s", "1", "-e", "2", "-o", "missing/cut.mp3"} << 1 << QString()
         << "snipwave-cut: File creating failed. (error -8)\n";
+
+    QTest::newRow("envelope with cut options") << QStringList{"--envelope", fixture, "-o", cut} << 2 << QString()
+                                               << "snipwave-cut: --envelope takes no --start";
+    QTest::newRow("columns without envelope") << QStringList{"--info", fixture, "--columns", "5"} << 2
+                                              << QString() << "snipwave-cut: --columns goes with --envelope";
+    for (const char *bad : {"0", "100001", "12x", ""})
+        QTest::newRow(qPrintable(QStringLiteral("columns '%1'").arg(bad)))
+            << QStringList{"--envelope", fixture, "--columns", bad} << 2 << QString()
+            << QStringLiteral("snipwave-cut: bad --columns '%1'").arg(bad);
+    QTest::newRow("envelope, no frame") << QStringList{"--envelope", Data + "crc_protected.packets.csv"} << 1
+                                        << QString() << "snipwave-cut: " + Data + "crc_protected.packets.csv: no MPEG";
 }
 
 void TestCli::commandLine()
@@ -239,6 +253,30 @@ void TestCli::infoJson()
     QJsonParseError error;
     QVERIFY(QJsonDocument::fromJson(run.out.toUtf8(), &error).isObject());
     QCOMPARE(error.error, QJsonParseError::NoError);
+}
+
+void TestCli::envelopeJson_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("count");
+    QTest::newRow("default") << QStringList() << 200;
+    QTest::newRow("one") << QStringList{"--columns", "1"} << 1;
+    QTest::newRow("33") << QStringList{"--columns", "33"} << 33;
+}
+
+// A steady tone: every column about as loud as the next, none silent.
+void TestCli::envelopeJson()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, count);
+    const Run run = runTool(QStringList{"--envelope", Data + "tone_440hz_2s.mp3"} + options);
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.err, QString());
+    QVERIFY(run.out.endsWith(QLatin1Char('\n')));
+    const QJsonArray values = QJsonDocument::fromJson(run.out.toUtf8()).array();
+    QCOMPARE(values.size(), count);
+    for (const QJsonValue &value : values)
+        QVERIFY2(value.toDouble() > 0.5 && value.toDouble() <= 1.0, qPrintable(run.out));
 }
 
 // Times reach the splitter to the millisecond: at 48 kHz a frame lasts exactly
