@@ -79,7 +79,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     const QCommandLineOption rounds(QStringLiteral("rounds"), QString(), QStringLiteral("N"), QStringLiteral("9"));
-    const QCommandLineOption columns(QStringLiteral("columns"), QString(), QStringLiteral("N"), QStringLiteral("578"));
+    const QCommandLineOption columns(QStringLiteral("columns"), QString(), QStringLiteral("N"), QStringLiteral("632"));
     parser.addOptions({rounds, columns});
     parser.process(app);
     const int roundCount = std::max(1, parser.value(rounds).toInt());
