@@ -32,7 +32,7 @@ public:
     qint64 frames = 0;
     int samplesPerFrame = 0;
     qint64 sampleRate = 0;
-    // The first frame holds a Xing/Info tag: players skip it.
+    // The first frame holds a Xing, Info or VBRI tag: players skip it.
     bool infoFrame = false;
     // From its LAME extension: samples the encoder put in front and added at
     // the end; -1 without one.
