@@ -1,6 +1,8 @@
 #ifndef CUTTOOL_H
 #define CUTTOOL_H
 
+#include "cutjob.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -14,7 +16,7 @@ class QTextStream;
 // file's frame facts or its loudness envelope as JSON, and answers with an
 // exit code.
 //
-//   snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [--sync]
+//   snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [--exact] [--keep-tags] [--sync]
 //   snipwave-cut --info INPUT
 //   snipwave-cut --envelope INPUT [--columns N]
 class CutTool
@@ -40,7 +42,7 @@ public:
     static QByteArray envelopeJson(const QVector<float> &values);
 
 private:
-    int cut(const QString &input, const QString &output, qint64 startMs, qint64 endMs, bool sync);
+    int cut(const QString &input, const QString &output, const CutJob::Options &options);
     int info(const QString &input);
     int envelope(const QString &input, int columns);
     int usageError(const QString &why);
