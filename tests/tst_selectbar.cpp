@@ -54,6 +54,8 @@ private slots:
     void doubleClickReachesButtonWithoutDrag();
     void resetGreysAndDisables();
     void disabledMidDragEndsOnRelease();
+    void drawsEnvelope_data();
+    void drawsEnvelope();
 
 private:
     QPoint inWindow(QWidget *widget, QPoint local) const { return widget->mapTo(host.get(), local); }
@@ -379,6 +381,60 @@ void TestSelectBar::disabledMidDragEndsOnRelease()
     QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(450, 10)));
     QCOMPARE(startSpy.count(), 0);
     QCOMPARE(left->pos(), leftAt);
+}
+
+void TestSelectBar::drawsEnvelope_data()
+{
+    QTest::addColumn<QColor>("band");
+    QTest::addColumn<QColor>("ink");  // of the envelope inside the band
+
+    const QColor dark(0x30, 0x30, 0x30);
+    const QColor light(0xF4, 0xF4, 0xF4);
+    QTest::newRow("grey band after a reset") << QColor(Qt::gray) << dark;
+    QTest::newRow("green") << QColor(QStringLiteral("#009F3C")) << dark;
+    QTest::newRow("orange") << QColor(QStringLiteral("#E8641B")) << dark;
+    QTest::newRow("purple") << QColor(QStringLiteral("#91007B")) << light;
+    QTest::newRow("blue") << QColor(QStringLiteral("#00709E")) << light;
+}
+
+// One column per pixel: loud and silent blocks of 10 columns, handed over in
+// two parts, the last 78 columns never.
+void TestSelectBar::drawsEnvelope()
+{
+    QFETCH(QColor, band);
+    QFETCH(QColor, ink);
+    QCOMPARE(bar->envelopeResolution(), span);
+    QVector<float> values(span - 78);
+    for (int i = 0; i < values.size(); ++i)
+        values[i] = (i / 10) % 2 == 0 ? 0.8f : 0.0f;
+    bar->startEnvelope(span);
+    bar->setEnvelopeColumns(0, values.mid(0, 300));
+    bar->setEnvelopeColumns(300, values.mid(300));
+    bar->setColor(band);
+    bar->setStartPercent(fractionOf(200));
+    bar->setEndPercent(fractionOf(400));
+    const QImage image = bar->grab().toImage();
+
+    const QColor dark(0x30, 0x30, 0x30);
+    const QColor strip(Qt::gray);
+    struct Probe { int column; QColor expected; };
+    // Band from track column 200 to 400; loud columns are those with an even tens digit.
+    const Probe probes[] = {
+        {5, dark}, {15, strip}, {125, dark}, {135, strip},        // outside, left
+        {205, ink}, {215, band}, {395, band}, {385, ink},         // inside
+        {445, dark}, {455, strip}, {span - 40, strip},            // outside, right; not known yet
+    };
+    for (const Probe &probe : probes) {
+        const QColor seen = image.pixelColor(20 + probe.column, 10);
+        QVERIFY2(seen == probe.expected, qPrintable(QStringLiteral("column %1 is %2, not %3")
+                                                       .arg(probe.column)
+                                                       .arg(seen.name(), probe.expected.name())));
+    }
+    // The loudest column fills the height between the free rows.
+    QCOMPARE(image.pixelColor(20 + 5, 1), dark);
+
+    bar->clearEnvelope();
+    QCOMPARE(bar->grab().toImage().pixelColor(20 + 5, 10), strip);
 }
 
 QTEST_MAIN(TestSelectBar)

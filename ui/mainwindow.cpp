@@ -101,6 +101,8 @@ MainWindow::MainWindow(QWidget *parent)
     engine = new Engine(this);
     engine->setThemeIndex(themeIndex);
     applySelectColor(false);
+    // Before the history: picking its entry shows that file's envelope.
+    setupEnvelope();
 
     loadHistoryAndSaveDir();
     engine->getPlayer()->setFile(ui->lineEdit_CurrentFile->currentText().trimmed());
@@ -283,6 +285,7 @@ void MainWindow::openFile(const QString &path)
 
     resetUi();
     engine->getPlayer()->setFile(path);
+    showEnvelopeOf(path);
     if (engine->getPlayer()->state() != QMediaPlayer::StoppedState)
         engine->stop();
     engine->playFile(path);
@@ -302,6 +305,7 @@ void MainWindow::on_lineEdit_CurrentFile_currentIndexChanged(int index)
     engine->stop();
     resetUi();
     engine->getPlayer()->setFile(path);
+    showEnvelopeOf(path);
 }
 
 void MainWindow::on_pushButton_play_clicked()

@@ -15,6 +15,7 @@ class MainWindow;
 
 class AppSettings;
 class Engine;
+class LoudnessEnvelope;
 class Operation;
 class QCheckBox;
 class QMouseEvent;
@@ -35,7 +36,7 @@ class StyleSheetReader;
 // the source file and its playback; mainwindowcut.cpp marking and cutting;
 // mainwindowoutput.cpp the output list, the menus, the theme and closing;
 // mainwindowinput.cpp the keys, the progress slider, dropped and handed-over
-// files.
+// files; mainwindowenvelope.cpp the source's loudness in the selection bar.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -150,6 +151,10 @@ private:
     void onThemeChosen(int index);
     void onColorChosen(const QString &color);
 
+    // The source's loudness in the selection bar (mainwindowenvelope.cpp).
+    void setupEnvelope();
+    void showEnvelopeOf(const QString &path);
+
     std::unique_ptr<Ui::MainWindow> ui;
     Engine *engine = nullptr;
     StyleSheetReader *styleReader = nullptr;
@@ -159,6 +164,7 @@ private:
     bool applyingMarks = false;
     bool playingBeforeSeek = false;
     double frameMs = 0; // of the open file, found on the first frame step
+    LoudnessEnvelope *envelope = nullptr;
 };
 
 #endif // MAINWINDOW_H

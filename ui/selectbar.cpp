@@ -82,6 +82,33 @@ void SelectBar::setHandleStyleSheet(const QString &styleSheet)
     ui->pushButtonRightHandle->setStyleSheet(styleSheet);
 }
 
+void SelectBar::startEnvelope(int columns)
+{
+    ui->widgetBar->setEnvelope(QVector<float>(std::max(columns, 0), -1.0f));
+}
+
+void SelectBar::setEnvelopeColumns(int first, const QVector<float> &values)
+{
+    ui->widgetBar->setEnvelopeValues(first, values);
+}
+
+void SelectBar::clearEnvelope()
+{
+    ui->widgetBar->setEnvelope(QVector<float>());
+}
+
+bool SelectBar::hasEnvelope() const
+{
+    return !ui->widgetBar->envelope().isEmpty();
+}
+
+int SelectBar::envelopeResolution() const
+{
+    // The band follows the bar's width, though it may not have been resized
+    // to it yet.
+    return std::max(1, width() - 2 * handleLastColumn);
+}
+
 bool SelectBar::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != ui->pushButtonLeftHandle && watched != ui->pushButtonRightHandle)
@@ -196,4 +223,6 @@ void SelectBar::resizeEvent(QResizeEvent *event)
     // places them again from its time fields when it needs to.
     updateBand();
     QWidget::resizeEvent(event);
+    if (event->oldSize().width() != event->size().width())
+        emit envelopeResolutionChanged(envelopeResolution());
 }
