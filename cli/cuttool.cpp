@@ -1,5 +1,6 @@
 #include "cuttool.h"
 
+#include "batchtool.h"
 #include "mp3fileinfo.h"
 #include "mp3splitter.h"
 #include "timeparser.h"
@@ -69,6 +70,8 @@ QString CutTool::helpText()
         "                       duration as one JSON object\n"
         "  -h, --help           show this help and exit\n"
         "  -v, --version        show the version and exit\n"
+        "\n")
+        + BatchTool::helpText() + QStringLiteral(
         "\n"
         "TIME, exact to the millisecond:\n"
         "  83.456               seconds, up to three fraction digits\n"
@@ -94,6 +97,10 @@ int CutTool::usageError(const QString &why)
 
 int CutTool::run(const QStringList &arguments)
 {
+    // Many pieces in one run: a mode of its own.
+    if (BatchTool::handles(arguments))
+        return BatchTool(m_out, m_err).run(arguments);
+
     QCommandLineParser parser;
     const QCommandLineOption start({QStringLiteral("s"), QStringLiteral("start")}, QString(), QStringLiteral("TIME"));
     const QCommandLineOption end({QStringLiteral("e"), QStringLiteral("end")}, QString(), QStringLiteral("TIME"));

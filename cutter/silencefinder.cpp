@@ -1,0 +1,236 @@
+#include "silencefinder.h"
+
+#include "bufferedsource.h"
+#include "framewalker.h"
+#include "mpegheader.h"
+#include "mpg123decoder.h"
+#include "sourcewalk.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// How far above the threshold a frame's side-information bound may lie and
+// still be decoded: the bound is no exact level (it is off by about 10 dB
+// either way on speech), and a pause must not be missed for it.
+constexpr double CandidateMarginDb = 12.0;
+// Frames decoded ahead of a stretch so that its first frames have their bit
+// reservoir and the decoder's overlap; their audio is not judged.
+constexpr qint64 LeadFrames = 3;
+// Frames decoded around a stretch, as its edges are only roughly known.
+constexpr qint64 PadFrames = 2;
+// Loud-looking frames a stretch may hold and still go on (a click, a breath).
+constexpr qint64 BridgeFrames = 3;
+
+// The largest absolute value a Huffman table codes: tables 0-15 without
+// linbits, 16-31 with 15 plus their linbits.
+constexpr std::array<int, 32> TableMaximum = {
+    0, 1, 2, 2, 0, 3, 3, 5, 5, 5, 7, 7, 7, 15, 0, 15,
+    16, 18, 22, 30, 78, 270, 1038, 8206,
+    30, 46, 78, 142, 270, 526, 2062, 8206,
+};
+
+class BitReader
+{
+public:
+    BitReader(const char *data, int size)
+        : m_data(reinterpret_cast<const quint8 *>(data))
+        , m_size(size)
+    {
+    }
+    int take(int bits)
+    {
+        int value = 0;
+        for (int i = 0; i < bits; ++i, ++m_pos) {
+            const int byte = m_pos >> 3;
+            const int bit = byte < m_size ? (m_data[byte] >> (7 - (m_pos & 7))) & 1 : 0;
+            value = (value << 1) | bit;
+        }
+        return value;
+    }
+    void skip(int bits) { m_pos += bits; }
+
+private:
+    const quint8 *m_data;
+    int m_size;
+    int m_pos = 0;
+};
+
+} // namespace
+
+SilenceFinder::SilenceFinder(QFile &file, SourceWalk &walk)
+    : m_file(file)
+    , m_walk(walk)
+{
+}
+
+double SilenceFinder::levelBound(const char *frame, int length)
+{
+    if (MpegHeader::layer(frame) != 3)
+        return 0.0;
+    const bool mpeg1 = MpegHeader::version(frame) == 1;
+    const bool mono = (quint8(frame[3]) >> 6) == 3;      // channel mode: xx...... of byte 3
+    const bool crc = (quint8(frame[1]) & 1) == 0;        // protection bit: .......x of byte 1
+    const int channels = mono ? 1 : 2;
+    const int start = MpegHeader::HeaderSize + (crc ? 2 : 0);
+    if (length < start + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17)))
+        return 0.0;
+    BitReader bits(frame + start, length - start);
+    // main_data_begin, private bits, and in MPEG-1 the scale factor sharing
+    bits.skip(mpeg1 ? 9 + (mono ? 5 : 3) + 4 * channels : 8 + (mono ? 1 : 2));
+    double loudest = SilentFrame;
+    for (int granule = 0; granule < (mpeg1 ? 2 : 1); ++granule) {
+        for (int channel = 0; channel < channels; ++channel) {
+            const int part23 = bits.take(12);
+            const int bigValues = bits.take(9);
+            const int globalGain = bits.take(8);
+            bits.skip(mpeg1 ? 4 : 9);                      // scalefac_compress
+            int tables[3] = {0, 0, 0};
+            if (bits.take(1)) {                            // window switching
+                bits.skip(3);                              // block type, mixed blocks
+                tables[0] = bits.take(5);
+                tables[1] = bits.take(5);
+                bits.skip(9);                              // subblock gains
+            } else {
+                for (int &table : tables)
+                    table = bits.take(5);
+                bits.skip(7);                              // region counts
+            }
+            bits.skip(mpeg1 ? 3 : 2);                      // preflag, scalefac_scale, count1 table
+            if (part23 == 0)
+                continue;
+            // Above the big values only 0 and 1 occur; scale factors and
+            // subblock gains can only make a value smaller.
+            int largest = 1;
+            if (bigValues > 0) {
+                for (const int table : tables)
+                    largest = std::max(largest, TableMaximum[size_t(table)]);
+            }
+            // x = |i|^(4/3) x 2^((global_gain - 210) / 4), as dB of full scale
+            const double db = 20.0 * (4.0 / 3.0) * std::log10(double(largest))
+                            + (globalGain - 210) * (20.0 * std::log10(2.0) / 4.0);
+            loudest = std::max(loudest, db);
+        }
+    }
+    return loudest;
+}
+
+void SilenceFinder::see(qint64 index, qint64 offset, const char *frame, int length)
+{
+    m_recent[size_t(index % qint64(m_recent.size()))] = offset;
+    const bool quiet = levelBound(frame, length) < m_candidateDb;
+    if (quiet) {
+        if (m_firstQuiet < 0) {
+            m_firstQuiet = index;
+            const qint64 first = std::max<qint64>(0, index - LeadFrames - PadFrames);
+            m_stretchOffset = m_recent[size_t(first % qint64(m_recent.size()))];
+        }
+        m_lastQuiet = index;
+    } else if (m_firstQuiet >= 0 && index - m_lastQuiet > BridgeFrames) {
+        closeStretch(index);
+    }
+}
+
+void SilenceFinder::closeStretch(qint64 index)
+{
+    if (m_firstQuiet < 0)
+        return;
+    if (m_lastQuiet - m_firstQuiet + 1 >= m_minFrames - 2 * PadFrames) {
+        Stretch stretch;
+        stretch.frame = std::max<qint64>(0, m_firstQuiet - LeadFrames - PadFrames);
+        stretch.offset = m_stretchOffset;
+        stretch.frames = std::min(m_lastQuiet + 1 + PadFrames, index) - stretch.frame;
+        m_stretches.append(stretch);
+    }
+    m_firstQuiet = -1;
+    m_lastQuiet = -1;
+}
+
+bool SilenceFinder::find(const Settings &settings, QVector<Split> *splits, QString *error)
+{
+    m_settings = settings;
+    m_stretches.clear();
+    m_decoded = 0;
+    m_firstQuiet = m_lastQuiet = -1;
+    splits->clear();
+    const qint64 unit = 1000 * qint64(m_walk.samplesPerFrame());
+    m_minFrames = std::max<qint64>(1, (settings.minSilenceMs * m_walk.sampleRate() + unit - 1) / unit);
+    m_candidateDb = settings.thresholdDb + CandidateMarginDb;
+
+    const bool read = m_walk.walk([](qint64) { return qint64(-1); },
+                                  [this](qint64 index, qint64 offset, const char *frame, int length) {
+                                      see(index, offset, frame, length);
+                                  });
+    if (!read) {
+        *error = QStringLiteral("the file changed while it was read");
+        return false;
+    }
+    closeStretch(m_walk.frameCount());
+    if (m_stretches.isEmpty())
+        return true;
+    Mpg123Decoder decoder(Mpg123Decoder::QuarterRate);
+    for (const Stretch &stretch : qAsConst(m_stretches)) {
+        if (!decode(decoder, stretch, splits, error))
+            return false;
+    }
+    return true;
+}
+
+bool SilenceFinder::decode(Mpg123Decoder &decoder, const Stretch &stretch, QVector<Split> *splits, QString *error)
+{
+    if (!decoder.isValid() || !decoder.restart()) {
+        *error = decoder.errorText();
+        return false;
+    }
+    const double limit = 32768.0 * 32768.0 * std::pow(10.0, m_settings.thresholdDb / 10.0);
+    const qint64 judgedFrom = stretch.frame == 0 ? 0 : stretch.frame + LeadFrames;
+    const qint64 frameCount = m_walk.frameCount();
+    QVector<qint64> offsets;
+    qint64 silentFrom = -1;
+    auto endSilence = [&](qint64 end) {
+        // A pause is a pause between sounds: none at the very start or end.
+        if (silentFrom > 0 && end < frameCount && end - silentFrom >= m_minFrames) {
+            Split split;
+            split.frame = silentFrom + (end - silentFrom) / 2;
+            split.offset = offsets.value(int(split.frame - stretch.frame), -1);
+            if (split.offset >= 0 && (splits->isEmpty() || splits->last().frame < split.frame))
+                splits->append(split);
+        }
+        silentFrom = -1;
+    };
+    qint64 next = judgedFrom;
+    auto judge = [&](qint64 number, const qint16 *samples, int count) {
+        const qint64 frame = stretch.frame + number;
+        if (frame < judgedFrom || count <= 0)
+            return;
+        if (frame != next && silentFrom >= 0)
+            endSilence(next);    // a frame the decoder could not give breaks the silence
+        next = frame + 1;
+        double power = 0;
+        for (int i = 0; i < count; ++i)
+            power += double(samples[i]) * samples[i];
+        if (power / count < limit) {
+            if (silentFrom < 0)
+                silentFrom = frame;
+        } else if (silentFrom >= 0) {
+            endSilence(frame);
+        }
+    };
+
+    BufferedSource source(&m_file);
+    FrameWalker frames(source, stretch.offset, m_walk.header());
+    for (qint64 i = 0; i < stretch.frames && frames.next(); ++i) {
+        offsets.append(frames.offset());
+        if (!decoder.feed(frames.data(), frames.length(), judge)) {
+            *error = decoder.errorText();
+            return false;
+        }
+        ++m_decoded;
+    }
+    if (silentFrom >= 0)
+        endSilence(next);
+    return true;
+}

@@ -1,0 +1,79 @@
+#ifndef SILENCEFINDER_H
+#define SILENCEFINDER_H
+
+#include <QString>
+#include <QVector>
+#include <QtGlobal>
+
+#include <array>
+
+class Mpg123Decoder;
+class QFile;
+class SourceWalk;
+
+// Finds where to split a recording at its pauses: in the middle of every
+// silence at least a given length, a silence being audio whose level stays
+// below a threshold in dBFS. The level is judged on decoded samples, one
+// frame at a time (the RMS of the frame's samples, channels mixed).
+//
+// Decoding a whole file costs seconds, so the frame walk first picks the
+// stretches that may be quiet from each frame's side information: the
+// global gain and Huffman table of every granule bound how large its
+// spectral values can be. Only those stretches, with a few frames around
+// them, are decoded. A silence at the very start or end of the audio is no
+// place to split and is passed over.
+class SilenceFinder
+{
+public:
+    struct Settings
+    {
+        qint64 minSilenceMs = 1500;
+        double thresholdDb = -45.0;
+    };
+    struct Split
+    {
+        qint64 frame = 0;    // the audio frame the next piece starts with
+        qint64 offset = 0;   // its file offset
+    };
+
+    // Walks the source through walk (which must have located its first
+    // frame); the file must be open for reading, unbuffered.
+    SilenceFinder(QFile &file, SourceWalk &walk);
+
+    bool find(const Settings &settings, QVector<Split> *splits, QString *error);
+
+    // Audio frames decoded by the last find(), for the curious.
+    qint64 decodedFrames() const { return m_decoded; }
+
+    // A level in dB (0 dB full scale) that the frame's decoded audio will
+    // hardly pass, from its Layer III side information; SilentFrame when
+    // every granule is empty, and 0 when the frame says nothing (other layers).
+    static double levelBound(const char *frame, int length);
+    static constexpr double SilentFrame = -200.0;
+
+private:
+    struct Stretch
+    {
+        qint64 frame = 0;    // first frame to decode
+        qint64 offset = 0;
+        qint64 frames = 0;   // how many
+    };
+
+    void see(qint64 index, qint64 offset, const char *frame, int length);
+    void closeStretch(qint64 index);
+    bool decode(Mpg123Decoder &decoder, const Stretch &stretch, QVector<Split> *splits, QString *error);
+
+    QFile &m_file;
+    SourceWalk &m_walk;
+    Settings m_settings;
+    qint64 m_minFrames = 0;
+    double m_candidateDb = 0;
+    QVector<Stretch> m_stretches;
+    std::array<qint64, 16> m_recent{};   // offsets of the last frames, by index % 16
+    qint64 m_firstQuiet = -1;
+    qint64 m_lastQuiet = -1;
+    qint64 m_stretchOffset = 0;
+    qint64 m_decoded = 0;
+};
+
+#endif // SILENCEFINDER_H

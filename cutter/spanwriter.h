@@ -1,0 +1,29 @@
+#ifndef SPANWRITER_H
+#define SPANWRITER_H
+
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+
+class QFile;
+
+// Writes one span of a source file's bytes to a file of its own, through an
+// AtomicFile: the file appears under its name complete, or not at all, and a
+// file that stood there before is left alone on failure.
+class SpanWriter
+{
+public:
+    // Gets the bytes written so far, now and then.
+    using Progress = std::function<void(qint64 written)>;
+
+    // source: open for reading, unbuffered. False and the system's reason
+    // when the file could not be written whole.
+    static bool write(QFile &source, qint64 from, qint64 to, const QString &path, bool sync,
+                      const Progress &progress, QString *error);
+
+    // Bytes copied between two progress reports.
+    static constexpr qint64 Step = 1024 * 1024;
+};
+
+#endif // SPANWRITER_H
