@@ -24,6 +24,13 @@ constexpr qint64 LeadFrames = 3;
 constexpr qint64 PadFrames = 2;
 // Loud-looking frames a stretch may hold and still go on (a click, a breath).
 constexpr qint64 BridgeFrames = 3;
+// How far below the threshold the bound must lie for a frame to be taken as
+// silent without decoding it (the bound reads up to about 10 dB low), and
+// how many frames on either side must be as quiet.
+constexpr double SureMarginDb = 15.0;
+constexpr int SureReach = 2;
+
+enum Verdict { Undecided, Silent, Loud };
 
 // The largest absolute value a Huffman table codes: tables 0-15 without
 // linbits, 16-31 with 15 plus their linbits.
@@ -181,56 +188,94 @@ bool SilenceFinder::find(const Settings &settings, QVector<Split> *splits, QStri
 
 bool SilenceFinder::decode(Mpg123Decoder &decoder, const Stretch &stretch, QVector<Split> *splits, QString *error)
 {
-    if (!decoder.isValid() || !decoder.restart()) {
+    if (!decoder.isValid()) {
         *error = decoder.errorText();
         return false;
     }
-    const double limit = 32768.0 * 32768.0 * std::pow(10.0, m_settings.thresholdDb / 10.0);
-    const qint64 judgedFrom = stretch.frame == 0 ? 0 : stretch.frame + LeadFrames;
-    const qint64 frameCount = m_walk.frameCount();
+    // The stretch's frames: where they lie, and whether their side
+    // information alone already says silence.
     QVector<qint64> offsets;
-    qint64 silentFrom = -1;
-    auto endSilence = [&](qint64 end) {
-        // A pause is a pause between sounds: none at the very start or end.
-        if (silentFrom > 0 && end < frameCount && end - silentFrom >= m_minFrames) {
-            Split split;
-            split.frame = silentFrom + (end - silentFrom) / 2;
-            split.offset = offsets.value(int(split.frame - stretch.frame), -1);
-            if (split.offset >= 0 && (splits->isEmpty() || splits->last().frame < split.frame))
-                splits->append(split);
-        }
-        silentFrom = -1;
-    };
-    qint64 next = judgedFrom;
-    auto judge = [&](qint64 number, const qint16 *samples, int count) {
-        const qint64 frame = stretch.frame + number;
-        if (frame < judgedFrom || count <= 0)
-            return;
-        if (frame != next && silentFrom >= 0)
-            endSilence(next);    // a frame the decoder could not give breaks the silence
-        next = frame + 1;
-        double power = 0;
-        for (int i = 0; i < count; ++i)
-            power += double(samples[i]) * samples[i];
-        if (power / count < limit) {
-            if (silentFrom < 0)
-                silentFrom = frame;
-        } else if (silentFrom >= 0) {
-            endSilence(frame);
-        }
-    };
-
+    QVector<int> lengths;
+    QVector<bool> sure;
     BufferedSource source(&m_file);
     FrameWalker frames(source, stretch.offset, m_walk.header());
     for (qint64 i = 0; i < stretch.frames && frames.next(); ++i) {
-        offsets.append(frames.offset());
-        if (!decoder.feed(frames.data(), frames.length(), judge)) {
+        offsets << frames.offset();
+        lengths << frames.length();
+        sure << (levelBound(frames.data(), frames.length()) < m_settings.thresholdDb - SureMarginDb);
+    }
+    const int count = offsets.size();
+    const qint64 judgedFrom = stretch.frame == 0 ? 0 : qMin<qint64>(LeadFrames, count);
+
+    // A frame's audio also holds the end of the frame before it, so only a
+    // frame amid sure frames goes undecoded; the rest is decoded in runs.
+    QVector<Verdict> verdicts(count, Loud);
+    for (int i = int(judgedFrom); i < count; ++i) {
+        bool amidSure = i >= SureReach && i + SureReach < count;
+        for (int j = i - SureReach; amidSure && j <= i + SureReach; ++j)
+            amidSure = sure.at(j);
+        verdicts[i] = amidSure ? Silent : Undecided;
+    }
+    const double limit = 32768.0 * 32768.0 * std::pow(10.0, m_settings.thresholdDb / 10.0);
+    for (int i = int(judgedFrom); i < count; ++i) {
+        if (verdicts.at(i) != Undecided)
+            continue;
+        int end = i;
+        while (end < count && verdicts.at(end) == Undecided)
+            ++end;
+        // Decoding starts a few frames early, for the bit reservoir and the
+        // decoder's overlap, unless the run starts the audio.
+        const int from = stretch.frame + i == 0 ? 0 : std::max(0, i - int(LeadFrames));
+        if (!decoder.restart()) {
             *error = decoder.errorText();
             return false;
         }
-        ++m_decoded;
+        for (int f = from; f < end; ++f) {
+            source.fill(offsets.at(f), lengths.at(f));
+            const bool fed = decoder.feed(source.data(offsets.at(f)), lengths.at(f),
+                                          [&](qint64 number, const qint16 *samples, int n) {
+                const qint64 at = from + number;
+                if (at < i || at >= end || n <= 0)
+                    return;
+                double power = 0;
+                for (int k = 0; k < n; ++k)
+                    power += double(samples[k]) * samples[k];
+                verdicts[int(at)] = power / n < limit ? Silent : Loud;
+            });
+            if (!fed) {
+                *error = decoder.errorText();
+                return false;
+            }
+            ++m_decoded;
+        }
+        // A frame the decoder gave nothing for counts as sound.
+        for (int f = i; f < end; ++f) {
+            if (verdicts.at(f) == Undecided)
+                verdicts[f] = Loud;
+        }
+        i = end;
     }
-    if (silentFrom >= 0)
-        endSilence(next);
+
+    const qint64 frameCount = m_walk.frameCount();
+    int silentFrom = -1;
+    for (int i = int(judgedFrom); i <= count; ++i) {
+        if (i < count && verdicts.at(i) == Silent) {
+            if (silentFrom < 0)
+                silentFrom = i;
+            continue;
+        }
+        // A pause is a pause between sounds: none at the very start or end.
+        const qint64 first = stretch.frame + silentFrom;
+        const qint64 end = stretch.frame + i;
+        if (silentFrom >= 0 && first > 0 && end < frameCount && end - first >= m_minFrames) {
+            const int middle = silentFrom + (i - silentFrom) / 2;
+            Split split;
+            split.frame = stretch.frame + middle;
+            split.offset = offsets.at(middle);
+            if (splits->isEmpty() || splits->last().frame < split.frame)
+                splits->append(split);
+        }
+        silentFrom = -1;
+    }
     return true;
 }
