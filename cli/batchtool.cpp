@@ -288,7 +288,6 @@ int BatchTool::findPieces(QFile &source, SourceWalk &walk, Job *job)
         QString why;
         if (!finder.find(settings, &splits, &why))
             return failure(job->input + QStringLiteral(": ") + why);
-        if (qEnvironmentVariableIsSet("SNIPWAVE_DEBUG")) m_err << "decoded " << finder.decodedFrames() << "\n";
         QVector<qint64> splitMs;
         for (const SilenceFinder::Split &split : splits) {
             walk.remember(split.frame, split.offset);

@@ -17,11 +17,16 @@ namespace {
 // still be decoded: the bound is no exact level (it is off by about 10 dB
 // either way on speech), and a pause must not be missed for it.
 constexpr double CandidateMarginDb = 12.0;
-// Frames decoded ahead of a stretch so that its first frames have their bit
-// reservoir and the decoder's overlap; their audio is not judged.
-constexpr qint64 LeadFrames = 3;
+// Decoding from the middle of a stream starts early enough that the first
+// frame judged has the bytes its bit reservoir points back to (up to 511 of
+// main data) and two frames ahead of it for the decoder's overlap: libmpg123
+// gives silence for a frame whose reservoir is missing, so a frame decoded
+// too early would look silent whatever it holds. The audio of the frames
+// decoded ahead is not judged.
+constexpr int ReservoirBytes = 511;
+constexpr int OverlapFrames = 2;
 // Frames decoded around a stretch, as its edges are only roughly known.
-constexpr qint64 PadFrames = 2;
+constexpr qint64 PadFrames = 8;
 // Loud-looking frames a stretch may hold and still go on (a click, a breath).
 constexpr qint64 BridgeFrames = 3;
 // How far below the threshold the bound must lie for a frame to be taken as
@@ -65,6 +70,35 @@ private:
     int m_size;
     int m_pos = 0;
 };
+
+// Bytes of main data a frame carries: what follows its side information.
+int mainDataBytes(const char *frame, int length)
+{
+    if (MpegHeader::layer(frame) != 3)
+        return ReservoirBytes;   // no reservoir in Layers I and II
+    const bool mono = (quint8(frame[3]) >> 6) == 3;
+    const bool crc = (quint8(frame[1]) & 1) == 0;
+    const int side = MpegHeader::version(frame) == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    return std::max(0, length - MpegHeader::HeaderSize - (crc ? 2 : 0) - side);
+}
+
+// The first frame to feed so that frame `judged` decodes right, given the
+// main data sizes of the frames before it (main[k] for frame k, from
+// `earliest` on).
+template <typename MainBytes>
+qint64 leadStart(qint64 judged, qint64 earliest, MainBytes main)
+{
+    qint64 from = judged;
+    int bytes = 0;
+    while (from > earliest && (bytes < ReservoirBytes || judged - from < OverlapFrames)) {
+        --from;
+        if (judged - from > OverlapFrames)
+            bytes += main(from);
+        else if (judged - from == OverlapFrames)
+            bytes = 0;
+    }
+    return from;
+}
 
 } // namespace
 
@@ -127,30 +161,48 @@ double SilenceFinder::levelBound(const char *frame, int length)
 
 void SilenceFinder::see(qint64 index, qint64 offset, const char *frame, int length)
 {
-    m_recent[size_t(index % qint64(m_recent.size()))] = offset;
+    const qint64 ring = qint64(m_recent.size());
+    m_recent[size_t(index % ring)] = {offset, mainDataBytes(frame, length)};
     const bool quiet = levelBound(frame, length) < m_candidateDb;
-    if (quiet) {
-        if (m_firstQuiet < 0) {
-            m_firstQuiet = index;
-            const qint64 first = std::max<qint64>(0, index - LeadFrames - PadFrames);
-            m_stretchOffset = m_recent[size_t(first % qint64(m_recent.size()))];
-        }
+    if (quiet && m_firstQuiet < 0)
+        openStretch(index);
+    if (quiet)
         m_lastQuiet = index;
-    } else if (m_firstQuiet >= 0 && index - m_lastQuiet > BridgeFrames) {
-        closeStretch(index);
-    }
+    else if (m_firstQuiet >= 0 && index - m_lastQuiet > BridgeFrames)
+        closeStretch();
 }
 
-void SilenceFinder::closeStretch(qint64 index)
+void SilenceFinder::openStretch(qint64 index)
+{
+    const qint64 judged = std::max<qint64>(0, index - PadFrames);
+    const qint64 ring = qint64(m_recent.size());
+    m_firstQuiet = index;
+    m_judgedFrom = judged;
+    m_stretchFrame = leadStart(judged, std::max<qint64>(0, index - ring + 1),
+                               [this, ring](qint64 k) { return m_recent[size_t(k % ring)].second; });
+    m_stretchOffset = m_recent[size_t(m_stretchFrame % ring)].first;
+}
+
+void SilenceFinder::closeStretch()
 {
     if (m_firstQuiet < 0)
         return;
+    // The side information's edges are rough: the pads on either side are
+    // decoded too, and the quiet-looking run may be that much shorter.
     if (m_lastQuiet - m_firstQuiet + 1 >= m_minFrames - 2 * PadFrames) {
-        Stretch stretch;
-        stretch.frame = std::max<qint64>(0, m_firstQuiet - LeadFrames - PadFrames);
-        stretch.offset = m_stretchOffset;
-        stretch.frames = std::min(m_lastQuiet + 1 + PadFrames, index) - stretch.frame;
-        m_stretches.append(stretch);
+        const qint64 end = m_lastQuiet + 1 + PadFrames;
+        // One that overlaps the stretch before joins it, so that no frame is
+        // judged twice and no silence is cut in two.
+        if (!m_stretches.isEmpty() && m_stretches.last().frame + m_stretches.last().frames >= m_judgedFrom) {
+            m_stretches.last().frames = end - m_stretches.last().frame;
+        } else {
+            Stretch stretch;
+            stretch.frame = m_stretchFrame;
+            stretch.judgedFrom = m_judgedFrom - m_stretchFrame;
+            stretch.offset = m_stretchOffset;
+            stretch.frames = end - stretch.frame;
+            m_stretches.append(stretch);
+        }
     }
     m_firstQuiet = -1;
     m_lastQuiet = -1;
@@ -175,7 +227,7 @@ bool SilenceFinder::find(const Settings &settings, QVector<Split> *splits, QStri
         *error = QStringLiteral("the file changed while it was read");
         return false;
     }
-    closeStretch(m_walk.frameCount());
+    closeStretch();
     if (m_stretches.isEmpty())
         return true;
     Mpg123Decoder decoder(Mpg123Decoder::QuarterRate);
@@ -196,16 +248,18 @@ bool SilenceFinder::decode(Mpg123Decoder &decoder, const Stretch &stretch, QVect
     // information alone already says silence.
     QVector<qint64> offsets;
     QVector<int> lengths;
+    QVector<int> main;
     QVector<bool> sure;
     BufferedSource source(&m_file);
     FrameWalker frames(source, stretch.offset, m_walk.header());
     for (qint64 i = 0; i < stretch.frames && frames.next(); ++i) {
         offsets << frames.offset();
         lengths << frames.length();
+        main << mainDataBytes(frames.data(), frames.length());
         sure << (levelBound(frames.data(), frames.length()) < m_settings.thresholdDb - SureMarginDb);
     }
     const int count = offsets.size();
-    const qint64 judgedFrom = stretch.frame == 0 ? 0 : qMin<qint64>(LeadFrames, count);
+    const qint64 judgedFrom = qMin<qint64>(stretch.judgedFrom, count);
 
     // A frame's audio also holds the end of the frame before it, so only a
     // frame amid sure frames goes undecoded; the rest is decoded in runs.
@@ -223,9 +277,9 @@ bool SilenceFinder::decode(Mpg123Decoder &decoder, const Stretch &stretch, QVect
         int end = i;
         while (end < count && verdicts.at(end) == Undecided)
             ++end;
-        // Decoding starts a few frames early, for the bit reservoir and the
-        // decoder's overlap, unless the run starts the audio.
-        const int from = stretch.frame + i == 0 ? 0 : std::max(0, i - int(LeadFrames));
+        // The stretch starts early enough for its first judged frame; a run
+        // further in gets its own frames ahead.
+        const int from = i <= judgedFrom ? 0 : int(leadStart(i, 0, [&main](qint64 k) { return main.at(int(k)); }));
         if (!decoder.restart()) {
             *error = decoder.errorText();
             return false;

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <utility>
 
 class Mpg123Decoder;
 class QFile;
@@ -57,10 +58,12 @@ private:
         qint64 frame = 0;    // first frame to decode
         qint64 offset = 0;
         qint64 frames = 0;   // how many
+        qint64 judgedFrom = 0;   // the first frame judged, counted from frame
     };
 
     void see(qint64 index, qint64 offset, const char *frame, int length);
-    void closeStretch(qint64 index);
+    void openStretch(qint64 index);
+    void closeStretch();
     bool decode(Mpg123Decoder &decoder, const Stretch &stretch, QVector<Split> *splits, QString *error);
 
     QFile &m_file;
@@ -69,8 +72,11 @@ private:
     qint64 m_minFrames = 0;
     double m_candidateDb = 0;
     QVector<Stretch> m_stretches;
-    std::array<qint64, 16> m_recent{};   // offsets of the last frames, by index % 16
+    // Offset and main data bytes of the last frames, by index % 32.
+    std::array<std::pair<qint64, int>, 32> m_recent{};
     qint64 m_firstQuiet = -1;
+    qint64 m_judgedFrom = 0;
+    qint64 m_stretchFrame = 0;
     qint64 m_lastQuiet = -1;
     qint64 m_stretchOffset = 0;
     qint64 m_decoded = 0;

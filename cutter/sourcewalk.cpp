@@ -83,9 +83,11 @@ bool SourceWalk::walk(const Marks &marks, const Visitor &visit)
             break;
         while (mark >= 0 && mark < index)
             mark = marks(mark);
-        if (mark == index) {
+        // Frame 0 always: every job's first piece may start there.
+        if (mark == index || index == 0) {
             m_marked.insert(index, walker.offset());
-            mark = marks(mark);
+            if (mark == index)
+                mark = marks(mark);
         }
         if (visit)
             visit(index, walker.offset(), frame, walker.length());
