@@ -3,6 +3,7 @@
 #include "jobcheck.h"
 #include "namepattern.h"
 #include "silencefinder.h"
+#include "sourcefile.h"
 #include "sourcewalk.h"
 #include "spanwriter.h"
 #include "timeparser.h"
@@ -111,9 +112,10 @@ int BatchTool::run(const QStringList &arguments)
     if (parsed >= 0)
         return parsed;
 
-    QFile source(job.input);
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return failure(job.input + QStringLiteral(": ") + source.errorString());
+    SourceFile sourceFile;
+    if (!sourceFile.open(job.input))
+        return failure(job.input + QStringLiteral(": ") + sourceFile.errorString());
+    QFile &source = sourceFile.file();
     SourceWalk walk(source);
     QString why;
     if (!walk.locate(&why))
@@ -143,7 +145,7 @@ int BatchTool::run(const QStringList &arguments)
         m_out.flush();
         return 0;
     }
-    return write(source, walk, job);
+    return write(sourceFile, walk, job);
 }
 
 int BatchTool::parse(const QStringList &arguments, Job *job)
@@ -378,7 +380,7 @@ void BatchTool::drawProgress(qint64 done, qint64 total, int piece, int count)
     m_err.flush();
 }
 
-int BatchTool::write(QFile &source, const SourceWalk &walk, const Job &job)
+int BatchTool::write(SourceFile &source, const SourceWalk &walk, const Job &job)
 {
     qint64 total = 0;
     for (const Piece &piece : job.pieces)

@@ -11,6 +11,7 @@
 class QFile;
 class QIODevice;
 class QTextStream;
+class SourceFile;
 class SourceWalk;
 
 // snipwave-cut's batch modes: one source into many pieces in one run.
@@ -74,7 +75,7 @@ private:
     bool readText(const QString &path, QByteArray *bytes);
     int findPieces(QFile &source, SourceWalk &walk, Job *job);
     void resolve(const SourceWalk &walk, Job *job) const;
-    int write(QFile &source, const SourceWalk &walk, const Job &job);
+    int write(SourceFile &source, const SourceWalk &walk, const Job &job);
     QByteArray pieceJson(const SourceWalk &walk, const QString &folder, const Piece &piece) const;
     QByteArray planJson(const SourceWalk &walk, const Job &job) const;
     void drawProgress(qint64 done, qint64 total, int piece, int count);

@@ -1,4 +1,5 @@
 #include "cuttool.h"
+#include "signalguard.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -10,6 +11,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
+    // A stopped cut leaves no temporary file behind.
+    const SignalGuard guard;
     CutTool tool(out, err);
     return tool.run(QCoreApplication::arguments());
 }

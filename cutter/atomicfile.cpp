@@ -1,21 +1,72 @@
 #include "atomicfile.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
+const QByteArray Prefix = QByteArrayLiteral(".snipwave-");
+const QByteArray Suffix = QByteArrayLiteral(".part");
+// A temporary file this old whose process is gone is a leftover. The age
+// guards against a process that reuses the pid of the one that wrote it.
+constexpr time_t StaleAge = 60 * 60;
+
+// The temporary files being written, where a signal handler can reach them
+// without a lock or an allocation. A slot is claimed (used), filled, and
+// then marked ready; the handler only reads ready slots. More files at once
+// than there are slots are still written, just without that protection.
+struct Slot
+{
+    std::atomic<int> used{0};
+    std::atomic<int> ready{0};
+    char path[PATH_MAX];
+};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs lock-free flags");
+constexpr int SlotCount = 16;
+Slot temporaries[SlotCount];
+
+int claimSlot(const QByteArray &path)
+{
+    if (path.size() >= PATH_MAX)
+        return -1;
+    for (int i = 0; i < SlotCount; ++i) {
+        int expected = 0;
+        if (temporaries[i].used.compare_exchange_strong(expected, 1)) {
+            std::memcpy(temporaries[i].path, path.constData(), size_t(path.size()) + 1);
+            temporaries[i].ready.store(1);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void releaseSlot(int &slot)
+{
+    if (slot < 0)
+        return;
+    temporaries[slot].ready.store(0);
+    temporaries[slot].used.store(0);
+    slot = -1;
+}
+
 QString temporaryName(const QString &path)
 {
-    const QFileInfo info(path);
-    return info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1Char('.')
-        + QString::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFFFull, 36);
+    const QString random = QString::number(QRandomGenerator::global()->generate64() & 0x3FFFFFFFFFFFFull, 36);
+    return QFileInfo(path).absolutePath() + QLatin1Char('/') + QLatin1String(Prefix)
+        + QString::number(::getpid()) + QLatin1Char('-') + random + QLatin1String(Suffix);
 }
 
 // Swaps two names; false where the file system cannot.
@@ -28,6 +79,11 @@ bool exchange(const QByteArray &a, const QByteArray &b)
     Q_UNUSED(b)
     return false;
 #endif
+}
+
+bool processGone(qint64 pid)
+{
+    return pid != ::getpid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
 }
 
 } // namespace
@@ -48,23 +104,127 @@ AtomicFile::~AtomicFile()
 
 #ifdef Q_OS_UNIX
 
+bool AtomicFile::isTemporaryName(const QByteArray &name, qint64 *pid)
+{
+    if (!name.startsWith(Prefix) || !name.endsWith(Suffix))
+        return false;
+    const QByteArray middle = name.mid(Prefix.size(), name.size() - Prefix.size() - Suffix.size());
+    const int dash = middle.indexOf('-');
+    if (dash < 1 || dash > 10 || dash == middle.size() - 1 || middle.size() - dash - 1 > 13)
+        return false;
+    for (int i = 0; i < middle.size(); ++i) {
+        const char c = middle.at(i);
+        const bool ok = i < dash ? (c >= '0' && c <= '9')
+                                 : i == dash || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
+        if (!ok)
+            return false;
+    }
+    const qint64 number = middle.left(dash).toLongLong();
+    if (number <= 0 || number > INT_MAX)
+        return false;
+    if (pid)
+        *pid = number;
+    return true;
+}
+
+int AtomicFile::removeStale(const QString &folder)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
+    if (!dir)
+        return 0;
+    const int fd = ::dirfd(dir);
+    const time_t now = ::time(nullptr);
+    int removed = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        qint64 pid = 0;
+        struct stat info = {};
+        if (!isTemporaryName(QByteArray(entry->d_name), &pid)
+            || ::fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)
+            || now - info.st_mtime < StaleAge || !processGone(pid))
+            continue;
+        if (::unlinkat(fd, entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+void AtomicFile::removeTemporariesNow()
+{
+    for (Slot &slot : temporaries) {
+        if (slot.ready.load())
+            ::unlink(slot.path);
+    }
+}
+
+QString AtomicFile::errorString() const
+{
+    if (!m_reason.isEmpty())
+        return m_reason;
+    if (m_errno != 0)
+        return qt_error_string(m_errno);
+    if (m_file.error() != QFileDevice::NoError)
+        return m_file.errorString();
+    return QString();
+}
+
+bool AtomicFile::fail(int errnum)
+{
+    m_errno = errnum;
+    return false;
+}
+
+// A name that stands for something other than a file, or for a file this
+// user may not write, is not replaced.
+bool AtomicFile::refuseTarget()
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(m_path).constData(), &info) != 0)
+        return errno == ENOENT ? false : !fail(errno);
+    if (S_ISDIR(info.st_mode))
+        return !fail(EISDIR);
+    if (!S_ISREG(info.st_mode)) {
+        m_reason = QCoreApplication::translate("AtomicFile", "Not a regular file");
+        return true;
+    }
+    if (::access(QFile::encodeName(m_path).constData(), W_OK) != 0)
+        return !fail(errno);
+    return false;
+}
+
+bool AtomicFile::createTemporary()
+{
+    for (int attempt = 0; attempt < 16 && m_fd < 0; ++attempt) {
+        m_temporary = temporaryName(m_path);
+        const QByteArray name = QFile::encodeName(m_temporary);
+        // Listed before it exists, so that no signal finds it unlisted.
+        m_slot = claimSlot(name);
+        m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd < 0) {
+            const int error = errno;
+            releaseSlot(m_slot);
+            m_temporary.clear();
+            if (error != EEXIST)
+                return fail(error);
+        }
+    }
+    return m_fd >= 0 || fail(EEXIST);
+}
+
 bool AtomicFile::open()
 {
     discard();
-    const QFileInfo target(m_path);
-    if (m_path.isEmpty() || target.isDir())
+    m_errno = 0;
+    m_reason.clear();
+    if (m_path.isEmpty())
+        return fail(ENOENT);
+    if (refuseTarget())
         return false;
-    for (int attempt = 0; attempt < 16 && m_fd < 0; ++attempt) {
-        m_temporary = temporaryName(m_path);
-        m_fd = ::open(QFile::encodeName(m_temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (m_fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (m_fd < 0) {
-        m_temporary.clear();
+    removeStale(QFileInfo(m_path).absolutePath());
+    if (!createTemporary())
         return false;
-    }
     if (!m_file.open(m_fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
+        m_reason = m_file.errorString();
         discard();
         return false;
     }
@@ -75,43 +235,56 @@ bool AtomicFile::commit()
 {
     if (m_fd < 0)
         return false;
+    keepWriteError();
     m_file.close();
     const QByteArray temporary = QFile::encodeName(m_temporary);
     const QByteArray path = QFile::encodeName(m_path);
 
     struct stat old = {};
     const bool replacing = ::stat(path.constData(), &old) == 0;
-    bool ok = !replacing || S_ISREG(old.st_mode);
+    int error = 0;
+    if (replacing && !S_ISREG(old.st_mode))
+        m_reason = QCoreApplication::translate("AtomicFile", "Not a regular file");
     // A replaced file keeps its permissions; a new one gets the umask's.
-    if (ok && replacing)
-        ok = fchmod(m_fd, old.st_mode & 07777) == 0;
-    if (ok && m_sync)
-        ok = fdatasync(m_fd) == 0;
-    ok = ::close(m_fd) == 0 && ok;
+    else if (replacing && fchmod(m_fd, old.st_mode & 07777) != 0)
+        error = errno;
+    else if (m_sync && fdatasync(m_fd) != 0)
+        error = errno;
+    if (::close(m_fd) != 0 && error == 0)
+        error = errno;
     m_fd = -1;
-    if (!ok) {
+    if (error != 0 || !m_reason.isEmpty()) {
         discard();
-        return false;
+        return error == 0 ? false : fail(error);
     }
 
     if (replacing && exchange(temporary, path)) {
         // The old file now stands under the temporary name.
         ::unlink(temporary.constData());
-        m_temporary.clear();
-        return true;
-    }
-    if (::rename(temporary.constData(), path.constData()) != 0) {
+    } else if (::rename(temporary.constData(), path.constData()) != 0) {
+        error = errno;
         discard();
-        return false;
+        return fail(error);
     }
+    releaseSlot(m_slot);
     m_temporary.clear();
     return true;
 }
 
+// A write through file() that failed is the reason for what follows;
+// closing the file would forget it.
+void AtomicFile::keepWriteError()
+{
+    if (m_errno == 0 && m_reason.isEmpty() && m_file.error() != QFileDevice::NoError)
+        m_reason = m_file.errorString();
+}
+
 void AtomicFile::discard()
 {
-    if (m_file.isOpen())
+    if (m_file.isOpen()) {
+        keepWriteError();
         m_file.close();
+    }
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -120,6 +293,7 @@ void AtomicFile::discard()
         ::unlink(QFile::encodeName(m_temporary).constData());
         m_temporary.clear();
     }
+    releaseSlot(m_slot);
 }
 
 #else

@@ -17,6 +17,12 @@
 // much as the flush itself, which is what callers that do not need it are
 // avoiding. Callers that want the data on disk before the name points to it
 // ask for setSyncToDisk(true). POSIX systems only.
+//
+// The temporary file is named .snipwave-<pid>-<random>.part, short enough
+// beside any legal output name and recognisably ours. The names of the ones
+// being written are kept where a signal handler can reach them
+// (removeTemporariesNow()); one left by a process that was killed outright
+// is removed by a later open() in the same folder (removeStale()).
 class AtomicFile
 {
 public:
@@ -26,10 +32,14 @@ public:
     AtomicFile &operator=(const AtomicFile &) = delete;
 
     // Creates the temporary file. Fails when the folder is missing or not
-    // writable, or when the name stands for a folder.
+    // writable, when the name stands for a folder or anything else that is
+    // not a regular file, or when the file under the name may not be
+    // written by this user (as cp refuses it).
     bool open();
     // The temporary file, open for unbuffered writing.
     QFile &file() { return m_file; }
+    // Where the file is being written; empty when it is not open.
+    QString temporaryPath() const { return m_temporary; }
 
     // Flush the data to the disk before the file takes its name (fdatasync).
     void setSyncToDisk(bool on) { m_sync = on; }
@@ -40,11 +50,36 @@ public:
     // Removes the temporary file.
     void discard();
 
+    // For writes done past file() (by the kernel, on its descriptor): the
+    // errno of the one that failed, so that errorString() tells why.
+    void setError(int errnum) { m_errno = errnum; }
+    // The system's reason for the last failure of open(), commit() or a
+    // write through file(), such as "No space left on device"; empty when
+    // nothing failed.
+    QString errorString() const;
+
+    // Removes the temporary files of this kind in folder that are older
+    // than an hour and whose process is gone. Returns how many it removed.
+    static int removeStale(const QString &folder);
+    // Removes every temporary file this process has open. Only unlink():
+    // safe in a signal handler, which must then end the process.
+    static void removeTemporariesNow();
+    // Whether a file name (without folder) has the form of our temporaries.
+    static bool isTemporaryName(const QByteArray &name, qint64 *pid = nullptr);
+
 private:
+    bool fail(int errnum);
+    bool refuseTarget();
+    bool createTemporary();
+    void keepWriteError();
+
     QString m_path;        // the name to give the file, symlinks resolved
     QString m_temporary;   // where it is written
     QFile m_file;
     int m_fd = -1;
+    int m_slot = -1;       // in the list of temporaries being written
+    int m_errno = 0;
+    QString m_reason;      // a failure that has no errno
     bool m_sync = true;
 };
 

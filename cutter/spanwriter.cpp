@@ -2,38 +2,43 @@
 
 #include "atomicfile.h"
 #include "rangecopier.h"
+#include "sourcefile.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
-bool failed(QString *error, int code)
+bool failed(QString *error, const QString &why)
 {
-    *error = code != 0 ? QString::fromLocal8Bit(std::strerror(code)) : QStringLiteral("the source ended early");
+    *error = why.isEmpty() ? QStringLiteral("the source ended early") : why;
     return false;
 }
 
 } // namespace
 
-bool SpanWriter::write(QFile &source, qint64 from, qint64 to, const QString &path, bool sync,
+bool SpanWriter::write(SourceFile &source, qint64 from, qint64 to, const QString &path, bool sync,
                        const Progress &progress, QString *error)
 {
     AtomicFile out(path);
     out.setSyncToDisk(sync);
-    errno = 0;
     if (!out.open())
-        return failed(error, errno);
-    RangeCopier copier(source, out.file());
+        return failed(error, out.errorString());
+    RangeCopier copier(source.file(), out.file());
     for (qint64 at = from; at < to; at += Step) {
         errno = 0;
-        if (!copier.append(at, qMin(Step, to - at)) || !copier.flush())
-            return failed(error, errno);
+        if (!copier.append(at, qMin(Step, to - at)) || !copier.flush()) {
+            // The kernel copies past file(), so its errno is the reason.
+            out.setError(errno);
+            return failed(error, out.errorString());
+        }
         if (progress)
             progress(qMin(at + Step, to) - from);
     }
-    errno = 0;
+    // The frames were found in the file as it was when opened; bytes copied
+    // after it changed could be anything.
+    if (!source.unchanged())
+        return failed(error, QStringLiteral("the source changed during the cut"));
     if (!out.commit())
-        return failed(error, errno);
+        return failed(error, out.errorString());
     return true;
 }

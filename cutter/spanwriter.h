@@ -6,7 +6,7 @@
 
 #include <functional>
 
-class QFile;
+class SourceFile;
 
 // Writes one span of a source file's bytes to a file of its own, through an
 // AtomicFile: the file appears under its name complete, or not at all, and a
@@ -17,9 +17,9 @@ public:
     // Gets the bytes written so far, now and then.
     using Progress = std::function<void(qint64 written)>;
 
-    // source: open for reading, unbuffered. False and the system's reason
-    // when the file could not be written whole.
-    static bool write(QFile &source, qint64 from, qint64 to, const QString &path, bool sync,
+    // False and the system's reason when the file could not be written
+    // whole, or the source changed since it was opened.
+    static bool write(SourceFile &source, qint64 from, qint64 to, const QString &path, bool sync,
                       const Progress &progress, QString *error);
 
     // Bytes copied between two progress reports.

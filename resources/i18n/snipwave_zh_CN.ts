@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="en_US">
 <context>
+    <name>AtomicFile</name>
+    <message>
+        <source>Not a regular file</source>
+        <translation>不是普通文件</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>00:00:00</source>
@@ -302,6 +309,29 @@ Copyright 2026 The Snipwave developers</source>
     <message>
         <source>Notice</source>
         <translation>提示</translation>
+    </message>
+</context>
+<context>
+    <name>SourceFile</name>
+    <message>
+        <source>Is a FIFO (named pipe), not a file</source>
+        <translation>是 FIFO（命名管道），不是文件</translation>
+    </message>
+    <message>
+        <source>Is a device, not a file</source>
+        <translation>是设备，不是文件</translation>
+    </message>
+    <message>
+        <source>Is a folder, not a file</source>
+        <translation>是文件夹，不是文件</translation>
+    </message>
+    <message>
+        <source>Is a socket, not a file</source>
+        <translation>是套接字，不是文件</translation>
+    </message>
+    <message>
+        <source>Not a regular file</source>
+        <translation>不是普通文件</translation>
     </message>
 </context>
 <context>
