@@ -4,7 +4,7 @@ namespace {
 
 QString pieceOrigin(int number)
 {
-    return QStringLiteral("piece %1").arg(number);
+    return PieceList::tr("piece %1").arg(number);
 }
 
 } // namespace
@@ -39,7 +39,7 @@ QVector<Piece> PieceList::fromCue(const CueSheet &sheet)
         piece.title = track.title;
         piece.performer = track.performer;
         piece.track = track.number;
-        piece.origin = QStringLiteral("track %1 (line %2)").arg(track.number).arg(track.line);
+        piece.origin = tr("track %1 (line %2)").arg(track.number).arg(track.line);
         pieces.append(piece);
     }
     return pieces;
@@ -56,7 +56,7 @@ QVector<Piece> PieceList::fromRanges(const QVector<RangeList::Range> &ranges)
         piece.title = range.name;
         if (piece.title.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive))
             piece.title.chop(4);
-        piece.origin = QStringLiteral("line %1").arg(range.line);
+        piece.origin = tr("line %1").arg(range.line);
         pieces.append(piece);
     }
     return pieces;

@@ -4,6 +4,7 @@
 #include "cuesheet.h"
 #include "rangelist.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QVector>
 
@@ -29,6 +30,8 @@ struct Piece
 // The pieces each batch mode asks for, before the source is read.
 class PieceList
 {
+    Q_DECLARE_TR_FUNCTIONS(PieceList)
+
 public:
     // Pieces of stepMs from the start; the last holds the rest, and a last
     // piece shorter than a second joins the one before it. None for a

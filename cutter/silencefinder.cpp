@@ -224,7 +224,7 @@ bool SilenceFinder::find(const Settings &settings, QVector<Split> *splits, QStri
                                       see(index, offset, frame, length);
                                   });
     if (!read) {
-        *error = QStringLiteral("the file changed while it was read");
+        *error = tr("the file changed while it was read");
         return false;
     }
     closeStretch();

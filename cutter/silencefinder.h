@@ -1,6 +1,7 @@
 #ifndef SILENCEFINDER_H
 #define SILENCEFINDER_H
 
+#include <QCoreApplication>
 #include <QString>
 #include <QVector>
 #include <QtGlobal>
@@ -25,6 +26,8 @@ class SourceWalk;
 // place to split and is passed over.
 class SilenceFinder
 {
+    Q_DECLARE_TR_FUNCTIONS(SilenceFinder)
+
 public:
     struct Settings
     {

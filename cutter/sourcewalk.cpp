@@ -50,7 +50,7 @@ bool SourceWalk::locate(QString *error)
 {
     const FirstFrameLocator::Result first = FirstFrameLocator::locate(&m_file);
     if (!first.found) {
-        *error = QStringLiteral("no MPEG audio frame found");
+        *error = tr("no MPEG audio frame found");
         return false;
     }
     m_header = first.header;

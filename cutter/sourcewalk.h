@@ -2,6 +2,7 @@
 #define SOURCEWALK_H
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QHash>
 #include <QString>
 #include <QtGlobal>
@@ -21,6 +22,8 @@ class QFile;
 // length. Offset(frameCount()) is where the audio ends.
 class SourceWalk
 {
+    Q_DECLARE_TR_FUNCTIONS(SourceWalk)
+
 public:
     // Returns the next frame index to remember after the given one (-1 at
     // the start), or -1 when no more are wanted.

@@ -10,7 +10,7 @@ namespace {
 
 bool failed(QString *error, const QString &why)
 {
-    *error = why.isEmpty() ? QStringLiteral("the source ended early") : why;
+    *error = why.isEmpty() ? SpanWriter::tr("the source ended early") : why;
     return false;
 }
 
@@ -37,7 +37,7 @@ bool SpanWriter::write(SourceFile &source, qint64 from, qint64 to, const QString
     // The frames were found in the file as it was when opened; bytes copied
     // after it changed could be anything.
     if (!source.unchanged())
-        return failed(error, QStringLiteral("the source changed during the cut"));
+        return failed(error, tr("the source changed during the cut"));
     if (!out.commit())
         return failed(error, out.errorString());
     return true;

@@ -1,6 +1,7 @@
 #ifndef SPANWRITER_H
 #define SPANWRITER_H
 
+#include <QCoreApplication>
 #include <QString>
 #include <QtGlobal>
 
@@ -13,6 +14,8 @@ class SourceFile;
 // file that stood there before is left alone on failure.
 class SpanWriter
 {
+    Q_DECLARE_TR_FUNCTIONS(SpanWriter)
+
 public:
     // Gets the bytes written so far, now and then.
     using Progress = std::function<void(qint64 written)>;

@@ -71,15 +71,20 @@ QVector<QJsonObject> pieceLines(const QString &out)
     return pieces;
 }
 
-// A mono 44.1 kHz tone at -10 dBFS, with silence (or noise of the given
-// amplitude) over the given spans, encoded by lame.
+// A tone at about -13 dBFS.
+const QString Tone = QStringLiteral("0.3*sin(2*PI*440*t)*(0.7+0.3*sin(2*PI*3*t))");
+// Noise in syllables of a quarter second, each fading to nothing.
+const QString Speech = QStringLiteral("0.4*(2*random(0)-1)*pow(sin(2*PI*2*t),2)");
+
+// Mono 44.1 kHz sound, with silence (or noise of the given amplitude) over
+// the quiet spans, encoded by lame.
 QString encode(const QString &folder, const QString &name, double seconds, const QString &quiet, double noise,
-               const QStringList &lameOptions)
+               const QStringList &lameOptions, const QString &sound = Tone)
 {
     const QString wav = folder + QLatin1Char('/') + name + QStringLiteral(".wav");
     const QString mp3 = folder + QLatin1Char('/') + name + QStringLiteral(".mp3");
-    const QString expression = QStringLiteral("if(%1,%2*(2*random(0)-1),0.3*sin(2*PI*440*t)*(0.7+0.3*sin(2*PI*3*t)))")
-                                   .arg(quiet.isEmpty() ? QStringLiteral("0") : quiet).arg(noise);
+    const QString expression = QStringLiteral("if(%1,%2*(2*random(0)-1),%3)")
+                                   .arg(quiet.isEmpty() ? QStringLiteral("0") : quiet).arg(noise).arg(sound);
     const bool made = runs(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
                                                       QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
                                                       QStringLiteral("aevalsrc='%1':s=44100:d=%2").arg(expression).arg(seconds),
@@ -121,7 +126,8 @@ private:
     QString m_pauses;   // tone, 2 s silence from 1 s, tone, 1 s silence from 6 s, tone
     QString m_vbr;      // the same, VBR
     QString m_music;    // tone throughout
-    QString m_noisy;    // tone with 2 s of noise at about -40 dBFS from 1 s
+    QString m_noisy;    // tone with 2 s of noise at about -35 dBFS from 1 s
+    QString m_speech;   // syllables with a 2 s pause from 3 s and a 1.2 s one from 6.5 s
     ScratchFolder m_dir;
 };
 
@@ -134,7 +140,9 @@ void TestBatchCut::initTestCase()
     m_music = encode(m_fixtures.path(), QStringLiteral("music"), 9, QString(), 0, {QStringLiteral("-b"), QStringLiteral("64")});
     m_noisy = encode(m_fixtures.path(), QStringLiteral("noisy"), 9, QStringLiteral("between(t,1,3)"), 0.03,
                      {QStringLiteral("-b"), QStringLiteral("64")});
-    QVERIFY2(!m_pauses.isEmpty() && !m_vbr.isEmpty() && !m_music.isEmpty() && !m_noisy.isEmpty(),
+    m_speech = encode(m_fixtures.path(), QStringLiteral("speech"), 10, QStringLiteral("between(t,3,5)+between(t,6.5,7.7)"),
+                      0.0005, {QStringLiteral("-V"), QStringLiteral("6")}, Speech);
+    QVERIFY2(!m_pauses.isEmpty() && !m_vbr.isEmpty() && !m_music.isEmpty() && !m_noisy.isEmpty() && !m_speech.isEmpty(),
              "ffmpeg and lame make the fixtures");
 }
 
@@ -237,6 +245,8 @@ void TestBatchCut::silencesWhereThePausesAre_data()
     QTest::newRow("2 s pause; 1 s is too short") << m_pauses << QStringList() << QList<double>{2.0};
     QTest::newRow("both pauses") << m_pauses << QStringList{"--min-silence", "0.8"} << QList<double>{2.0, 6.5};
     QTest::newRow("VBR") << m_vbr << QStringList{"--min-silence", "0:00.8"} << QList<double>{2.0, 6.5};
+    QTest::newRow("speech, gaps between syllables are no pause") << m_speech << QStringList() << QList<double>{4.0};
+    QTest::newRow("speech, shorter pauses") << m_speech << QStringList{"--min-silence", "1"} << QList<double>{4.0, 7.1};
     QTest::newRow("no pause in music") << m_music << QStringList() << QList<double>{};
     QTest::newRow("noise above the threshold") << m_noisy << QStringList() << QList<double>{};
     QTest::newRow("noise below a higher threshold") << m_noisy << QStringList{"--threshold", "-30dB"} << QList<double>{2.0};
