@@ -13,8 +13,10 @@
 #   cue       snipwave-cut --cue (20 tracks)         snipwave-cut of the whole hour
 # Every run starts in that emptied folder, so that mp3splt finds no silence
 # log (mp3splt.log) of an earlier run to take its split points from. It then
-# prints each one's median wall time, its peak RSS (GNU time's %M, the
-# largest of the rounds), and the ratios the targets are set on:
+# prints each one's median wall time, its median processor time (user +
+# system: on a machine shared with other work this says more than the wall
+# time), its peak RSS (GNU time's %M, the largest of the rounds), and the
+# ratios the targets are set on, of both times:
 #   every     <= 0.25 x mp3splt -t;   silences <= 0.2 x mp3splt -s (aim 0.05);
 #   cue       <= 2 x one cut of the whole file;   RSS <= 20 MB.
 # Last, where the silence split points fall: every one inside a 2 s pause,
@@ -89,6 +91,7 @@ python3 - "$rounds" "$out" \
 import os, random, shutil, statistics, subprocess, sys, time
 rounds, out, items = int(sys.argv[1]), sys.argv[2], [a.split("|", 1) for a in sys.argv[3:]]
 times = {name: [] for name, _ in items}
+cpu = {name: [] for name, _ in items}
 rss = {name: 0 for name, _ in items}
 for r in range(rounds):
     order = items[:]
@@ -97,21 +100,26 @@ for r in range(rounds):
         folder = os.path.join(out, "run")
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
-        argv = ["/usr/bin/time", "-f", "%M"] + command.replace("DIR", folder).split()
+        argv = ["/usr/bin/time", "-f", "%M %U %S"] + command.replace("DIR", folder).split()
         start = time.perf_counter()
         done = subprocess.run(argv, cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         times[name].append(time.perf_counter() - start)
         if done.returncode != 0:
             sys.exit("%s failed: %s" % (name, done.stderr))
-        rss[name] = max(rss[name], int(done.stderr.strip().splitlines()[-1]))
+        kib, user, system = done.stderr.strip().splitlines()[-1].split()
+        rss[name] = max(rss[name], int(kib))
+        cpu[name].append(float(user) + float(system))
 med = {name: statistics.median(v) for name, v in times.items()}
-print("%-11s %9s %9s" % ("", "median s", "peak KiB"))
+mcpu = {name: statistics.median(v) for name, v in cpu.items()}
+print("%-11s %9s %9s %9s" % ("", "wall s", "cpu s", "peak KiB"))
 for name, _ in items:
-    print("%-11s %9.3f %9d" % (name, med[name], rss[name]))
+    print("%-11s %9.3f %9.3f %9d" % (name, med[name], mcpu[name], rss[name]))
 print()
+print("%-34s %6s %6s" % ("ratio", "wall", "cpu"))
 def ratio(label, a, b, target):
     q = med[a] / med[b]
-    print("%-34s %6.3f  (target <= %s) %s" % (label, q, target, "ok" if q <= target else "MISSED"))
+    c = mcpu[a] / max(mcpu[b], 0.01)
+    print("%-34s %6.3f %6.3f  (target <= %s) %s" % (label, q, c, target, "ok" if q <= target else "MISSED"))
 ratio("every / mp3splt -t", "every", "mp3splt -t", 0.25)
 ratio("silences / mp3splt -s", "silences", "mp3splt -s", 0.2)
 ratio("cue (20 tracks) / one whole cut", "cue", "one cut", 2)

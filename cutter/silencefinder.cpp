@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -25,8 +26,12 @@ constexpr double CandidateMarginDb = 12.0;
 // decoded ahead is not judged.
 constexpr int ReservoirBytes = 511;
 constexpr int OverlapFrames = 2;
-// Frames decoded around a stretch, as its edges are only roughly known.
-constexpr qint64 PadFrames = 8;
+// Frames decoded around a stretch, as its edges are only roughly known: a
+// few at first, and more where the audio is still silent at an edge (the
+// bound reads high on noise, so a noisy silence may begin well before the
+// side information says).
+constexpr qint64 NarrowPad = 2;
+constexpr qint64 WidePad = 12;
 // Loud-looking frames a stretch may hold and still go on (a click, a breath).
 constexpr qint64 BridgeFrames = 3;
 // How far below the threshold the bound must lie for a frame to be taken as
@@ -45,29 +50,29 @@ constexpr std::array<int, 32> TableMaximum = {
     30, 46, 78, 142, 270, 526, 2062, 8206,
 };
 
+// Reads the side information's bit fields, most significant bit first, from
+// a zero-padded copy so that every read is one 64-bit load.
 class BitReader
 {
 public:
     BitReader(const char *data, int size)
-        : m_data(reinterpret_cast<const quint8 *>(data))
-        , m_size(size)
     {
+        std::memcpy(m_bytes.data(), data, size_t(std::min<int>(size, SideInfoMax)));
     }
     int take(int bits)
     {
-        int value = 0;
-        for (int i = 0; i < bits; ++i, ++m_pos) {
-            const int byte = m_pos >> 3;
-            const int bit = byte < m_size ? (m_data[byte] >> (7 - (m_pos & 7))) & 1 : 0;
-            value = (value << 1) | bit;
-        }
+        quint64 word = 0;
+        for (int i = 0; i < 8; ++i)
+            word = (word << 8) | m_bytes[size_t((m_pos >> 3) + i)];
+        const int value = int((word << (m_pos & 7)) >> (64 - bits));
+        m_pos += bits;
         return value;
     }
     void skip(int bits) { m_pos += bits; }
 
 private:
-    const quint8 *m_data;
-    int m_size;
+    static constexpr int SideInfoMax = 32;
+    std::array<quint8, SideInfoMax + 8> m_bytes{};
     int m_pos = 0;
 };
 
@@ -163,6 +168,7 @@ void SilenceFinder::see(qint64 index, qint64 offset, const char *frame, int leng
 {
     const qint64 ring = qint64(m_recent.size());
     m_recent[size_t(index % ring)] = {offset, mainDataBytes(frame, length)};
+    m_lastSeen = index;
     const bool quiet = levelBound(frame, length) < m_candidateDb;
     if (quiet && m_firstQuiet < 0)
         openStretch(index);
@@ -172,36 +178,43 @@ void SilenceFinder::see(qint64 index, qint64 offset, const char *frame, int leng
         closeStretch();
 }
 
+SilenceFinder::Window SilenceFinder::windowFrom(qint64 quiet, qint64 pad) const
+{
+    const qint64 ring = qint64(m_recent.size());
+    Window window;
+    const qint64 judged = std::max<qint64>(0, quiet - pad);
+    window.frame = leadStart(judged, std::max<qint64>(0, m_lastSeen - ring + 1),
+                             [this, ring](qint64 k) { return m_recent[size_t(k % ring)].second; });
+    window.offset = m_recent[size_t(window.frame % ring)].first;
+    window.judgedFrom = judged - window.frame;
+    return window;
+}
+
 void SilenceFinder::openStretch(qint64 index)
 {
-    const qint64 judged = std::max<qint64>(0, index - PadFrames);
-    const qint64 ring = qint64(m_recent.size());
     m_firstQuiet = index;
-    m_judgedFrom = judged;
-    m_stretchFrame = leadStart(judged, std::max<qint64>(0, index - ring + 1),
-                               [this, ring](qint64 k) { return m_recent[size_t(k % ring)].second; });
-    m_stretchOffset = m_recent[size_t(m_stretchFrame % ring)].first;
+    m_open.narrow = windowFrom(index, NarrowPad);
+    m_open.wide = windowFrom(index, WidePad);
 }
 
 void SilenceFinder::closeStretch()
 {
     if (m_firstQuiet < 0)
         return;
-    // The side information's edges are rough: the pads on either side are
-    // decoded too, and the quiet-looking run may be that much shorter.
-    if (m_lastQuiet - m_firstQuiet + 1 >= m_minFrames - 2 * PadFrames) {
-        const qint64 end = m_lastQuiet + 1 + PadFrames;
+    // The quiet-looking run may be short of the silence by the pads.
+    if (m_lastQuiet - m_firstQuiet + 1 >= m_minFrames - 2 * WidePad) {
+        const qint64 narrowEnd = m_lastQuiet + 1 + NarrowPad;
+        const qint64 wideEnd = m_lastQuiet + 1 + WidePad;
         // One that overlaps the stretch before joins it, so that no frame is
         // judged twice and no silence is cut in two.
-        if (!m_stretches.isEmpty() && m_stretches.last().frame + m_stretches.last().frames >= m_judgedFrom) {
-            m_stretches.last().frames = end - m_stretches.last().frame;
+        Stretch *last = m_stretches.isEmpty() ? nullptr : &m_stretches.last();
+        if (last && last->wide.frame + last->wide.frames >= m_open.wide.frame + m_open.wide.judgedFrom) {
+            last->narrow.frames = narrowEnd - last->narrow.frame;
+            last->wide.frames = wideEnd - last->wide.frame;
         } else {
-            Stretch stretch;
-            stretch.frame = m_stretchFrame;
-            stretch.judgedFrom = m_judgedFrom - m_stretchFrame;
-            stretch.offset = m_stretchOffset;
-            stretch.frames = end - stretch.frame;
-            m_stretches.append(stretch);
+            m_open.narrow.frames = narrowEnd - m_open.narrow.frame;
+            m_open.wide.frames = wideEnd - m_open.wide.frame;
+            m_stretches.append(m_open);
         }
     }
     m_firstQuiet = -1;
@@ -238,46 +251,76 @@ bool SilenceFinder::find(const Settings &settings, QVector<Split> *splits, QStri
     return true;
 }
 
+struct SilenceFinder::Judgement
+{
+    QVector<qint64> offsets;
+    QVector<int> verdicts;   // Verdict per frame of the window
+    int judgedFrom = 0;
+};
+
 bool SilenceFinder::decode(Mpg123Decoder &decoder, const Stretch &stretch, QVector<Split> *splits, QString *error)
+{
+    Judgement judged;
+    if (!judge(decoder, stretch.narrow, &judged, error))
+        return false;
+    const int count = judged.verdicts.size();
+    const bool silentStart = judged.judgedFrom < count && judged.verdicts.at(judged.judgedFrom) == Silent
+        && stretch.narrow.frame + judged.judgedFrom > 0;
+    const bool silentEnd = count > 0 && judged.verdicts.last() == Silent
+        && stretch.narrow.frame + count < m_walk.frameCount();
+    Window window = stretch.narrow;
+    if (silentStart || silentEnd) {
+        window = stretch.wide;
+        if (!judge(decoder, window, &judged, error))
+            return false;
+    }
+    findSilences(window, judged, splits);
+    return true;
+}
+
+bool SilenceFinder::judge(Mpg123Decoder &decoder, const Window &window, Judgement *judged, QString *error)
 {
     if (!decoder.isValid()) {
         *error = decoder.errorText();
         return false;
     }
-    // The stretch's frames: where they lie, and whether their side
+    // The window's frames: where they lie, and whether their side
     // information alone already says silence.
-    QVector<qint64> offsets;
+    QVector<qint64> &offsets = judged->offsets;
+    offsets.clear();
     QVector<int> lengths;
     QVector<int> main;
     QVector<bool> sure;
     BufferedSource source(&m_file);
-    FrameWalker frames(source, stretch.offset, m_walk.header());
-    for (qint64 i = 0; i < stretch.frames && frames.next(); ++i) {
+    FrameWalker frames(source, window.offset, m_walk.header());
+    for (qint64 i = 0; i < window.frames && frames.next(); ++i) {
         offsets << frames.offset();
         lengths << frames.length();
         main << mainDataBytes(frames.data(), frames.length());
         sure << (levelBound(frames.data(), frames.length()) < m_settings.thresholdDb - SureMarginDb);
     }
     const int count = offsets.size();
-    const qint64 judgedFrom = qMin<qint64>(stretch.judgedFrom, count);
+    const int judgedFrom = int(qMin<qint64>(window.judgedFrom, count));
+    judged->judgedFrom = judgedFrom;
 
     // A frame's audio also holds the end of the frame before it, so only a
     // frame amid sure frames goes undecoded; the rest is decoded in runs.
-    QVector<Verdict> verdicts(count, Loud);
-    for (int i = int(judgedFrom); i < count; ++i) {
+    QVector<int> &verdicts = judged->verdicts;
+    verdicts.fill(Loud, count);
+    for (int i = judgedFrom; i < count; ++i) {
         bool amidSure = i >= SureReach && i + SureReach < count;
         for (int j = i - SureReach; amidSure && j <= i + SureReach; ++j)
             amidSure = sure.at(j);
         verdicts[i] = amidSure ? Silent : Undecided;
     }
     const double limit = 32768.0 * 32768.0 * std::pow(10.0, m_settings.thresholdDb / 10.0);
-    for (int i = int(judgedFrom); i < count; ++i) {
+    for (int i = judgedFrom; i < count; ++i) {
         if (verdicts.at(i) != Undecided)
             continue;
         int end = i;
         while (end < count && verdicts.at(end) == Undecided)
             ++end;
-        // The stretch starts early enough for its first judged frame; a run
+        // The window starts early enough for its first judged frame; a run
         // further in gets its own frames ahead.
         const int from = i <= judgedFrom ? 0 : int(leadStart(i, 0, [&main](qint64 k) { return main.at(int(k)); }));
         if (!decoder.restart()) {
@@ -309,27 +352,31 @@ bool SilenceFinder::decode(Mpg123Decoder &decoder, const Stretch &stretch, QVect
         }
         i = end;
     }
+    return true;
+}
 
+void SilenceFinder::findSilences(const Window &window, const Judgement &judged, QVector<Split> *splits) const
+{
     const qint64 frameCount = m_walk.frameCount();
+    const int count = judged.verdicts.size();
     int silentFrom = -1;
-    for (int i = int(judgedFrom); i <= count; ++i) {
-        if (i < count && verdicts.at(i) == Silent) {
+    for (int i = judged.judgedFrom; i <= count; ++i) {
+        if (i < count && judged.verdicts.at(i) == Silent) {
             if (silentFrom < 0)
                 silentFrom = i;
             continue;
         }
         // A pause is a pause between sounds: none at the very start or end.
-        const qint64 first = stretch.frame + silentFrom;
-        const qint64 end = stretch.frame + i;
+        const qint64 first = window.frame + silentFrom;
+        const qint64 end = window.frame + i;
         if (silentFrom >= 0 && first > 0 && end < frameCount && end - first >= m_minFrames) {
             const int middle = silentFrom + (i - silentFrom) / 2;
             Split split;
-            split.frame = stretch.frame + middle;
-            split.offset = offsets.at(middle);
+            split.frame = window.frame + middle;
+            split.offset = judged.offsets.at(middle);
             if (splits->isEmpty() || splits->last().frame < split.frame)
                 splits->append(split);
         }
         silentFrom = -1;
     }
-    return true;
 }

@@ -56,18 +56,30 @@ public:
     static constexpr double SilentFrame = -200.0;
 
 private:
+    // Frames to decode: from frame (at offset), frames of them, judged from
+    // the judgedFrom-th on (the ones before feed the decoder's reservoir).
+    struct Window
+    {
+        qint64 frame = 0;
+        qint64 offset = 0;
+        qint64 frames = 0;
+        qint64 judgedFrom = 0;
+    };
+    // A stretch that may be quiet, with a narrow and a wide margin.
     struct Stretch
     {
-        qint64 frame = 0;    // first frame to decode
-        qint64 offset = 0;
-        qint64 frames = 0;   // how many
-        qint64 judgedFrom = 0;   // the first frame judged, counted from frame
+        Window narrow;
+        Window wide;
     };
+    struct Judgement;
 
     void see(qint64 index, qint64 offset, const char *frame, int length);
+    Window windowFrom(qint64 quiet, qint64 pad) const;
     void openStretch(qint64 index);
     void closeStretch();
     bool decode(Mpg123Decoder &decoder, const Stretch &stretch, QVector<Split> *splits, QString *error);
+    bool judge(Mpg123Decoder &decoder, const Window &window, Judgement *judged, QString *error);
+    void findSilences(const Window &window, const Judgement &judged, QVector<Split> *splits) const;
 
     QFile &m_file;
     SourceWalk &m_walk;
@@ -77,11 +89,10 @@ private:
     QVector<Stretch> m_stretches;
     // Offset and main data bytes of the last frames, by index % 32.
     std::array<std::pair<qint64, int>, 32> m_recent{};
+    qint64 m_lastSeen = -1;
     qint64 m_firstQuiet = -1;
-    qint64 m_judgedFrom = 0;
-    qint64 m_stretchFrame = 0;
     qint64 m_lastQuiet = -1;
-    qint64 m_stretchOffset = 0;
+    Stretch m_open;
     qint64 m_decoded = 0;
 };
 
