@@ -178,10 +178,13 @@ int BatchTool::parse(const QStringList &arguments, Job *job)
     }
     if (modes.size() != 1 || seen.count(modes.first().mid(2)) != 1)
         return usageError(tr("one of --every, --cue, --ranges or --silences, once"));
-    for (const QString &once : {QStringLiteral("d"), QStringLiteral("dir"), QStringLiteral("name"),
-                                QStringLiteral("min-silence"), QStringLiteral("threshold")}) {
-        if (seen.count(once) > 1 || seen.count(QStringLiteral("d")) + seen.count(QStringLiteral("dir")) > 1)
-            return usageError(tr("--%1 given more than once").arg(once == QLatin1String("d") ? QStringLiteral("dir") : once));
+    // A second --dir or --name is more likely a slip than a correction.
+    for (const QCommandLineOption *once : {&dir, &name, &minSilence, &threshold}) {
+        int count = 0;
+        for (const QString &spelling : once->names())
+            count += seen.count(spelling);
+        if (count > 1)
+            return usageError(tr("--%1 given more than once").arg(once->names().constLast()));
     }
     if (parser.isSet(exact) || parser.isSet(keepTags))
         return usageError(tr("--exact and --keep-tags are not yet available for batch cuts"));

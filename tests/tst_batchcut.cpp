@@ -316,6 +316,7 @@ void TestBatchCut::wrongCommandLines_data()
 
     QTest::newRow("two modes") << QStringList{"--every", "2", "--silences", "-d", "."} << "one of --every";
     QTest::newRow("no folder") << QStringList{"--every", "2"} << "--dir is missing";
+    QTest::newRow("two folders") << QStringList{"--every", "2", "-d", ".", "--dir", "/tmp"} << "--dir given more than once";
     QTest::newRow("zero step") << QStringList{"--every", "0", "-d", "."} << "bad --every '0'";
     QTest::newRow("bad threshold") << QStringList{"--silences", "--threshold", "45", "-d", "."} << "bad --threshold '45'";
     QTest::newRow("threshold without silences") << QStringList{"--every", "2", "--threshold", "-40", "-d", "."}
