@@ -1,6 +1,7 @@
 #include "cuttool.h"
 
 #include "batchtool.h"
+#include "cutjob.h"
 #include "mp3fileinfo.h"
 #include "mp3splitter.h"
 #include "timeparser.h"
@@ -56,15 +57,20 @@ QString CutTool::helpText()
         "Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT\n"
         "       snipwave-cut --info INPUT\n"
         "\n"
-        "Copies the whole MPEG audio frames between two times of an MP3 file into a\n"
-        "new file, byte for byte, without decoding. The first frame after the tag is\n"
-        "never copied (encoders keep their Xing/Info frame there). The output is\n"
-        "written to a temporary file beside it and renamed into place when complete.\n"
+        "Copies the MPEG audio frames between two times of an MP3 file into a new\n"
+        "file, byte for byte, without decoding. Times are positions as a player plays\n"
+        "the file (the encoder's delay and padding trimmed). The output is written to\n"
+        "a temporary file beside it and renamed into place when complete; it is never\n"
+        "the input itself.\n"
         "\n"
         "Options:\n"
         "  -s, --start TIME     start of the piece\n"
         "  -e, --end TIME       end of the piece (not before the start)\n"
         "  -o, --output OUTPUT  file to write; replaced if it exists\n"
+        "      --exact          sample-exact: plays exactly from start to end in gapless\n"
+        "                       players (a LAME header frame trims the frames)\n"
+        "                       (default: whole frames, each end within a frame)\n"
+        "      --keep-tags      copy the input's ID3v2 and ID3v1 tags to the output\n"
         "      --sync           flush the output to the disk before it takes its name\n"
         "  -i, --info           print the file's first frame format, frame count and\n"
         "                       duration as one JSON object\n"
@@ -107,9 +113,11 @@ int CutTool::run(const QStringList &arguments)
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUTPUT"));
     const QCommandLineOption infoOption({QStringLiteral("i"), QStringLiteral("info")}, QString());
     const QCommandLineOption sync(QStringLiteral("sync"), QString());
+    const QCommandLineOption exact(QStringLiteral("exact"), QString());
+    const QCommandLineOption keepTags(QStringLiteral("keep-tags"), QString());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOptions({start, end, output, infoOption, sync, help, version});
+    parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -142,8 +150,10 @@ int CutTool::run(const QStringList &arguments)
     const QString input = inputs.constFirst();
 
     if (parser.isSet(infoOption)) {
-        if (parser.isSet(start) || parser.isSet(end) || parser.isSet(output) || parser.isSet(sync))
-            return usageError(QStringLiteral("--info takes no --start, --end, --output or --sync"));
+        for (const QCommandLineOption *cutOnly : {&start, &end, &output, &sync, &exact, &keepTags}) {
+            if (parser.isSet(*cutOnly))
+                return usageError(QStringLiteral("--info takes no --%1").arg(cutOnly->names().constLast()));
+        }
         return info(input);
     }
 
@@ -162,7 +172,15 @@ int CutTool::run(const QStringList &arguments)
         return usageError(QStringLiteral("--end lies before --start"));
     if (parser.value(output).isEmpty())
         return usageError(QStringLiteral("empty --output"));
-    return cut(input, parser.value(output), startMs, endMs, parser.isSet(sync));
+    CutJob::Options options;
+    options.request.startMs = startMs;
+    options.request.endMs = endMs;
+    options.request.mode = parser.isSet(exact) ? CutRequest::Exact : CutRequest::WholeFrames;
+    options.request.keepTags = parser.isSet(keepTags);
+    // Like cp or dd, leave the flush to the system unless asked; the output
+    // still appears under its name only when complete.
+    options.sync = parser.isSet(sync);
+    return cut(input, parser.value(output), options);
 }
 
 bool CutTool::readable(const QString &input)
@@ -175,19 +193,20 @@ bool CutTool::readable(const QString &input)
     return false;
 }
 
-int CutTool::cut(const QString &input, const QString &output, qint64 startMs, qint64 endMs, bool sync)
+int CutTool::cut(const QString &input, const QString &output, const CutJob::Options &options)
 {
-    if (!readable(input))
-        return Failed;
-    Mp3Splitter splitter;
-    splitter.setMessagePause(0);
-    // Like cp or dd, leave the flush to the system unless asked; the output
-    // still appears under its name only when complete.
-    splitter.setSyncOutput(sync);
-    const int code = splitter.split(startMs * 1000, endMs * 1000, input, output);
-    if (code == 0)
+    const CutResult result = CutJob::run(input, output, options);
+    if (result.ok())
         return Success;
-    m_err << Program << ": " << splitter.getErrorText() << " (error " << code << ")\n";
+    if (result.code == CutResult::OutputIsSource)
+        return usageError(QStringLiteral("%1: %2").arg(output, Mp3Splitter::errorMessage(result.code)));
+    m_err << Program << ": ";
+    if (result.code == CutResult::SourceOpenFailed)
+        m_err << input << ": ";
+    m_err << Mp3Splitter::errorMessage(result.code);
+    if (!result.reason.isEmpty())
+        m_err << " (" << result.reason << ')';
+    m_err << " (error " << result.code << ")\n";
     m_err.flush();
     return Failed;
 }
@@ -222,5 +241,11 @@ QByteArray CutTool::infoJson(const Mp3FileInfo &info)
     json += ",\"frames\":" + number(info.frames);
     json += ",\"durationMs\":" + number(info.durationMs);
     json += ",\"vbr\":" + QByteArray(info.vbr ? "true" : "false");
+    json += ",\"encoderDelay\":" + number(info.encoderDelay);
+    json += ",\"encoderPadding\":" + number(info.encoderPadding);
+    json += ",\"headerFrame\":{\"kind\":" + jsonString(info.headerFrame);
+    json += ",\"frames\":" + number(info.headerFrames);
+    json += ",\"bytes\":" + number(info.headerBytes) + '}';
+    json += ",\"streamEnd\":" + number(info.streamEnd);
     return json + '}';
 }

@@ -1,6 +1,8 @@
 #ifndef CUTTOOL_H
 #define CUTTOOL_H
 
+#include "cutjob.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -12,7 +14,7 @@ class QTextStream;
 // splitter the window uses (without the pauses between messages) or prints a
 // file's frame facts as JSON, and answers with an exit code.
 //
-//   snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [--sync]
+//   snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [--exact] [--keep-tags] [--sync]
 //   snipwave-cut --info INPUT
 class CutTool
 {
@@ -35,7 +37,7 @@ public:
     static QByteArray infoJson(const Mp3FileInfo &info);
 
 private:
-    int cut(const QString &input, const QString &output, qint64 startMs, qint64 endMs, bool sync);
+    int cut(const QString &input, const QString &output, const CutJob::Options &options);
     int info(const QString &input);
     int usageError(const QString &why);
     bool readable(const QString &input);

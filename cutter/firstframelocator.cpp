@@ -51,7 +51,9 @@ FirstFrameLocator::Result FirstFrameLocator::locate(QIODevice *file)
         result.offset = afterTag;
         return result;
     }
-    search(source, afterTag + MpegHeader::HeaderSize, afterTag, result);
+    // Any other frame right after the tag (MPEG-2 and 2.5, a CRC, another
+    // bitrate) is found by the search starting there.
+    search(source, afterTag, afterTag, result);
     return result;
 }
 

@@ -11,7 +11,7 @@ class BufferedSource;
 // the start of a file without one.
 //
 // After a tag, a header starting 0xFF 0xFB right at the tag's end is taken as
-// it is; otherwise the search starts behind those 4 bytes. A file without a tag
+// it is; otherwise the search starts at the tag's end. A file without a tag
 // that does not begin with a valid header is searched from its first byte. The
 // search takes the first Layer III header of any MPEG version that is confirmed
 // by the next header (FrameWalker::findFrame), so stray 0xFF bytes in junk or in

@@ -55,6 +55,10 @@ bool FrameWalker::next()
     qint64 pos = m_next;
     if (m_source.fill(pos, MpegHeader::HeaderSize) < MpegHeader::HeaderSize)
         return finish();
+    // A header of another version, layer or rate is where this stream ends:
+    // a second file appended, or something else that looks like one.
+    if (MpegHeader::isValid(m_source.data(pos)) && !MpegHeader::sameStream(m_source.data(pos), m_reference.data()))
+        return finish();
     if (!MpegHeader::isValid(m_source.data(pos))) {
         const qint64 found = findFrame(m_source, pos + 1, m_reference.data());
         if (found < 0)

@@ -14,7 +14,9 @@ class BufferedSource;
 // (same version, layer and sampling rate as the reference header, confirmed by
 // the header that follows it or by the end of the file) and drops the bytes in
 // between. No such frame means the audio has ended, so trailing tags are never
-// taken for frames. A frame cut short by the end of the file is not returned.
+// taken for frames. A frame cut short by the end of the file is not returned,
+// and a valid header of another version, layer or sampling rate where a frame
+// should start ends the stream.
 class FrameWalker
 {
 public:

@@ -5,8 +5,9 @@
 #include <QtGlobal>
 
 // What a walk over a whole MP3 file finds: the stream's format from its first
-// frame, where that frame lies, and how many frames follow. The walk is the one
-// the split uses, so the frame numbers here are the split's frame numbers.
+// frame, where that frame lies, the encoder's header frame if there is one,
+// and how many audio frames follow. The walk is the one the cut uses, so the
+// frame numbers here are the cut's frame numbers.
 class Mp3FileInfo
 {
 public:
@@ -19,10 +20,16 @@ public:
     qint64 bitRate = 0;          // kbit/s of the first frame
     qint64 sampleRate = 0;       // Hz
     int tagSize = 0;             // leading ID3v2 tag, header included; 0 without one
-    qint64 firstFrameOffset = -1;
-    qint64 frames = 0;           // from the first frame to the end
-    qint64 durationMs = 0;       // frames x samples per frame / sampling rate
-    bool vbr = false;            // frame bitrates differ
+    qint64 firstFrameOffset = -1; // the first frame, the header frame if there is one
+    qint64 frames = 0;           // audio frames, the header frame not counted
+    qint64 durationMs = 0;       // as the player plays it: the encoder's delay and padding trimmed
+    bool vbr = false;            // audio frame bitrates differ
+    int encoderDelay = 0;        // from a LAME extension, else 0
+    int encoderPadding = 0;
+    QString headerFrame = QStringLiteral("none"); // "Xing", "Info", "VBRI" or "none"
+    qint64 headerFrames = -1;    // the header frame's frame and byte counts, -1 when absent
+    qint64 headerBytes = -1;
+    qint64 streamEnd = -1;       // the byte after the last audio frame
 };
 
 #endif // MP3FILEINFO_H

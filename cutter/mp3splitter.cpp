@@ -1,11 +1,10 @@
 #include "mp3splitter.h"
 
 #include "atomicfile.h"
-#include "bufferedsource.h"
+#include "cutjob.h"
 #include "firstframelocator.h"
-#include "framewalker.h"
 #include "mpegheader.h"
-#include "rangecopier.h"
+#include "sourcefile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -24,14 +23,6 @@ int clampToInt(qint64 value)
 {
     return int(qBound<qint64>(std::numeric_limits<int>::min(), value,
                               std::numeric_limits<int>::max()));
-}
-
-qint64 saturatedSpan(qint64 start, qint64 end)
-{
-    qint64 span = 0;
-    if (__builtin_sub_overflow(end, start, &span))
-        span = end > start ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
-    return span;
 }
 
 } // namespace
@@ -84,6 +75,16 @@ void Mp3Splitter::setSyncOutput(bool on)
     m_syncOutput = on;
 }
 
+void Mp3Splitter::setCutMode(CutRequest::Mode mode)
+{
+    m_mode = mode;
+}
+
+void Mp3Splitter::setKeepTags(bool on)
+{
+    m_keepTags = on;
+}
+
 QString Mp3Splitter::errorMessage(int code)
 {
     switch (code) {
@@ -97,13 +98,19 @@ QString Mp3Splitter::errorMessage(int code)
     case OutputCreateFailed:    return tr("File creating failed.");
     case CopySampleRateError:   return tr("SampleRate error -3.");
     case StartBeyondEnd:        return tr("Start time is beyond the end of audio.");
+    case NothingToCut:          return tr("No whole frame lies between start and end.");
+    case SourceChanged:         return tr("The source file changed during the cut.");
+    case OutputIsSource:        return tr("The output file is the source file.");
     default:                    return QString();
     }
 }
 
-int Mp3Splitter::fail(int code)
+int Mp3Splitter::fail(int code, const QString &reason)
 {
     errorText = errorMessage(code);
+    // The system's reason after the message the user knows.
+    if (!reason.isEmpty())
+        errorText += QStringLiteral(" (") + reason + QLatin1Char(')');
     return code;
 }
 
@@ -144,83 +151,70 @@ int Mp3Splitter::split(qint64 start, qint64 end, QString source, QString output)
         return fail(FirstFrameNotFound);
     const char *h = first.constData();
 
+    // The offset the tag size and the search's byte count give must be where
+    // the header was found; past 2 GiB only the search's own offset can say.
     showProcess(tr("2.Calculating first frame header offset..."));
     const int offset = firstFrameOffset();
-    if (offset == -1 || offset != m_firstOffset)
+    if (m_firstOffset < 0
+        || (scanCount < std::numeric_limits<int>::max() && offset != m_firstOffset))
         return fail(FirstFrameOffsetError);
 
-    // Times become frame numbers with the real duration of the first frame.
+    // The source is opened once, for the plan and for the copy.
     showProcess(tr("3.Calculating amount of frames..."));
-    const qint64 rate = headerSampleRate(h);
-    const int samples = MpegHeader::samplesPerFrame(h);
-    frameCount = clampToInt(MpegHeader::frameIndex(saturatedSpan(start, end), rate, samples));
+    SourceFile input;
+    const CutResult opened = CutJob::open(input, source, output);
+    if (!opened.ok())
+        return fail(opened.code, opened.reason);
+    CutRequest request;
+    request.startMs = qMax<qint64>(0, start / 1000);
+    request.endMs = qMax<qint64>(0, end / 1000);
+    request.mode = m_mode;
+    request.keepTags = m_keepTags;
+    m_plan = CutJob::plan(input, source, request);
+    frameCount = clampToInt(m_plan.frames());
     emit saveProgressBarMaxValue(frameCount);
 
     showProcess(tr("4.Getting frame inform..."));
     const int version = headerVersion(h);
     if (headerBitRate(h, version) == -1)
         return fail(BitRateError);
-    if (rate == -1)
+    if (headerSampleRate(h) == -1)
         return fail(SampleRateError);
 
     showProcess(tr("5.Getting the frame header size..."));
-
     showProcess(tr("6.Opening the source file..."));
-    QFile input(source);
-    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return fail(SourceOpenFailed);
 
-    // The tag and anything before the first frame are never read: the walk
-    // starts at the first frame's offset.
     showProcess(tr("7.Reading DIV3 tag..."));
-    BufferedSource buffered(&input);
-    FrameWalker walker(buffered, offset, first);
 
-    // Frame 0 is always skipped; frame K is fetched here so that a start
-    // beyond the audio fails before any output exists.
     showProcess(tr("8.Seeking start position..."));
-    if (frameCount > 0) {
-        const qint64 skip = qMax<qint64>(MpegHeader::frameIndex(start, rate, samples), 1);
-        if (!walker.advance(skip) || !walker.next())
-            return fail(StartBeyondEnd);
-    }
+    if (m_plan.error != 0)
+        return fail(m_plan.error);
 
     showProcess(tr("9.Creating new file..."));
-    AtomicFile out(output);
-    out.setSyncToDisk(m_syncOutput);
-    if (!out.open())
-        return fail(OutputCreateFailed);
-
     showProcess(tr("10.Writting file..."));
-    if (frameCount > 0 && !copyFrames(walker, input, out.file()))
-        return fail(OutputCreateFailed);
-    if (!out.commit())
-        return fail(OutputCreateFailed);
-    input.close();
+    const CutResult result = write(input, output);
+    if (!result.ok())
+        return fail(result.code, result.reason);
 
     emit splitCompleted(errorText);
     showProcess(tr("Operate successfully!"));
     return 0;
 }
 
-// Copies frameCount frames, the first of which the walker stands on. Stops
-// early, with the progress shown full, when the audio ends first. The walk
-// only finds where the frames lie; their bytes go from file to file.
-bool Mp3Splitter::copyFrames(FrameWalker &walker, QFileDevice &input, QFileDevice &output)
+CutResult Mp3Splitter::write(SourceFile &input, const QString &output)
 {
-    RangeCopier copier(input, output);
-    int copied = 0;
-    for (int i = 1; i <= frameCount; ++i) {
-        if (i > 1 && !walker.next())
-            break;
-        emit currentSaveProgress(i);
-        if (!copier.append(walker.offset(), walker.length()))
-            return false;
-        copied = i;
-    }
-    if (copied < frameCount)
-        emit currentSaveProgress(frameCount);
-    return copier.flush();
+    CutJob::Options options;
+    options.sync = m_syncOutput;
+    int shown = -1;
+    options.progress = [this, &shown](qint64 done, qint64 total) {
+        // Only when the shown percentage moves, not once per frame.
+        const int percent = total > 0 ? int(done * 100 / total) : 100;
+        if (percent == shown)
+            return;
+        shown = percent;
+        emit currentSaveProgress(total > 0 ? clampToInt(frameCount * done / total) : frameCount);
+    };
+    return CutJob::write(m_plan, input, output, options);
 }
 
 void Mp3Splitter::showProcess(QString info)

@@ -2,13 +2,14 @@
 #define MP3SPLITTER_H
 
 #include "audiocutabstract.h"
+#include "cutplan.h"
+#include "cutresult.h"
 
 #include <QByteArray>
 #include <QString>
 
-class FrameWalker;
-class QFileDevice;
 class QThread;
+class SourceFile;
 
 // Cuts whole MPEG audio frames out of an MP3 file, byte for byte, and offers a
 // file attribute query and a combine of two files on threads of their own.
@@ -16,24 +17,27 @@ class QThread;
 // The cut runs where the object lives (the engine's worker thread); it reports
 // ten numbered steps and a result through currentState, pausing after each
 // message so that a person can read them, and the frames copied so far through
-// currentSaveProgress. Times are microseconds; the first frame after the tag
-// is never copied, since encoders put their Xing/Info frame there.
+// currentSaveProgress. Times are microseconds in the player's timeline. The
+// work itself is CutPlanner's and CutWriter's; this narrates it.
 class Mp3Splitter : public AudioCutAbstract
 {
     Q_OBJECT
 
 public:
     enum ErrorCode {
-        FirstFrameNotFound = -1,
-        FirstFrameOffsetError = -2,
-        BitRateError = -3,
-        SampleRateError = -4,
-        SourceOpenFailed = -5,
-        SkipBitRateError = -6,
-        SkipSampleRateError = -7,
-        OutputCreateFailed = -8,
-        CopySampleRateError = -9,
-        StartBeyondEnd = -10,
+        FirstFrameNotFound = CutResult::FirstFrameNotFound,
+        FirstFrameOffsetError = CutResult::FirstFrameOffsetError,
+        BitRateError = CutResult::BitRateError,
+        SampleRateError = CutResult::SampleRateError,
+        SourceOpenFailed = CutResult::SourceOpenFailed,
+        SkipBitRateError = CutResult::SkipBitRateError,
+        SkipSampleRateError = CutResult::SkipSampleRateError,
+        OutputCreateFailed = CutResult::OutputCreateFailed,
+        CopySampleRateError = CutResult::CopySampleRateError,
+        StartBeyondEnd = CutResult::StartBeyondEnd,
+        NothingToCut = CutResult::NothingToCut,
+        SourceChanged = CutResult::SourceChanged,
+        OutputIsSource = CutResult::OutputIsSource,
     };
 
     // Bytes the header reader returns when it finds no frame header.
@@ -63,6 +67,12 @@ public:
     // Whether a cut is flushed to the disk before it takes its name (on by
     // default). Either way it appears under its name only when complete.
     void setSyncOutput(bool on);
+    // Whole frames (the default) or sample-exact; with or without the
+    // source's tags.
+    void setCutMode(CutRequest::Mode mode);
+    void setKeepTags(bool on);
+    // The plan of the last split, for what it will play.
+    const CutPlan &lastPlan() const { return m_plan; }
 
     int getScanCount() const { return scanCount; }
     int getTagSize() const { return tagSize; }
@@ -99,9 +109,9 @@ private slots:
     void finishService();
 
 private:
-    int fail(int code);
+    int fail(int code, const QString &reason = QString());
+    CutResult write(SourceFile &input, const QString &output);
     bool hasHeader() const;
-    bool copyFrames(FrameWalker &walker, QFileDevice &input, QFileDevice &output);
     void runOnServiceThread(const QList<const char *> &slotSignatures);
     static QString combinedFilePath();
 
@@ -120,6 +130,9 @@ private:
 
     int m_messagePause = DefaultMessagePause;
     bool m_syncOutput = true;
+    CutRequest::Mode m_mode = CutRequest::WholeFrames;
+    bool m_keepTags = false;
+    CutPlan m_plan;
     qint64 m_firstOffset = -1;
     QThread *m_serviceOrigin = nullptr;
 };

@@ -85,8 +85,16 @@ bool RangeCopier::copyThroughBuffer(qint64 offset, qint64 length)
         return false;
     while (length > 0) {
         const qint64 got = m_source.read(m_buffer.data(), qMin<qint64>(length, m_buffer.size()));
-        if (got <= 0 || m_target.write(m_buffer.constData(), got) != got)
+        if (got <= 0) {
+            m_sourceEnded = got == 0;
+            if (!m_sourceEnded)
+                m_error = m_source.errorString();
             return false;
+        }
+        if (m_target.write(m_buffer.constData(), got) != got) {
+            m_error = m_target.errorString();
+            return false;
+        }
         length -= got;
     }
     return true;

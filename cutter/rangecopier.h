@@ -2,6 +2,7 @@
 #define RANGECOPIER_H
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 class QFileDevice;
@@ -26,6 +27,11 @@ public:
     // byte (a write failed, or the source ended early).
     bool flush();
 
+    // After a failure: the source had fewer bytes than asked for (it shrank).
+    bool sourceEnded() const { return m_sourceEnded; }
+    // After a failure: the system's reason, when it gave one.
+    QString errorString() const { return m_error; }
+
 private:
     bool copyInKernel(qint64 &offset, qint64 &length);
     bool copyThroughBuffer(qint64 offset, qint64 length);
@@ -36,6 +42,8 @@ private:
     qint64 m_runStart = 0;
     qint64 m_runLength = 0;
     bool m_kernelCopy = true;
+    bool m_sourceEnded = false;
+    QString m_error;
 };
 
 #endif // RANGECOPIER_H

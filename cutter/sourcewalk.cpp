@@ -1,49 +1,20 @@
 #include "sourcewalk.h"
 
 #include "bufferedsource.h"
+#include "cutplan.h"
+#include "cutplanner.h"
 #include "firstframelocator.h"
 #include "framewalker.h"
+#include "headerframe.h"
 #include "mpegheader.h"
 
 #include <QFile>
 
-#include <cstring>
-
-namespace {
-
-// Bytes of Layer III side information after the header (and its CRC).
-int sideInfoSize(const char *h)
-{
-    const bool mono = (quint8(h[3]) >> 6) == 3;   // channel mode: xx...... of byte 3
-    if (MpegHeader::version(h) == 1)
-        return mono ? 17 : 32;
-    return mono ? 9 : 17;
-}
-
-bool tagAt(const char *frame, int length, int at, const char *tag)
-{
-    return at + 4 <= length && std::memcmp(frame + at, tag, 4) == 0;
-}
-
-} // namespace
+#include <algorithm>
 
 SourceWalk::SourceWalk(QFile &file)
     : m_file(file)
 {
-}
-
-bool SourceWalk::isHeaderFrame(const char *frame, int length)
-{
-    if (length < MpegHeader::HeaderSize)
-        return false;
-    // LAME puts its tag right after the side information, and there even
-    // when the frame has a CRC; other encoders put it after the CRC.
-    const int at = MpegHeader::HeaderSize + sideInfoSize(frame);
-    for (const int place : {at, at + 2}) {
-        if (tagAt(frame, length, place, "Xing") || tagAt(frame, length, place, "Info"))
-            return true;
-    }
-    return tagAt(frame, length, MpegHeader::HeaderSize + 32, "VBRI");
 }
 
 bool SourceWalk::locate(QString *error)
@@ -60,10 +31,16 @@ bool SourceWalk::locate(QString *error)
 
     BufferedSource source(&m_file);
     const int length = MpegHeader::frameBytes(m_header.constData());
-    if (MpegHeader::layer(m_header.constData()) == 3 && source.fill(first.offset, length) == length
-        && isHeaderFrame(source.data(first.offset), length)) {
-        m_headerFrame = true;
-        m_audioOffset = first.offset + length;
+    if (MpegHeader::layer(m_header.constData()) == 3 && source.fill(first.offset, length) == length) {
+        const HeaderFrameInfo info = HeaderFrame::read(source.data(first.offset), length);
+        if (info.kind != HeaderFrameInfo::Kind::None) {
+            m_headerFrame = true;
+            m_audioOffset = first.offset + length;
+            SourceTimeline timeline;
+            timeline.lame = info.lame;
+            timeline.delay = info.delay;
+            m_lead = timeline.leadingTrim();
+        }
     }
     return true;
 }
@@ -107,15 +84,20 @@ qint64 SourceWalk::offset(qint64 frame) const
 
 qint64 SourceWalk::frameAt(qint64 ms) const
 {
+    // A mark at the very start takes the audio from its first frame, whose
+    // last samples are heard.
     if (m_rate <= 0 || m_samples <= 0 || ms <= 0)
         return 0;
-    const __int128 unit = __int128(1000) * m_samples;
-    return qint64((__int128(2) * ms * m_rate + unit) / (2 * unit));
+    // The planner's rule for whole frames: the boundary nearest the mark's
+    // decoded sample.
+    const qint64 decoded = CutPlanner::msToSample(std::max<qint64>(0, ms), m_rate) + m_lead;
+    return (decoded + m_samples / 2) / m_samples;
 }
 
 qint64 SourceWalk::msOf(qint64 frame) const
 {
     if (m_rate <= 0)
         return 0;
-    return qint64(__int128(frame) * m_samples * 1000 / m_rate);
+    const qint64 heard = std::max<qint64>(0, frame * m_samples - m_lead);
+    return qint64(__int128(heard) * 1000 / m_rate);
 }

@@ -13,7 +13,9 @@ class QFile;
 
 // One walk over the audio frames of an MP3 file, for jobs that cut it into
 // many pieces. Audio frames are counted from 0 at the first frame that holds
-// audio: an encoder's header frame (Xing, Info or VBRI) is not one. The walk
+// audio: an encoder's header frame (Xing, Info or VBRI) is not one. Times are
+// the player's timeline, as CutPlanner has it: decoded samples less the
+// encoder delay and the decoder's that a LAME header frame announces. The walk
 // ends at the end of the stream: the end of the file, a trailing tag, or the
 // first header of another version, layer or sampling rate.
 //
@@ -55,14 +57,15 @@ public:
     // Adds a frame whose offset was learnt elsewhere (a visitor saw it).
     void remember(qint64 frame, qint64 offset) { m_marked.insert(frame, offset); }
 
-    // The frame a time falls on, to the nearest frame boundary:
-    // round(ms x rate / (1000 x samples per frame)), exact in integers.
+    // The frame boundary nearest to a time: round((floor(ms x rate / 1000)
+    // + lead) / samples per frame), as CutPlanner chooses whole frames;
+    // frame 0 for 0.
     qint64 frameAt(qint64 ms) const;
-    // Where a frame starts, in milliseconds, rounded down.
+    // Where a frame starts in the player's timeline, in milliseconds,
+    // rounded down (0 for frames the player trims away).
     qint64 msOf(qint64 frame) const;
-
-    // True when the frame's bytes carry a Xing, Info or VBRI header.
-    static bool isHeaderFrame(const char *frame, int length);
+    // Decoded samples the player drops in front (LAME delay + 529, or 0).
+    int lead() const { return m_lead; }
 
 private:
     QFile &m_file;
@@ -70,6 +73,7 @@ private:
     qint64 m_rate = 0;
     int m_samples = 0;
     bool m_headerFrame = false;
+    int m_lead = 0;
     qint64 m_audioOffset = -1;
     qint64 m_frameCount = 0;
     qint64 m_end = -1;

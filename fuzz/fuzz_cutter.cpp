@@ -1,10 +1,13 @@
 // libFuzzer target: arbitrary bytes as an MP3 file, through the header reader,
-// the frame walk, the file info and the split. Besides the sanitizers it
-// checks what a cut promises: success or one of the cutter's failure codes,
-// an output made only of whole frames that stand in the source in the same
-// order, and the same frames whether the file is mapped or read in blocks.
+// the frame walk, the file info, the planner and the writer in both modes.
+// Besides the sanitizers it checks what a cut promises: success or one of the
+// cutter's failure codes; an output made of the planned header frame and
+// silent frame, then only whole frames that stand in the source in the same
+// order; a header frame that the file info reads back with the right count;
+// and the same frames whether the file is mapped or read in blocks.
 
 #include "bufferedsource.h"
+#include "cutjob.h"
 #include "framewalker.h"
 #include "mp3fileinfo.h"
 #include "mp3splitter.h"
@@ -56,11 +59,15 @@ QVector<qint64> frameOffsets(BufferedSource &source, qint64 offset, const QByteA
     return offsets;
 }
 
-// The output must be frames of the source, whole, in the source's order.
-void checkCut(const QByteArray &source, const QByteArray &cut)
+// The output must be what the plan writes in front, then frames of the
+// source, whole, in the source's order.
+void checkCut(const QByteArray &source, const QByteArray &cut, const CutPlan &plan)
 {
+    const QByteArray front = plan.headerFrame + plan.synthesised;
+    check(cut.startsWith(front), "a cut does not start with its planned frames");
+    check(cut.size() == plan.outputBytes(), "a cut is not as long as planned");
     qint64 from = 0;
-    for (int at = 0; at < cut.size();) {
+    for (int at = front.size(); at < cut.size();) {
         check(cut.size() - at >= MpegHeader::HeaderSize, "a cut ends inside a header");
         const int length = MpegHeader::frameBytes(cut.constData() + at);
         check(length > 0 && at + length <= cut.size(), "a cut holds a broken frame");
@@ -110,25 +117,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         check(info.sampleRate > 0 && info.durationMs >= 0, "info rates");
     }
 
-    // A few cuts, chosen by the input's first and last bytes.
-    static const qint64 starts[] = {0, 26000, 52245, 100000, 1000000, 3600000000};
-    static const qint64 spans[] = {0, 50000, 1000000, 60000000, -1000000, 26122};
+    // A few cuts, chosen by the input's first and last bytes, in both modes.
+    static const qint64 starts[] = {0, 26, 52, 100, 1000, 3600000};
+    static const qint64 spans[] = {0, 50, 1000, 60000, 13, 26};
     const int choice = size > 0 ? (data[0] ^ data[size - 1]) : 0;
-    for (int i = 0; i < 2; ++i) {
-        const qint64 start = starts[(choice + 3 * i) % 6];
-        const qint64 end = start + spans[(choice / 6 + i) % 6];
+    for (int i = 0; i < 4; ++i) {
+        CutJob::Options options;
+        options.sync = false;
+        options.request.startMs = starts[(choice + 3 * i) % 6];
+        options.request.endMs = options.request.startMs + spans[(choice / 6 + i) % 6];
+        options.request.mode = i % 2 ? CutRequest::Exact : CutRequest::WholeFrames;
         QFile::remove(output);
-        const int code = splitter.split(start, end, input, output);
-        check(code == 0 || code == Mp3Splitter::FirstFrameNotFound || code == Mp3Splitter::StartBeyondEnd,
+        CutPlan plan;
+        const int code = CutJob::run(input, output, options, &plan).code;
+        check(code == 0 || code == CutResult::FirstFrameNotFound || code == CutResult::StartBeyondEnd
+                  || code == CutResult::NothingToCut,
               "unexpected failure code");
-        check((code == Mp3Splitter::FirstFrameNotFound) == !found, "header reader and split disagree");
+        check((code == CutResult::FirstFrameNotFound) == !found, "header reader and cut disagree");
         if (code != 0) {
             check(!QFile::exists(output), "a failed cut left a file");
             continue;
         }
         QFile cut(output);
         check(cut.open(QIODevice::ReadOnly), "reading the cut");
-        checkCut(bytes, cut.readAll());
+        checkCut(bytes, cut.readAll(), plan);
+        if (!plan.headerFrame.isEmpty()) {
+            const Mp3FileInfo written = Mp3FileInfo::read(output);
+            check(written.headerFrame != QLatin1String("none"), "the header frame is not read back");
+            check(written.headerFrames == plan.frames() + (plan.synthesised.isEmpty() ? 0 : 1),
+                  "the header frame's count");
+        }
     }
     check(QDir(workFolder()).entryList(QDir::Files | QDir::Hidden).size() <= 2, "temporary files left behind");
     return 0;

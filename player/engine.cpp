@@ -135,7 +135,9 @@ bool Engine::prepareSplit()
 
     // No parent: the cutter moves to the worker thread, and an object with a
     // parent cannot move. The engine deletes it once the thread has finished.
-    auto *splitter = new Mp3Splitter;
+    Mp3Splitter *splitter = makeCutter ? makeCutter() : new Mp3Splitter;
+    splitter->setCutMode(cutMode);
+    splitter->setKeepTags(keepTags);
     cutter = splitter;
     connect(splitter, &AudioCutAbstract::splitCompleted, this, &Engine::stopSplitThread);
     connect(splitThread, &QThread::started, splitter, &Mp3Splitter::startSplit);
@@ -201,6 +203,21 @@ void Engine::setThemeIndex(int index)
 int Engine::getThemeIndex() const
 {
     return themeIndex;
+}
+
+void Engine::setCutterFactory(CutterFactory factory)
+{
+    makeCutter = std::move(factory);
+}
+
+void Engine::setCutMode(CutRequest::Mode mode)
+{
+    cutMode = mode;
+}
+
+void Engine::setKeepTags(bool on)
+{
+    keepTags = on;
 }
 
 void Engine::setClock(std::function<QDateTime()> newClock)

@@ -1,6 +1,8 @@
 #ifndef ENGINE_H
 #define ENGINE_H
 
+#include "cutplan.h"
+
 #include <QDateTime>
 #include <QMediaPlayer>
 #include <QObject>
@@ -10,6 +12,7 @@
 #include <functional>
 
 class AudioCutAbstract;
+class Mp3Splitter;
 class MusicPlayer;
 class QThread;
 class QWidget;
@@ -76,6 +79,14 @@ public:
     // The clock that stamps output names; an empty function restores the
     // local time.
     void setClock(std::function<QDateTime()> clock);
+    // Makes the cutter of each cut (no parent: it moves to the worker
+    // thread); an empty function restores a plain Mp3Splitter.
+    using CutterFactory = std::function<Mp3Splitter *()>;
+    void setCutterFactory(CutterFactory factory);
+    // How the next cuts are made: whole frames or sample-exact, with or
+    // without the source's tags.
+    void setCutMode(CutRequest::Mode mode);
+    void setKeepTags(bool on);
 
 signals:
     void playerStateChanged();
@@ -108,6 +119,9 @@ private:
     QString saveDir;
     bool splitRunning = false;
     std::function<QDateTime()> clock;
+    CutterFactory makeCutter;
+    CutRequest::Mode cutMode = CutRequest::WholeFrames;
+    bool keepTags = false;
 };
 
 #endif // ENGINE_H

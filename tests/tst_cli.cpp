@@ -1,6 +1,7 @@
 #include "cuttool.h"
 #include "mp3fileinfo.h"
 #include "mp3streambuilder.h"
+#include "mpegheader.h"
 #include "testfiles.h"
 #include "timeparser.h"
 
@@ -171,7 +172,7 @@ void TestCli::commandLine_data()
                                       << "snipwave-cut: --info takes no";
 
     QTest::newRow("missing input") << QStringList{Data + "none.mp3", "-s", "1", "-e", "2", "-o", cut} << 1
-                                   << QString() << "snipwave-cut: " + Data + "none.mp3: No such file";
+                                   << QString() << "snipwave-cut: " + Data + "none.mp3: File open failed. (No such file or directory)";
     QTest::newRow("info on a missing file") << QStringList{"--info", Data + "none.mp3"} << 1 << QString()
                                             << "snipwave-cut: " + Data + "none.mp3: No such file";
     QTest::newRow("info, no frame") << QStringList{"-i", Data + "crc_protected.packets.csv"} << 1 << QString()
@@ -180,7 +181,13 @@ void TestCli::commandLine_data()
                                             << "snipwave-cut: Start time is beyond the end of audio. (error -10)\n";
     QTest::newRow("output folder missing")
         << QStringList{fixture, "-s", "1", "-e", "2", "-o", "missing/cut.mp3"} << 1 << QString()
-        << "snipwave-cut: File creating failed. (error -8)\n";
+        << "snipwave-cut: File creating failed. (No such file or directory) (error -8)\n";
+    QTest::newRow("output is the input") << QStringList{fixture, "-s", "1", "-e", "2", "-o", fixture} << 2
+                                         << QString() << "snipwave-cut: " + fixture + ": The output file is the source file.";
+    QTest::newRow("nothing whole in the range") << cutArgs("1", "1.005") << 1 << QString()
+                                                << "snipwave-cut: No whole frame lies between start and end. (error -11)\n";
+    QTest::newRow("exact and tags on the info") << QStringList{"--info", fixture, "--exact"} << 2 << QString()
+                                                << "snipwave-cut: --info takes no --exact";
 }
 
 void TestCli::commandLine()
@@ -211,21 +218,28 @@ void TestCli::commandLine()
 }
 
 // Fixture facts as the frame walk finds them; ffprobe lists the same packets
-// (the Xing/Info frame is a frame here, not a packet).
+// (the Xing/Info frame is no audio frame). The lame fixtures hold 3.000 s as
+// heard; the MPEG-2 one has no header frame, so all it decodes is heard.
 void TestCli::infoJson_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("json");
 
     QTest::newRow("VBR with Xing") << "vbr_xing"
-        << R"({"format":"MPEG-1 Layer-3","version":1,"layer":3,"bitrate":128,"sampleRate":44100,)"
-           R"("tagSize":132,"firstFrameOffset":132,"frames":117,"durationMs":3056,"vbr":true})";
+        << R"({"format":"MPEG-1 Layer-3","version":1,"layer":3,"bitrate":256,"sampleRate":44100,)"
+           R"("tagSize":132,"firstFrameOffset":132,"frames":116,"durationMs":3000,"vbr":true,)"
+           R"("encoderDelay":576,"encoderPadding":756,"headerFrame":{"kind":"Xing","frames":116,"bytes":30901},)"
+           R"("streamEnd":31033})";
     QTest::newRow("MPEG-2 mono") << "mpeg2_mono_22050"
         << R"({"format":"MPEG-2 Layer-3","version":2,"layer":3,"bitrate":32,"sampleRate":22050,)"
-           R"("tagSize":105,"firstFrameOffset":209,"frames":116,"durationMs":3030,"vbr":false})";
+           R"("tagSize":105,"firstFrameOffset":105,"frames":117,"durationMs":3056,"vbr":false,)"
+           R"("encoderDelay":0,"encoderPadding":0,"headerFrame":{"kind":"none","frames":-1,"bytes":-1},)"
+           R"("streamEnd":12330})";
     QTest::newRow("CRC, no tag") << "crc_protected"
         << R"({"format":"MPEG-1 Layer-3","version":1,"layer":3,"bitrate":128,"sampleRate":44100,)"
-           R"("tagSize":0,"firstFrameOffset":0,"frames":117,"durationMs":3056,"vbr":false})";
+           R"("tagSize":0,"firstFrameOffset":0,"frames":116,"durationMs":3000,"vbr":false,)"
+           R"("encoderDelay":576,"encoderPadding":756,"headerFrame":{"kind":"Info","frames":116,"bytes":48900},)"
+           R"("streamEnd":48900})";
 }
 
 void TestCli::infoJson()
@@ -241,8 +255,9 @@ void TestCli::infoJson()
     QCOMPARE(error.error, QJsonParseError::NoError);
 }
 
-// Times reach the splitter to the millisecond: at 48 kHz a frame lasts exactly
-// 24 ms, so one millisecond either side of a boundary moves the cut by a frame.
+// Times reach the cutter to the millisecond: at 48 kHz a frame lasts exactly
+// 24 ms, and a mark goes to the nearest frame boundary, so one millisecond
+// either side of the middle of a frame moves the cut by a frame.
 void TestCli::cutWritesTheFrames()
 {
     const Mp3StreamBuilder s = Mp3StreamBuilder().tag(50).frames(200, 0xFB, 0x94);
@@ -250,10 +265,9 @@ void TestCli::cutWritesTheFrames()
     const QString output = m_dir.filePath(QStringLiteral("out.mp3"));
     const struct { const char *start; const char *end; int first; int count; } cases[] = {
         {"0.048", "0.096", 2, 2},
-        {"0.047", "0.095", 1, 2},
-        {"0:00.047", "00:00:00\"096", 1, 2},
+        {"0.035", "0.085", 1, 3},
+        {"0:00.036", "00:00:00\"084", 2, 2},
         {"0:00:01.200", "2.4", 50, 50},
-        {"2", "2", 83, 0},
     };
     bool sync = false;
     for (const auto &c : cases) {
@@ -320,13 +334,15 @@ void TestCli::executableCutsARealFile()
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitCode(), 0);
     QCOMPARE(process.readAllStandardError(), QByteArray());
-    // Frame 0 is the Xing/Info frame, which ffprobe does not list: frames
-    // 38 .. 75 are packets 37 .. 74.
-    const QByteArray expected = packetBytes(QStringLiteral("vbr_xing"), 37, 38);
+    // Heard 1 s is decoded sample 44100 + 576 + 529, in frame 38.8: the cut
+    // starts 529 samples sooner, as its own header frame makes decoders
+    // trim that many, at packet 39; 2 s ends in packet 77.5, rounded up.
+    const QByteArray expected = packetBytes(QStringLiteral("vbr_xing"), 39, 39);
     QVERIFY(!expected.isEmpty());
     const QByteArray written = readAll(output);
-    QCOMPARE(written.size(), expected.size());
-    QVERIFY(written == expected);
+    const int header = MpegHeader::frameBytes(written.constData());
+    QCOMPARE(written.size(), header + expected.size());
+    QVERIFY(written.mid(header) == expected);
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("cut.mp3")});
 }
 

@@ -270,9 +270,11 @@ void TestDialogs::waitingDialogFollowsCut()
     const int frames = maxSpy.at(0).at(0).toInt();
     QVERIFY(frames > 90 && frames <= 100);
     QCOMPARE(cut.progressBar->maximum(), frames);
-    QCOMPARE(valueSpy.count(), frames);
-    for (int i = 0; i < valueSpy.count(); ++i)
-        QCOMPARE(valueSpy.at(i).at(0).toInt(), i + 1);
+    // The bar moves when the percentage does, up to the last frame.
+    QVERIFY(valueSpy.count() >= 1 && valueSpy.count() <= 101);
+    for (int i = 1; i < valueSpy.count(); ++i)
+        QVERIFY(valueSpy.at(i).at(0).toInt() > valueSpy.at(i - 1).at(0).toInt());
+    QCOMPARE(valueSpy.last().at(0).toInt(), frames);
     // Every report of the cutter, one a line, down to the last.
     QVERIFY(cut.sent.count() > 2);
     QCOMPARE(cut.lines(), cut.sentLines());
@@ -316,7 +318,7 @@ void TestDialogs::waitingDialogClosedDuringCut()
     cut.finish();
     QCOMPARE(maxSpy.count(), 1);
     QVERIFY(readAll(dir.filePath(QStringLiteral("cut.mp3")))
-            == sourceStream.framesBytes(1, maxSpy.at(0).at(0).toInt()));
+            == sourceStream.framesBytes(0, maxSpy.at(0).at(0).toInt()));
 }
 
 void TestDialogs::operationClicks_data()

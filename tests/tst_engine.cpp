@@ -1,4 +1,5 @@
 #include "engine.h"
+#include "mp3fileinfo.h"
 #include "mp3splitter.h"
 #include "musicplayer.h"
 
@@ -28,6 +29,12 @@ std::unique_ptr<Engine> makeEngine(const QString &source, const QString &dir,
 {
     auto engine = std::make_unique<Engine>();
     engine->setClock([] { return fixedTime; });
+    // No pauses between the cutter's messages: nobody reads them here.
+    engine->setCutterFactory([] {
+        auto *splitter = new Mp3Splitter;
+        splitter->setMessagePause(0);
+        return splitter;
+    });
     engine->setSourceFile(source);
     engine->setSaveDir(dir);
     engine->setStartTime(start);
@@ -47,6 +54,8 @@ private slots:
     void cutterStateEmitsOnlyOnChange();
     void cutRunsOnWorker_data();
     void cutRunsOnWorker();
+    void cutFollowsTheChosenMode_data();
+    void cutFollowsTheChosenMode();
     void secondCutRefusedWhileRunning();
     void destroyedWithCutPending_data();
     void destroyedWithCutPending();
@@ -93,6 +102,31 @@ void tst_Engine::cutterStateEmitsOnlyOnChange()
     QCOMPARE(spy.count(), 2);
 }
 
+void tst_Engine::cutFollowsTheChosenMode_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("headerFrame");
+    QTest::newRow("whole frames of a CBR source") << int(CutRequest::WholeFrames) << "none";
+    QTest::newRow("exact") << int(CutRequest::Exact) << "Info";
+}
+
+void tst_Engine::cutFollowsTheChosenMode()
+{
+    QFETCH(int, mode);
+    QTemporaryDir tmp;
+    auto engine = makeEngine(toneFile(), tmp.path(), 250, 1250);
+    engine->setCutMode(CutRequest::Mode(mode));
+    QSignalSpy finishedSpy(engine.get(), &Engine::splitThreadFinished);
+    QVERIFY(engine->prepareSplit());
+    QVERIFY(engine->startSplitThread());
+    QVERIFY(finishedSpy.wait(10000));
+    QCOMPARE(finishedSpy.at(0).at(0).toString(), QString());
+    const Mp3FileInfo cut = Mp3FileInfo::read(engine->getOutputFile());
+    QTEST(cut.headerFrame, "headerFrame");
+    if (mode == CutRequest::Exact)
+        QCOMPARE(cut.durationMs, 1000);
+}
+
 void tst_Engine::cutRunsOnWorker_data()
 {
     QTest::addColumn<QString>("source");
@@ -102,7 +136,7 @@ void tst_Engine::cutRunsOnWorker_data()
     QTest::newRow("success") << toneFile() << true << QString();
     QTest::newRow("missing source") << "/nonexistent/song.mp3" << true
                                     << "Canot find first frame header.";
-    QTest::newRow("missing save dir") << toneFile() << false << "File creating failed.";
+    QTest::newRow("missing save dir") << toneFile() << false << "File creating failed. (No such file or directory)";
 }
 
 void tst_Engine::cutRunsOnWorker()
@@ -207,6 +241,8 @@ void tst_Engine::destroyedWithCutPending()
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
     auto engine = makeEngine(toneFile(), tmp.path());
+    // The cutter's own pauses keep the cut running while the engine goes.
+    engine->setCutterFactory({});
     QVERIFY(engine->prepareSplit());
     QPointer<AudioCutAbstract> cutter = engine->getCutter();
     const QString output = engine->getOutputFile();

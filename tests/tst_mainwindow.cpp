@@ -5,6 +5,7 @@
 
 #include "audiocutabstract.h"
 #include "engine.h"
+#include "mp3splitter.h"
 #include "mainwindow.h"
 #include "mp3streambuilder.h"
 #include "musicplayer.h"
@@ -94,11 +95,11 @@ QString mark(int ms)
     return MusicPlayer::durationText(ms);
 }
 
-// Frame index of a time in the source: MPEG-1 Layer III at 44100 Hz has
-// 1152 samples a frame.
+// The frame boundary nearest a time in the source, where a cut begins or
+// ends: MPEG-1 Layer III at 44100 Hz has 1152 samples a frame.
 int frameAt(qint64 ms)
 {
-    return int(ms * 44100 / 1152000);
+    return int((ms * 44100 / 1000 + 576) / 1152);
 }
 
 } // namespace
@@ -220,6 +221,12 @@ void TestMainWindow::initTestCase()
     startField = child<QTimeEdit>("timeEdit_start");
     endField = child<QTimeEdit>("timeEdit_end");
     QVERIFY(engine && table && saveTo && preview && leftHandle && rightHandle && startField && endField);
+    // Cuts without the pauses that let a person read the cutter's messages.
+    engine->setCutterFactory([] {
+        auto *splitter = new Mp3Splitter;
+        splitter->setMessagePause(0);
+        return splitter;
+    });
 }
 
 void TestMainWindow::cleanupTestCase()
@@ -264,8 +271,7 @@ void TestMainWindow::cut(int startMs, int endMs, QString *path)
 
 QByteArray TestMainWindow::expectedCut(int startMs, int endMs) const
 {
-    const int first = qMax(frameAt(startMs), 1);
-    return frames.framesBytes(first, frameAt(endMs - startMs));
+    return frames.framesBytes(frameAt(startMs), frameAt(endMs) - frameAt(startMs));
 }
 
 Operation *TestMainWindow::operationAt(int row) const
@@ -523,7 +529,7 @@ void TestMainWindow::failedCutListsNothing()
     });
     QTest::mouseClick(preview, Qt::LeftButton);
     QVERIFY(driver.finished());
-    QVERIFY2(info.endsWith("File creating failed."), qPrintable(info));
+    QVERIFY2(info.contains("File creating failed."), qPrintable(info));
     QCOMPARE(table->rowCount(), rows);
 }
 

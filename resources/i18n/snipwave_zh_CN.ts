@@ -458,6 +458,18 @@ Copyright 2026 The Snipwave developers</source>
         <source>Start time is beyond the end of audio.</source>
         <translation>开始时间超出了音频的结尾。</translation>
     </message>
+    <message>
+        <source>No whole frame lies between start and end.</source>
+        <translation>开始和结束之间没有完整的帧。</translation>
+    </message>
+    <message>
+        <source>The source file changed during the cut.</source>
+        <translation>剪切过程中源文件发生了变化。</translation>
+    </message>
+    <message>
+        <source>The output file is the source file.</source>
+        <translation>输出文件就是源文件。</translation>
+    </message>
 </context>
 <context>
     <name>MsgDialog</name>

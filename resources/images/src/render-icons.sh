@@ -37,8 +37,11 @@ render "$images/icon_pause.svg" "$images/icon_pause.png" 32 32
 # The application mark: window icon and the larger copy.
 render "$src/appicon.svg" "$images/appicon36.png" 36 36
 render "$src/appicon.svg" "$images/icon_32bpp_48x48.png" 48 48
-# Installed under hicolor for the desktop entry, beside the SVG itself.
-render "$src/appicon.svg" "$(dirname "$images")/icons/snipwave-256.png" 256 256
+# Installed under hicolor for the desktop entry, beside the SVG itself and
+# the 48 px copy above.
+for size in 128 256; do
+    render "$src/appicon.svg" "$(dirname "$images")/icons/snipwave-$size.png" $size $size
+done
 
 render "$src/icon_sliderHandle.svg" "$images/icon_sliderHandle.png" 16 16
 render "$images/up.svg" "$images/up.png" 20 12

@@ -1,0 +1,50 @@
+#include "cutjob.h"
+
+#include "cutplanner.h"
+#include "sourcefile.h"
+#include "tagcopier.h"
+
+CutResult CutJob::open(SourceFile &input, const QString &source, const QString &output)
+{
+    if (!input.open(source))
+        return CutResult::failure(CutResult::SourceOpenFailed, input.errorString());
+    if (input.isSameFile(output))
+        return CutResult::failure(CutResult::OutputIsSource);
+    return {};
+}
+
+CutPlan CutJob::plan(SourceFile &input, const QString &source, const CutRequest &request)
+{
+    CutPlan plan = CutPlanner::plan(&input.file(), request);
+    if (plan.error == CutResult::Ok && request.keepTags) {
+        const CutTags tags = TagCopier::forCut(source);
+        plan.tagFront = tags.id3v2;
+        plan.tagBack = tags.id3v1;
+    }
+    return plan;
+}
+
+CutResult CutJob::write(const CutPlan &plan, SourceFile &input, const QString &output,
+                        const Options &options)
+{
+    CutWriter writer;
+    writer.setSyncToDisk(options.sync);
+    writer.setProgress(options.progress);
+    writer.setSourceCheck([&input] { return input.unchanged(); });
+    return writer.write(plan, input.file(), output);
+}
+
+CutResult CutJob::run(const QString &source, const QString &output, const Options &options,
+                      CutPlan *planOut)
+{
+    SourceFile input;
+    const CutResult opened = open(input, source, output);
+    if (!opened.ok())
+        return opened;
+    const CutPlan plan = CutJob::plan(input, source, options.request);
+    if (planOut)
+        *planOut = plan;
+    if (plan.error != CutResult::Ok)
+        return CutResult::failure(plan.error);
+    return write(plan, input, output, options);
+}

@@ -1,0 +1,40 @@
+#ifndef CUTWRITER_H
+#define CUTWRITER_H
+
+#include "cutplan.h"
+#include "cutresult.h"
+
+#include <QString>
+
+#include <functional>
+
+class QFileDevice;
+
+// Carries out a cut plan: writes the output beside its name and gives it the
+// name only when every byte is there. A failure leaves no output and leaves
+// whatever stood under the name untouched.
+class CutWriter
+{
+public:
+    // done and total in bytes of the copied frames.
+    using Progress = std::function<void(qint64 done, qint64 total)>;
+    // Called once all is copied, before the output takes its name: false
+    // when the source changed under the cut.
+    using SourceCheck = std::function<bool()>;
+
+    void setSyncToDisk(bool on) { m_sync = on; }
+    void setProgress(Progress progress) { m_progress = std::move(progress); }
+    void setSourceCheck(SourceCheck check) { m_sourceCheck = std::move(check); }
+
+    // source: the file the plan was made from, open unbuffered for reading.
+    CutResult write(const CutPlan &plan, QFileDevice &source, const QString &output);
+
+private:
+    bool sync() const { return m_sync; }
+
+    bool m_sync = true;
+    Progress m_progress;
+    SourceCheck m_sourceCheck;
+};
+
+#endif // CUTWRITER_H

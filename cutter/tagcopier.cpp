@@ -1,0 +1,124 @@
+#include "tagcopier.h"
+
+#include <QFile>
+
+#include <id3v1tag.h>
+#include <id3v2frame.h>
+#include <id3v2header.h>
+#include <id3v2synchdata.h>
+#include <id3v2tag.h>
+#include <mpegfile.h>
+#include <textidentificationframe.h>
+
+namespace {
+
+// Frames that hold facts about the whole file: its length, seek and timing
+// tables, synchronised lyrics and tempo, chapters, and tag locations.
+constexpr const char *WholeFileFrames[] = {
+    "TLEN", "MLLT", "ETCO", "SYLT", "SYTC", "CHAP", "CTOC", "ASPI", "SEEK",
+};
+
+TagLib::String tagString(const QString &text)
+{
+    return TagLib::String(text.toUtf8().constData(), TagLib::String::UTF8);
+}
+
+void setText(TagLib::ID3v2::Tag &tag, const char *id, const QString &text)
+{
+    tag.removeFrames(id);
+    // The tag owns and deletes its frames.
+    auto *frame = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
+    frame->setText(tagString(text));
+    tag.addFrame(frame);
+}
+
+bool hasOverrides(const TagOverrides &o)
+{
+    return !o.title.isEmpty() || !o.artist.isEmpty() || o.track > 0;
+}
+
+void applyOverrides(TagLib::ID3v2::Tag &tag, const TagOverrides &o)
+{
+    if (!o.title.isEmpty())
+        setText(tag, "TIT2", o.title);
+    if (!o.artist.isEmpty())
+        setText(tag, "TPE1", o.artist);
+    if (o.track > 0)
+        setText(tag, "TRCK", QString::number(o.track));
+}
+
+void applyOverrides(TagLib::ID3v1::Tag &tag, const TagOverrides &o)
+{
+    if (!o.title.isEmpty())
+        tag.setTitle(tagString(o.title));
+    if (!o.artist.isEmpty())
+        tag.setArtist(tagString(o.artist));
+    if (o.track > 0)
+        tag.setTrack(unsigned(o.track));
+}
+
+QByteArray bytes(const TagLib::ByteVector &v)
+{
+    return QByteArray(v.data(), int(v.size()));
+}
+
+// TagLib pads a rendered tag (1 KiB at least). The frames are what Tag::render
+// puts in front of the padding, so a tag whose bytes are exactly those frames
+// and zeros is cut back to the frames; anything else is kept as rendered.
+QByteArray withoutPadding(const TagLib::ID3v2::Tag &tag, const TagLib::ByteVector &rendered)
+{
+    const unsigned headerSize = TagLib::ID3v2::Header::size();
+    TagLib::ByteVector frames;
+    for (const TagLib::ID3v2::Frame *frame : tag.frameList()) {
+        if (frame->frameID().size() != 4)
+            continue;
+        const TagLib::ByteVector data = frame->render();
+        if (data.size() != TagLib::ID3v2::Frame::headerSize())
+            frames.append(data);
+    }
+    if (rendered.size() < headerSize + frames.size()
+        || rendered.mid(headerSize, frames.size()) != frames)
+        return bytes(rendered);
+    for (unsigned i = headerSize + frames.size(); i < rendered.size(); ++i) {
+        if (rendered[i] != 0)
+            return bytes(rendered);
+    }
+    TagLib::ByteVector trimmed = rendered.mid(0, headerSize);
+    // tag size: 4 synchsafe bytes at 6..9 of the header
+    const TagLib::ByteVector size = TagLib::ID3v2::SynchData::fromUInt(frames.size());
+    for (unsigned i = 0; i < 4; ++i)
+        trimmed[6 + i] = size[i];
+    trimmed.append(frames);
+    return bytes(trimmed);
+}
+
+QByteArray renderId3v2(TagLib::ID3v2::Tag &tag, const TagOverrides &overrides)
+{
+    for (const char *id : WholeFileFrames)
+        tag.removeFrames(id);
+    applyOverrides(tag, overrides);
+    if (tag.frameList().isEmpty())
+        return QByteArray();
+    return withoutPadding(tag, tag.render(TagLib::ID3v2::v4));
+}
+
+} // namespace
+
+CutTags TagCopier::forCut(const QString &sourcePath, const TagOverrides &overrides)
+{
+    CutTags tags;
+    TagLib::MPEG::File file(QFile::encodeName(sourcePath).constData(), false);
+    const bool open = file.isOpen();
+    if (open && file.hasID3v2Tag()) {
+        tags.id3v2 = renderId3v2(*file.ID3v2Tag(), overrides);
+    } else if (hasOverrides(overrides)) {
+        TagLib::ID3v2::Tag fresh;
+        tags.id3v2 = renderId3v2(fresh, overrides);
+    }
+    if (open && file.hasID3v1Tag()) {
+        TagLib::ID3v1::Tag *v1 = file.ID3v1Tag();
+        applyOverrides(*v1, overrides);
+        tags.id3v1 = bytes(v1->render());
+    }
+    return tags;
+}
