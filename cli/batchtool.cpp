@@ -1,11 +1,14 @@
 #include "batchtool.h"
 
+#include "cutjob.h"
 #include "jobcheck.h"
+#include "mp3splitter.h"
 #include "namepattern.h"
 #include "silencefinder.h"
 #include "sourcefile.h"
 #include "sourcewalk.h"
 #include "spanwriter.h"
+#include "tagcopier.h"
 #include "timeparser.h"
 
 #include <QCommandLineParser>
@@ -126,6 +129,13 @@ int BatchTool::run(const QStringList &arguments)
     if (job.pieces.isEmpty())
         return failure(tr("%1: no piece to cut").arg(job.input));
     resolve(walk, &job);
+    if (job.keepTags)
+        addTags(&job);
+    if (job.exact) {
+        const int planned = planExact(sourceFile, walk, &job);
+        if (planned >= 0)
+            return planned;
+    }
 
     JobCheck::Job check;
     check.source = job.input;
@@ -186,8 +196,6 @@ int BatchTool::parse(const QStringList &arguments, Job *job)
         if (count > 1)
             return usageError(tr("--%1 given more than once").arg(once->names().constLast()));
     }
-    if (parser.isSet(exact) || parser.isSet(keepTags))
-        return usageError(tr("--exact and --keep-tags are not yet available for batch cuts"));
     const QStringList inputs = parser.positionalArguments();
     if (inputs.size() != 1)
         return usageError(inputs.isEmpty() ? tr("no input file") : tr("one input file only, got %1").arg(inputs.size()));
@@ -203,6 +211,8 @@ int BatchTool::parse(const QStringList &arguments, Job *job)
     job->json = parser.isSet(json);
     job->overwrite = parser.isSet(overwrite);
     job->sync = parser.isSet(sync);
+    job->exact = parser.isSet(exact);
+    job->keepTags = parser.isSet(keepTags);
     job->pattern = parser.value(name);
     QString why;
     if (parser.isSet(name) && !NamePattern(job->pattern).isValid(&why))
@@ -338,16 +348,68 @@ void BatchTool::resolve(const SourceWalk &walk, Job *job) const
         piece.startFrame = walk.frameAt(piece.startMs);
         piece.endFrame = toTheEnd ? walk.frameCount() : std::min(walk.frameAt(piece.endMs), walk.frameCount());
         piece.fileName = names.fileName(piece, i + 1, job->pieces.size(), stem, toTheEnd ? lengthMs : piece.endMs);
+        piece.heardStartMs = walk.msOf(piece.startFrame);
+        piece.heardEndMs = walk.msOf(piece.endFrame);
+        piece.bytes = walk.offset(piece.endFrame) - walk.offset(piece.startFrame);
     }
 }
 
-QByteArray BatchTool::pieceJson(const SourceWalk &walk, const QString &folder, const Piece &piece) const
+void BatchTool::addTags(Job *job) const
+{
+    // The source's tags, with what the sheet says of each track in them.
+    for (Piece &piece : job->pieces) {
+        TagOverrides overrides;
+        overrides.title = piece.title;
+        overrides.artist = piece.performer;
+        overrides.track = piece.track;
+        const CutTags tags = TagCopier::forCut(job->input, overrides);
+        piece.tagFront = tags.id3v2;
+        piece.tagBack = tags.id3v1;
+        piece.bytes += tags.id3v2.size() + tags.id3v1.size();
+    }
+}
+
+// Exact pieces are planned one by one by the cutter's own planner, which
+// rebuilds each piece's bit reservoir and trims it to the sample with a
+// header frame; each plan reads the source from its start to the piece's end.
+int BatchTool::planExact(SourceFile &source, const SourceWalk &walk, Job *job) const
+{
+    job->plans.clear();
+    for (Piece &piece : job->pieces) {
+        CutRequest request;
+        request.startMs = piece.startMs;
+        request.endMs = piece.endMs == Piece::ToTheEnd ? walk.msOf(walk.frameCount()) + 1000 : piece.endMs;
+        request.mode = CutRequest::Exact;
+        CutPlan plan = CutJob::plan(source, job->input, request);
+        if (plan.error == CutResult::StartBeyondEnd) {
+            piece.startFrame = walk.frameCount();
+        } else if (plan.error == CutResult::NothingToCut) {
+            piece.endFrame = piece.startFrame;
+        } else if (plan.error != CutResult::Ok) {
+            m_err << Program << ": " << piece.origin << ": " << Mp3Splitter::errorMessage(plan.error) << '\n';
+            m_err.flush();
+            return 1;
+        } else {
+            plan.tagFront = piece.tagFront;
+            plan.tagBack = piece.tagBack;
+            piece.startFrame = plan.firstFrame;
+            piece.endFrame = plan.endFrame;
+            piece.heardStartMs = plan.heardStartMs();
+            piece.heardEndMs = plan.heardEndMs();
+            piece.bytes = plan.outputBytes();
+        }
+        job->plans.append(plan);
+    }
+    return -1;
+}
+
+QByteArray BatchTool::pieceJson(const QString &folder, const Piece &piece)
 {
     QByteArray json = "{\"name\":" + jsonString(QDir(folder).filePath(piece.fileName));
-    json += ",\"start\":" + seconds(walk.msOf(piece.startFrame));
-    json += ",\"end\":" + seconds(walk.msOf(piece.endFrame));
+    json += ",\"start\":" + seconds(piece.heardStartMs);
+    json += ",\"end\":" + seconds(piece.heardEndMs);
     json += ",\"frames\":" + QByteArray::number(piece.endFrame - piece.startFrame);
-    json += ",\"bytes\":" + QByteArray::number(walk.offset(piece.endFrame) - walk.offset(piece.startFrame));
+    json += ",\"bytes\":" + QByteArray::number(piece.bytes);
     return json + '}';
 }
 
@@ -359,10 +421,10 @@ QByteArray BatchTool::planJson(const SourceWalk &walk, const Job &job) const
         const Piece &piece = job.pieces.at(i);
         if (i > 0) {
             pieces += ",\n";
-            if (piece.startFrame == job.pieces.at(i - 1).endFrame)
-                points += (points.isEmpty() ? "" : ",") + seconds(walk.msOf(piece.startFrame));
+            if (piece.startMs == job.pieces.at(i - 1).endMs)
+                points += (points.isEmpty() ? "" : ",") + seconds(piece.heardStartMs);
         }
-        pieces += "  " + pieceJson(walk, job.folder, piece);
+        pieces += "  " + pieceJson(job.folder, piece);
     }
     return "{\"source\":" + jsonString(job.input) + ",\"frames\":" + QByteArray::number(walk.frameCount())
         + ",\"splitPoints\":[" + points + "],\"pieces\":[\n" + pieces + "\n]}\n";
@@ -387,24 +449,22 @@ int BatchTool::write(SourceFile &source, const SourceWalk &walk, const Job &job)
 {
     qint64 total = 0;
     for (const Piece &piece : job.pieces)
-        total += walk.offset(piece.endFrame) - walk.offset(piece.startFrame);
+        total += piece.bytes;
     qint64 done = 0;
     for (int i = 0; i < job.pieces.size(); ++i) {
         const Piece &piece = job.pieces.at(i);
-        const QString path = QDir(job.folder).filePath(piece.fileName);
-        const qint64 from = walk.offset(piece.startFrame);
-        const qint64 to = walk.offset(piece.endFrame);
         QString why;
-        const bool written = SpanWriter::write(source, from, to, path, job.sync,
-            [&](qint64 bytes) { drawProgress(done + bytes, total, i + 1, job.pieces.size()); }, &why);
-        if (!written) {
+        if (!writePiece(source, walk, job, i, done, total, &why)) {
             if (m_progress)
                 m_err << '\n';
-            return failure(tr("%1: %2 (%3 of %4 pieces written)").arg(path, why).arg(i).arg(job.pieces.size()));
+            return failure(tr("%1: %2 (%3 of %4 pieces written)")
+                               .arg(QDir(job.folder).filePath(piece.fileName), why)
+                               .arg(i)
+                               .arg(job.pieces.size()));
         }
-        done += to - from;
+        done += piece.bytes;
         if (job.json) {
-            m_out << pieceJson(walk, job.folder, piece) << '\n';
+            m_out << pieceJson(job.folder, piece) << '\n';
             m_out.flush();
         }
     }
@@ -413,4 +473,30 @@ int BatchTool::write(SourceFile &source, const SourceWalk &walk, const Job &job)
         m_err.flush();
     }
     return 0;
+}
+
+bool BatchTool::writePiece(SourceFile &source, const SourceWalk &walk, const Job &job, int index, qint64 done,
+                           qint64 total, QString *why)
+{
+    const Piece &piece = job.pieces.at(index);
+    const QString path = QDir(job.folder).filePath(piece.fileName);
+    const int count = job.pieces.size();
+    if (job.exact) {
+        CutJob::Options options;
+        options.sync = job.sync;
+        options.progress = [&](qint64 copied, qint64) { drawProgress(done + copied, total, index + 1, count); };
+        const CutResult result = CutJob::write(job.plans.at(index), source, path, options);
+        if (!result.reason.isEmpty())
+            *why = result.reason;
+        else if (!result.ok())
+            *why = Mp3Splitter::errorMessage(result.code);
+        return result.ok();
+    }
+    SpanWriter::Piece span;
+    span.from = walk.offset(piece.startFrame);
+    span.to = walk.offset(piece.endFrame);
+    span.front = piece.tagFront;
+    span.back = piece.tagBack;
+    return SpanWriter::write(source, span, path, job.sync,
+                             [&](qint64 bytes) { drawProgress(done + bytes, total, index + 1, count); }, why);
 }

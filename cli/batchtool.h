@@ -1,6 +1,7 @@
 #ifndef BATCHTOOL_H
 #define BATCHTOOL_H
 
+#include "cutplan.h"
 #include "piecelist.h"
 
 #include <QCoreApplication>
@@ -65,6 +66,9 @@ private:
         bool json = false;
         bool overwrite = false;
         bool sync = false;
+        bool exact = false;
+        bool keepTags = false;
+        QVector<CutPlan> plans;  // exact mode: one per piece
         QVector<Piece> pieces;   // cue and ranges: known before the walk
         bool titled = false;     // some piece has a title of its own
         bool performers = false; // every piece has a performer
@@ -75,9 +79,13 @@ private:
     bool readText(const QString &path, QByteArray *bytes);
     int findPieces(QFile &source, SourceWalk &walk, Job *job);
     void resolve(const SourceWalk &walk, Job *job) const;
+    void addTags(Job *job) const;
+    int planExact(SourceFile &source, const SourceWalk &walk, Job *job) const;
     int write(SourceFile &source, const SourceWalk &walk, const Job &job);
-    QByteArray pieceJson(const SourceWalk &walk, const QString &folder, const Piece &piece) const;
+    static QByteArray pieceJson(const QString &folder, const Piece &piece);
     QByteArray planJson(const SourceWalk &walk, const Job &job) const;
+    bool writePiece(SourceFile &source, const SourceWalk &walk, const Job &job, int index, qint64 done,
+                    qint64 total, QString *why);
     void drawProgress(qint64 done, qint64 total, int piece, int count);
     int usageError(const QString &why);
     int failure(const QString &why);

@@ -5,6 +5,7 @@
 #include "rangelist.h"
 
 #include <QCoreApplication>
+#include <QByteArray>
 #include <QString>
 #include <QVector>
 
@@ -25,6 +26,12 @@ struct Piece
     qint64 startFrame = 0;   // first audio frame
     qint64 endFrame = 0;     // one past the last
     QString fileName;
+    // What the written piece plays, in the source's timeline, and its size.
+    qint64 heardStartMs = 0;
+    qint64 heardEndMs = 0;
+    qint64 bytes = 0;
+    QByteArray tagFront;     // with --keep-tags: written before its frames
+    QByteArray tagBack;      // ... and after them
 };
 
 // The pieces each batch mode asks for, before the source is read.

@@ -1,6 +1,7 @@
 #ifndef SPANWRITER_H
 #define SPANWRITER_H
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QString>
 #include <QtGlobal>
@@ -20,9 +21,19 @@ public:
     // Gets the bytes written so far, now and then.
     using Progress = std::function<void(qint64 written)>;
 
+    // The source's bytes [from, to), with front written before them and back
+    // after them (a piece's tags).
+    struct Piece
+    {
+        qint64 from = 0;
+        qint64 to = 0;
+        QByteArray front;
+        QByteArray back;
+    };
+
     // False and the system's reason when the file could not be written
     // whole, or the source changed since it was opened.
-    static bool write(SourceFile &source, qint64 from, qint64 to, const QString &path, bool sync,
+    static bool write(SourceFile &source, const Piece &piece, const QString &path, bool sync,
                       const Progress &progress, QString *error);
 
     // Bytes copied between two progress reports.

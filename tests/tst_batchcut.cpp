@@ -64,6 +64,17 @@ QByteArray joined(const QVector<QByteArray> &parts, int first, int end)
     return bytes;
 }
 
+// 16-bit mono samples as ffmpeg decodes a file (gapless, as players do).
+QByteArray decoded(const QString &path)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                                            QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-ac"),
+                                            QStringLiteral("1"), QStringLiteral("-")});
+    ffmpeg.waitForFinished(60000);
+    return ffmpeg.readAllStandardOutput();
+}
+
 // The pieces in the order the run wrote them (one --json line each).
 QVector<QJsonObject> pieceLines(const QString &out)
 {
@@ -116,6 +127,9 @@ private slots:
     void piecesTileTheSource_data();
     void piecesTileTheSource();
     void rangesAreCutAsListed();
+    void exactPiecesPlayAsTheSource_data();
+    void exactPiecesPlayAsTheSource();
+    void cueTracksNameTheTags();
     void dryRunMatchesTheRun_data();
     void dryRunMatchesTheRun();
     void silencesWhereThePausesAre_data();
@@ -210,6 +224,51 @@ void TestBatchCut::rangesAreCutAsListed()
     QCOMPARE(readAll(piecePath(QStringLiteral("first one.mp3"))), joined(audio, frameAt(1), frameAt(2.5)));
     QCOMPARE(readAll(piecePath(QStringLiteral("second.mp3"))), joined(audio, frameAt(2), frameAt(3)));
     QCOMPARE(readAll(piecePath(QStringLiteral("pauses_3.mp3"))), joined(audio, frameAt(8), audio.size()));
+}
+
+void TestBatchCut::exactPiecesPlayAsTheSource_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("mode");
+    QTest::newRow("every, VBR") << m_vbr << QStringList{"--every", "1.7"};
+    QTest::newRow("silences, CBR") << m_pauses << QStringList{"--silences", "--min-silence", "0.8"};
+}
+
+void TestBatchCut::exactPiecesPlayAsTheSource()
+{
+    QFETCH(QString, source);
+    QFETCH(QStringList, mode);
+    const Run run = cut(source, mode + QStringList{"-d", m_dir.path(), "--exact", "--json"});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QByteArray together;
+    for (const QJsonObject &piece : pieceLines(run.out))
+        together += decoded(piece.value(QStringLiteral("name")).toString());
+    const QByteArray whole = decoded(source);
+    QVERIFY(!whole.isEmpty());
+    QVERIFY2(together == whole, "the pieces played one after the other are the source, sample for sample");
+}
+
+void TestBatchCut::cueTracksNameTheTags()
+{
+    const QString sheet = writeFile(m_fixtures.filePath(QStringLiteral("tags.cue")),
+                                    "PERFORMER \"Band\"\nFILE \"pauses.mp3\" MP3\nTRACK 01 AUDIO\nTITLE \"One\"\n"
+                                    "INDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE \"Two\"\nPERFORMER \"Guest\"\nINDEX 01 00:04:00\n");
+    const Run run = cut(m_pauses, {"--cue", sheet, "-d", m_dir.path(), "--keep-tags"});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    const QStringList names = QDir(m_dir.path()).entryList(QDir::Files);
+    QCOMPARE(names, (QStringList{"1 Band - One.mp3", "2 Guest - Two.mp3"}));
+    for (int i = 0; i < names.size(); ++i) {
+        QProcess probe;
+        probe.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                                QStringLiteral("format_tags=title,artist,track"), QStringLiteral("-of"),
+                                                QStringLiteral("json"), piecePath(names.at(i))});
+        QVERIFY(probe.waitForFinished(60000));
+        const QJsonObject tags = QJsonDocument::fromJson(probe.readAllStandardOutput())
+                                     .object().value(QStringLiteral("format")).toObject().value(QStringLiteral("tags")).toObject();
+        QCOMPARE(tags.value(QStringLiteral("title")).toString(), i == 0 ? QStringLiteral("One") : QStringLiteral("Two"));
+        QCOMPARE(tags.value(QStringLiteral("artist")).toString(), i == 0 ? QStringLiteral("Band") : QStringLiteral("Guest"));
+        QCOMPARE(tags.value(QStringLiteral("track")).toString(), QString::number(i + 1));
+    }
 }
 
 void TestBatchCut::dryRunMatchesTheRun_data()
@@ -326,7 +385,6 @@ void TestBatchCut::wrongCommandLines_data()
     QTest::newRow("threshold without silences") << QStringList{"--every", "2", "--threshold", "-40", "-d", "."}
                                                 << "go with --silences";
     QTest::newRow("unknown field") << QStringList{"--every", "2", "--name", "{track}.mp3", "-d", "."} << "{track}";
-    QTest::newRow("exact not yet") << QStringList{"--every", "2", "--exact", "-d", "."} << "not yet";
 }
 
 void TestBatchCut::wrongCommandLines()

@@ -49,10 +49,6 @@
         <translation>--%1 给出了不止一次</translation>
     </message>
     <message>
-        <source>--exact and --keep-tags are not yet available for batch cuts</source>
-        <translation>批量切割暂不支持 --exact 和 --keep-tags</translation>
-    </message>
-    <message>
         <source>no input file</source>
         <translation>没有输入文件</translation>
     </message>
