@@ -41,6 +41,7 @@ struct Walk
 
     bool reachedFirst = false;
     bool atEnd = false;          // the stream ended before `end`
+    bool lengthKnown = false;    // the walk saw where the stream ends
     qint64 frames = 0;           // audio frames seen
     std::array<FramePos, RingSize> ring{};
     int ringCount = 0;           // frames in the ring, the newest at (frames - 1) % RingSize
@@ -119,13 +120,14 @@ void readSourceFacts(BufferedSource &source, qint64 size, const FirstFrameLocato
     t.padding = info.padding;
 }
 
-// Heard samples of the whole source, when its length is known: from the walk
-// once it reached the end, or else from the header frame's count.
-qint64 heardTotal(const CutPlan &plan, const Walk *walk)
+// Heard samples of the whole source, when the walk saw where it ends. The
+// header frame's own count is not trusted for this: files joined end to end
+// keep the first one's.
+qint64 heardTotal(const CutPlan &plan, const Walk &walk)
 {
-    qint64 frames = walk && walk->atEnd ? walk->frames : plan.source.headerFrames;
-    if (frames < 0)
+    if (!walk.lengthKnown)
         return -1;
+    const qint64 frames = walk.frames;
     return qMax<qint64>(0, frames * plan.samplesPerFrame - plan.source.leadingTrim()
                                - plan.source.trailingTrim());
 }
@@ -138,9 +140,11 @@ bool walkFrames(BufferedSource &source, const FirstFrameLocator::Result &first, 
         walker.next();
     qint64 index = 0;
     int firstBitRate = -1;
+    qint64 lastEnd = -1;
     while (index < walk.end && walker.next()) {
         const char *d = walker.data();
         const int length = walker.length();
+        lastEnd = walker.offset() + length;
         if (index == 0)
             plan.firstAudioOffset = walker.offset();
         if (index < walk.first) {
@@ -165,8 +169,11 @@ bool walkFrames(BufferedSource &source, const FirstFrameLocator::Result &first, 
     }
     walk.frames = index;
     walk.atEnd = index < walk.end;
-    plan.streamEnd = walker.offset() >= 0 ? walker.offset() + walker.length() : -1;
-    if (walk.atEnd) {
+    // Whether the stream ends right behind the range, where the encoder's
+    // padding may lie.
+    walk.lengthKnown = walk.atEnd || !walker.next();
+    if (walk.lengthKnown) {
+        plan.streamEnd = lastEnd;
         plan.audioFrames = index;
         walk.end = index;
     }
@@ -215,20 +222,15 @@ bool failed(CutPlan &plan, int code)
     return false;
 }
 
-bool planWholeFrames(BufferedSource &source, const FirstFrameLocator::Result &first,
-                     const CutRequest &request, bool vbrOutput, CutPlan &plan)
+// s and e: the marks in samples. total: set to the heard length of the
+// source when the walk came to its end.
+bool planWholeFrames(BufferedSource &source, const FirstFrameLocator::Result &first, qint64 s,
+                     qint64 e, bool vbrOutput, CutPlan &plan, qint64 &total)
 {
     const qint64 spf = plan.samplesPerFrame;
     const qint64 lead = plan.source.leadingTrim();
     // An output with a header frame is trimmed by the decoder's own delay.
     const qint64 outputTrim = vbrOutput ? SourceTimeline::DecoderDelay : 0;
-    qint64 s = CutPlanner::msToSample(request.startMs, plan.rate);
-    qint64 e = CutPlanner::msToSample(request.endMs, plan.rate);
-    const qint64 total = heardTotal(plan, nullptr);
-    if (total >= 0 && s >= total && s > 0)
-        return failed(plan, CutResult::StartBeyondEnd);
-    if (total >= 0)
-        e = qMin(e, total);
 
     // The copied frames play from the first one's first sample, so each end
     // goes to the frame boundary nearest its mark: within half a frame as
@@ -241,7 +243,8 @@ bool planWholeFrames(BufferedSource &source, const FirstFrameLocator::Result &fi
     walk.end = qMax(wanted, walk.first + 1);
     if (!walkFrames(source, first, plan, walk))
         return failed(plan, CutResult::SourceChanged);
-    if (!walk.reachedFirst)
+    total = heardTotal(plan, walk);
+    if (!walk.reachedFirst || (total >= 0 && s >= total && s > 0))
         return failed(plan, CutResult::StartBeyondEnd);
     walk.end = qMin(walk.end, wanted);
     if (walk.end <= walk.first)
@@ -250,10 +253,8 @@ bool planWholeFrames(BufferedSource &source, const FirstFrameLocator::Result &fi
     plan.firstFrame = walk.first;
     plan.endFrame = walk.end;
     plan.heardStart = qMax<qint64>(0, walk.first * spf + outputTrim - lead);
+    // The last frame of the file plays its encoder padding too.
     plan.heardEnd = walk.end * spf - lead;
-    const qint64 known = heardTotal(plan, &walk);
-    if (known >= 0)
-        plan.heardEnd = qMin(plan.heardEnd, known);
     if (plan.vbr && vbrOutput)
         plan.headerFrame = HeaderFrame::build(headerParams(plan, walk, 0, 0));
     return true;
@@ -266,11 +267,8 @@ bool planExact(BufferedSource &source, const FirstFrameLocator::Result &first,
     const qint64 lead = plan.source.leadingTrim();
     const qint64 s = CutPlanner::msToSample(request.startMs, plan.rate);
     qint64 e = CutPlanner::msToSample(request.endMs, plan.rate);
-    qint64 total = heardTotal(plan, nullptr);
-    if (total >= 0)
-        e = qMin(e, total);
     if (e <= s)
-        return failed(plan, total >= 0 && s >= total ? CutResult::StartBeyondEnd : CutResult::NothingToCut);
+        return failed(plan, CutResult::NothingToCut);
 
     // Heard sample t is decoded sample t + lead, made by frame (t + lead) / spf.
     // Decoding starts a few frames earlier, so that the granules in front of
@@ -285,7 +283,7 @@ bool planExact(BufferedSource &source, const FirstFrameLocator::Result &first,
         return failed(plan, CutResult::SourceChanged);
     if (!walk.reachedFirst || walk.frames <= startFrame)
         return failed(plan, CutResult::StartBeyondEnd);
-    total = heardTotal(plan, &walk);
+    const qint64 total = heardTotal(plan, walk);
     if (total >= 0)
         e = qMin(e, total);
     if (e <= s)
@@ -347,12 +345,23 @@ CutPlan CutPlanner::plan(QIODevice *device, const CutRequest &request)
         return plan;
     }
     // An output of frames that differ in bitrate gets a header frame, and
-    // with it the decoder's trim: guess from the source, then check.
-    const bool guess = plan.source.xing;
-    planWholeFrames(source, first, request, guess, plan);
-    if (plan.error == 0 && plan.vbr != guess) {
+    // with it the decoder's trim: guess from the source, then check. An end
+    // in the encoder's padding, or past it, is taken as the end of what is
+    // heard, once the walk has seen where that is.
+    bool vbrOutput = plan.source.xing;
+    const qint64 s = msToSample(request.startMs, plan.rate);
+    qint64 e = msToSample(request.endMs, plan.rate);
+    for (int attempt = 0; attempt < 3; ++attempt) {
         plan = facts;
-        planWholeFrames(source, first, request, !guess, plan);
+        qint64 total = -1;
+        if (!planWholeFrames(source, first, s, e, vbrOutput, plan, total))
+            break;
+        const bool pastTheEnd = total >= 0 && e > total;
+        if (!pastTheEnd && plan.vbr == vbrOutput)
+            break;
+        if (pastTheEnd)
+            e = total;
+        vbrOutput = plan.vbr;
     }
     return plan;
 }
