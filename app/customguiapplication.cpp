@@ -4,7 +4,10 @@
 #include <QEvent>
 #include <QFile>
 #include <QJsonObject>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
 #include <algorithm>
 #include <cstring>
@@ -15,6 +18,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <sys/types.h>
+#include <ctime>
 #define SNIPWAVE_SYSV_SEGMENTS
 #endif
 
@@ -23,13 +27,22 @@ namespace {
 constexpr char idleState = '0';
 constexpr char messageWaitingState = '1';
 constexpr int pollIntervalMs = 1000;
+// Room for the state byte, a path of PATH_MAX bytes and its NUL, with some
+// to spare.
+constexpr int segmentSize = 8192;
+// Qt attaches a segment right after creating it. One that has been without
+// any attachment for longer than this is left over, whoever has its
+// creator's process id now.
+constexpr time_t creationGraceSeconds = 2;
 
 // System V segments outlive their processes: after a crash or a SIGKILL the
 // segment stays with no process attached, and every later start would take
-// it for a running instance. Such a segment is recognised by having no
-// attachment while the process that created it is gone. A segment that has
-// no attachment but a living creator is one that is being created right now
-// (Qt creates, then attaches), and is left alone.
+// it for a running instance. Such a segment has no attachment, and either its
+// creator is gone or it was made some seconds ago. The creator's process id
+// alone does not do: after a reboot or a wrap of the ids some other process
+// may carry it. A segment without attachment made just now by a living
+// process is one that is being created (Qt creates, then attaches), and is
+// left alone.
 bool isAbandoned(const QSharedMemory &segment)
 {
 #ifdef SNIPWAVE_SYSV_SEGMENTS
@@ -43,7 +56,10 @@ bool isAbandoned(const QSharedMemory &segment)
     shmid_ds status {};
     if (shmctl(id, IPC_STAT, &status) == -1)
         return false;
-    return status.shm_nattch == 0 && kill(status.shm_cpid, 0) == -1 && errno == ESRCH;
+    if (status.shm_nattch != 0)
+        return false;
+    const bool creatorGone = kill(status.shm_cpid, 0) == -1 && errno == ESRCH;
+    return creatorGone || time(nullptr) - status.shm_ctime > creationGraceSeconds;
 #else
     // Elsewhere the segment goes away with the last process attached to it.
     Q_UNUSED(segment)
@@ -70,7 +86,7 @@ CustomGuiApplication::CustomGuiApplication(int &argc, char **argv, const QString
     }
 
     running = false;
-    if (!sharedMemory.create(1, QSharedMemory::ReadWrite))
+    if (!sharedMemory.create(segmentSize, QSharedMemory::ReadWrite))
         return; // run without a segment and without polling
 
     if (sharedMemory.lock()) {
@@ -126,6 +142,21 @@ void CustomGuiApplication::checkForMessage()
     if (end >= 0)
         text.truncate(end);
     emit messageAvailable(QString::fromUtf8(text));
+}
+
+// The window's texts are Chinese; Qt's own dialogs and buttons follow with
+// Qt's catalogue from the system's Qt translations.
+void CustomGuiApplication::installTranslations()
+{
+    auto *qtTranslator = new QTranslator(this);
+    if (qtTranslator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        installTranslator(qtTranslator);
+    // Installed even when the catalogue does not load: the texts then stay
+    // in English.
+    auto *translator = new QTranslator(this);
+    const bool catalogueLoaded = translator->load(QStringLiteral(":snipwave_zh_CN.qm"));
+    Q_UNUSED(catalogueLoaded)
+    installTranslator(translator);
 }
 
 QJsonValue CustomGuiApplication::getGlobalMousePos()

@@ -15,7 +15,8 @@
 //
 // Segment layout: byte 0 is the state, "0" when no message waits; when it is
 // anything else, the bytes from offset 1 up to a NUL (or the end of the
-// segment) are a UTF-8 message.
+// segment) are a UTF-8 message. The segment has room for a file path: a
+// later start hands the file it was given to the running window this way.
 class CustomGuiApplication : public QApplication
 {
     Q_OBJECT
@@ -28,6 +29,10 @@ public:
     // Leaves a message for the running instance. Returns false (and writes
     // nothing) in the first instance, where there is nobody to tell.
     bool sendMessage(const QString &message);
+
+    // Qt's own Chinese texts from the system's Qt translations, and the
+    // program's catalogue.
+    void installTranslations();
 
     Q_INVOKABLE QJsonValue getGlobalMousePos();
     Q_INVOKABLE QString getVersion();

@@ -1,11 +1,26 @@
 #include "customguiapplication.h"
 #include "mainwindow.h"
 
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QStringList>
 #include <QStyleFactory>
-#include <QTranslator>
+
+namespace {
+
+// `snipwave FILE`: the first argument that is not an option, as an absolute
+// path (a running instance has another working folder).
+QString fileArgument(const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        if (!argument.startsWith(QLatin1Char('-')))
+            return QFileInfo(argument).absoluteFilePath();
+    }
+    return QString();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -16,10 +31,15 @@ int main(int argc, char *argv[])
     CustomGuiApplication app(argc, argv, QStringLiteral("snipwave"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SNIPWAVE_VERSION));
 
-    // Another instance runs: end quietly. Leaving main destroys the
-    // application object, which detaches this process from the segment.
-    if (app.isRunning())
+    // Another instance runs: hand it the file, if any, and end. Leaving main
+    // destroys the application object, which detaches this process from
+    // the segment.
+    const QString file = fileArgument(QCoreApplication::arguments());
+    if (app.isRunning()) {
+        if (!file.isEmpty())
+            app.sendMessage(file);
         return 0;
+    }
 
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
 
@@ -32,18 +52,16 @@ int main(int argc, char *argv[])
         QApplication::setFont(font);
     }
 
-    // Installed even when the catalogue does not load: the texts then stay
-    // in English.
-    QTranslator translator;
-    const bool catalogueLoaded = translator.load(QStringLiteral(":snipwave_zh_CN.qm"));
-    Q_UNUSED(catalogueLoaded)
-    QCoreApplication::installTranslator(&translator);
+    app.installTranslations();
 
     MainWindow window;
     window.resetUi();
     window.show();
+    QObject::connect(&app, &CustomGuiApplication::messageAvailable, &window, &MainWindow::openHandedFile);
+    if (!file.isEmpty())
+        window.openFile(file);
 
-    // The window, the translator and the application object are destroyed
-    // in this reverse order when main returns.
+    // The window and the application object (with its translators) are
+    // destroyed in this reverse order when main returns.
     return app.exec();
 }

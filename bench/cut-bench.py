@@ -1,7 +1,8 @@
 """Times a few commands round after round and prints medians; see cut-bench.sh.
 
 Usage: cut-bench.py ROUNDS BYTES NAME|COMMAND...
-The first NAME is the program under test, dd is the floor, the rest are peers.
+NAMEs that start with snipwave-cut are the program under test (one per
+mode), dd is the floor, the rest are peers.
 """
 import os
 import random
@@ -39,7 +40,7 @@ def main():
     rounds = int(sys.argv[1])
     size = int(sys.argv[2])
     tools = [(arg.split("|", 1)[0], shlex.split(arg.split("|", 1)[1])) for arg in sys.argv[3:]]
-    under_test = tools[0][0]
+    under_test = [name for name, _ in tools if name.startswith("snipwave-cut")]
 
     for _, argv in tools:  # warm the page cache and the dynamic loader
         timed(argv)
@@ -56,17 +57,19 @@ def main():
     rss = {name: statistics.median(peak_rss_kb(argv) for _ in range(5)) for name, argv in tools}
 
     medians = {name: statistics.median(values) for name, values in times.items()}
-    peers = {name: m for name, m in medians.items() if name not in (under_test, "dd")}
+    peers = {name: m for name, m in medians.items() if name not in under_test and name != "dd"}
     fastest = min(peers, key=peers.get)
     print(f"cut 50:00-55:00 of a 1-hour 128 kbit/s MP3, {size} bytes written, {rounds} rounds")
-    print(f"{'tool':<14}{'median ms':>10}{'min ms':>9}{'max ms':>9}{'peak RSS MB':>13}")
+    print(f"{'tool':<26}{'median ms':>10}{'min ms':>9}{'max ms':>9}{'peak RSS MB':>13}")
     for name, _ in tools:
         values = times[name]
-        print(f"{name:<14}{medians[name]:>10.2f}{min(values):>9.2f}{max(values):>9.2f}"
+        print(f"{name:<26}{medians[name]:>10.2f}{min(values):>9.2f}{max(values):>9.2f}"
               f"{rss[name] / 1024:>13.1f}")
-    ratio = medians[under_test] / peers[fastest]
-    print(f"{under_test} / {fastest} (fastest peer): {ratio:.3f}  (target <= 0.25)")
-    print(f"{under_test} peak RSS: {rss[under_test] / 1024:.1f} MB  (target <= 20 MB)")
+    print(f"fastest peer: {fastest}; targets: <= 0.25 x it, <= 3 x dd, <= 20 MB")
+    for name in under_test:
+        print(f"{name:<26} / {fastest}: {medians[name] / peers[fastest]:.3f}"
+              f"   / dd: {medians[name] / medians['dd']:.2f}"
+              f"   peak RSS {rss[name] / 1024:.1f} MB")
 
 
 if __name__ == "__main__":

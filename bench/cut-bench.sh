@@ -7,7 +7,8 @@
 # stereo MP3 with an ID3v2 tag (title, artist and a cover picture). Each round
 # then runs, in an order shuffled anew every round so that any drift of
 # the machine hits all of them alike:
-#   snipwave-cut   cutting 50:00 to 55:00
+#   snipwave-cut   cutting 50:00 to 55:00, in whole frames, --exact and
+#                  --keep-tags
 #   mp3splt        the same cut (its default mode for a CBR file)
 #   ffmpeg         the same cut with -c copy
 #   dd             copying as many bytes as snipwave-cut wrote: the floor of
@@ -16,8 +17,9 @@
 # of separate runs so the timing runs carry no extra process), and the ratio
 # of snipwave-cut to the fastest peer. Targets: ratio <= 0.25, RSS <= 20 MB.
 # Last, it shows that memory does not grow with the source: the peak RSS of
-# snipwave-cut cutting 5 minutes out of the end of a 1 GB file (18 copies of
-# the hour, made once) next to a 30-second cut of a 1 MB file.
+# snipwave-cut cutting 5 minutes out of the end of a 1 GB and a 4 GB file
+# (18 and 70 copies of the hour, made once) next to a 30-second cut of a
+# 1 MB file, in both modes.
 #
 # The tools come from Debian: mp3splt, ffmpeg, lame, sox and time are installed
 # when missing, for this benchmark only.
@@ -86,23 +88,32 @@ skip=$((tag + 3000 * 16000))
 
 python3 "$root/bench/cut-bench.py" "$rounds" "$bytes" \
     "snipwave-cut|$cut $source_mp3 -s 50:00 -e 55:00 -o $out/snipwave.mp3" \
+    "snipwave-cut --exact|$cut $source_mp3 -s 50:00 -e 55:00 -o $out/exact.mp3 --exact" \
+    "snipwave-cut --keep-tags|$cut $source_mp3 -s 50:00 -e 55:00 -o $out/tags.mp3 --keep-tags" \
     "mp3splt|mp3splt -q -d $out/mp3splt -o cut $source_mp3 50.00 55.00" \
     "ffmpeg|ffmpeg -nostdin -loglevel error -y -ss 3000 -t 300 -i $source_mp3 -c copy $out/ffmpeg.mp3" \
     "dd|dd if=$source_mp3 of=$out/dd.mp3 bs=1M iflag=skip_bytes,count_bytes skip=$skip count=$bytes status=none"
 
 big=$cache/18-hours.mp3
+huge=$cache/70-hours.mp3
 small=$cache/1-megabyte.mp3
-if [ ! -s "$big" ]; then
-    for _ in $(seq 18); do cat "$source_mp3"; done >"$big.part"
-    mv "$big.part" "$big"
-fi
+for item in "18|$big" "70|$huge"; do
+    copies=${item%%|*}
+    file=${item#*|}
+    if [ ! -s "$file" ]; then
+        for _ in $(seq "$copies"); do cat "$source_mp3"; done >"$file.part"
+        mv "$file.part" "$file"
+    fi
+done
 [ -s "$small" ] || head -c 1000000 "$source_mp3" >"$small"
 peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 echo "peak RSS of snipwave-cut by source size (median of 5, KiB):"
-cat "$big" >/dev/null # in the page cache like the hour file
-for item in "1 MB|$small|0:10|0:40" "1 GB|$big|17:50:00|17:55:00"; do
+cat "$big" "$huge" >/dev/null # in the page cache like the hour file
+for item in "1 MB|$small|0:10|0:40" "1 GB|$big|17:50:00|17:55:00" "4 GB|$huge|69:50:00|69:55:00"; do
     IFS='|' read -r label file from to <<<"$item"
-    kib=$(for _ in 1 2 3 4 5; do peak "$cut" "$file" -s "$from" -e "$to" -o "$out/memory.mp3"; done | median)
-    printf '  %-5s source: %6s KiB\n' "$label" "$kib"
+    for mode in "" --exact; do
+        kib=$(for _ in 1 2 3 4 5; do peak "$cut" "$file" -s "$from" -e "$to" -o "$out/memory.mp3" $mode; done | median)
+        printf '  %-5s source %-8s: %6s KiB\n' "$label" "${mode:-whole}" "$kib"
+    done
 done

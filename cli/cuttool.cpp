@@ -2,6 +2,7 @@
 
 #include "batchtool.h"
 #include "cutjob.h"
+#include "loudnessenvelope.h"
 #include "mp3fileinfo.h"
 #include "mp3splitter.h"
 #include "timeparser.h"
@@ -17,6 +18,8 @@
 namespace {
 
 const QString Program = QStringLiteral("snipwave-cut");
+constexpr int DefaultEnvelopeColumns = 200;
+constexpr int MaxEnvelopeColumns = 100000;
 
 QByteArray jsonString(const QString &text)
 {
@@ -48,6 +51,7 @@ QString CutTool::usage()
 {
     return QStringLiteral("Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT\n"
                           "       snipwave-cut --info INPUT\n"
+                          "       snipwave-cut --envelope INPUT [--columns N]\n"
                           "Try 'snipwave-cut --help' for more information.\n");
 }
 
@@ -56,6 +60,7 @@ QString CutTool::helpText()
     return QStringLiteral(
         "Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT\n"
         "       snipwave-cut --info INPUT\n"
+        "       snipwave-cut --envelope INPUT [--columns N]\n"
         "\n"
         "Copies the MPEG audio frames between two times of an MP3 file into a new\n"
         "file, byte for byte, without decoding. Times are positions as a player plays\n"
@@ -66,18 +71,25 @@ QString CutTool::helpText()
         "Options:\n"
         "  -s, --start TIME     start of the piece\n"
         "  -e, --end TIME       end of the piece (not before the start)\n"
-        "  -o, --output OUTPUT  file to write; replaced if it exists\n"
-        "      --exact          sample-exact: plays exactly from start to end in gapless\n"
-        "                       players (a LAME header frame trims the frames)\n"
-        "                       (default: whole frames, each end within a frame)\n"
+        "  -o, --output OUTPUT  file to write; replaced if it exists, never the input\n"
+        "      --exact          cut in the exact mode (see Modes)\n"
         "      --keep-tags      copy the input's ID3v2 and ID3v1 tags to the output\n"
         "      --sync           flush the output to the disk before it takes its name\n"
         "  -i, --info           print the file's first frame format, frame count and\n"
         "                       duration as one JSON object\n"
+        "      --envelope       print the loudness over time as one JSON array of N\n"
+        "                       numbers from 0 (silence, 60 dB below full scale or\n"
+        "                       quieter) to 1 (full scale), from the decoded audio\n"
+        "      --columns N      the envelope's number of values, 1 to 100000\n"
+        "                       (default 200)\n"
         "  -h, --help           show this help and exit\n"
         "  -v, --version        show the version and exit\n"
         "\n")
         + BatchTool::helpText() + QStringLiteral(
+        "\n"
+        "Modes:\n"
+        "  whole frames         the default: each end within half a frame of its mark\n"
+        "  --exact              exact to the sample in gapless players, losslessly\n"
         "\n"
         "TIME, exact to the millisecond:\n"
         "  83.456               seconds, up to three fraction digits\n"
@@ -117,7 +129,9 @@ int CutTool::run(const QStringList &arguments)
     const QCommandLineOption keepTags(QStringLiteral("keep-tags"), QString());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version});
+    const QCommandLineOption envelopeOption(QStringLiteral("envelope"), QString());
+    const QCommandLineOption columns(QStringLiteral("columns"), QString(), QStringLiteral("N"));
+    parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -134,7 +148,7 @@ int CutTool::run(const QStringList &arguments)
 
     // A second --start or --output is more likely a slip than a correction.
     const QStringList seen = parser.optionNames();
-    for (const QCommandLineOption *once : {&start, &end, &output, &infoOption}) {
+    for (const QCommandLineOption *once : {&start, &end, &output, &infoOption, &envelopeOption, &columns}) {
         int count = 0;
         for (const QString &name : once->names())
             count += seen.count(name);
@@ -148,6 +162,25 @@ int CutTool::run(const QStringList &arguments)
     if (inputs.size() > 1)
         return usageError(QStringLiteral("one input file only, got %1").arg(inputs.size()));
     const QString input = inputs.constFirst();
+
+    if (parser.isSet(envelopeOption)) {
+        for (const QCommandLineOption *other : {&start, &end, &output, &sync, &exact, &keepTags, &infoOption}) {
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("--envelope takes no --%1").arg(other->names().constLast()));
+        }
+        int count = DefaultEnvelopeColumns;
+        if (parser.isSet(columns)) {
+            bool ok = false;
+            count = parser.value(columns).toInt(&ok);
+            if (!ok || count < 1 || count > MaxEnvelopeColumns)
+                return usageError(QStringLiteral("bad --columns '%1': a whole number from 1 to %2")
+                                      .arg(parser.value(columns))
+                                      .arg(MaxEnvelopeColumns));
+        }
+        return envelope(input, count);
+    }
+    if (parser.isSet(columns))
+        return usageError(QStringLiteral("--columns goes with --envelope"));
 
     if (parser.isSet(infoOption)) {
         for (const QCommandLineOption *cutOnly : {&start, &end, &output, &sync, &exact, &keepTags}) {
@@ -248,4 +281,31 @@ QByteArray CutTool::infoJson(const Mp3FileInfo &info)
     json += ",\"bytes\":" + number(info.headerBytes) + '}';
     json += ",\"streamEnd\":" + number(info.streamEnd);
     return json + '}';
+}
+
+int CutTool::envelope(const QString &input, int columns)
+{
+    if (!readable(input))
+        return Failed;
+    QString why;
+    const QVector<float> values = LoudnessEnvelope::compute(input, columns, &why);
+    if (values.isEmpty()) {
+        m_err << Program << ": " << input << ": " << why << '\n';
+        m_err.flush();
+        return Failed;
+    }
+    m_out << envelopeJson(values) << '\n';
+    m_out.flush();
+    return Success;
+}
+
+QByteArray CutTool::envelopeJson(const QVector<float> &values)
+{
+    QByteArray json = "[";
+    for (int i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            json += ',';
+        json += QByteArray::number(double(values.at(i)), 'g', 4);
+    }
+    return json + ']';
 }

@@ -6,16 +6,19 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 class Mp3FileInfo;
 class QTextStream;
 
 // The command snipwave-cut: reads its arguments, runs a cut with the same
 // splitter the window uses (without the pauses between messages) or prints a
-// file's frame facts as JSON, and answers with an exit code.
+// file's frame facts or its loudness envelope as JSON, and answers with an
+// exit code.
 //
 //   snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [--exact] [--keep-tags] [--sync]
 //   snipwave-cut --info INPUT
+//   snipwave-cut --envelope INPUT [--columns N]
 class CutTool
 {
 public:
@@ -35,10 +38,13 @@ public:
     static QString versionText();
     // One JSON object, keys in a fixed order, no trailing newline.
     static QByteArray infoJson(const Mp3FileInfo &info);
+    // One JSON array of numbers, no trailing newline.
+    static QByteArray envelopeJson(const QVector<float> &values);
 
 private:
     int cut(const QString &input, const QString &output, const CutJob::Options &options);
     int info(const QString &input);
+    int envelope(const QString &input, int columns);
     int usageError(const QString &why);
     bool readable(const QString &input);
 

@@ -18,6 +18,8 @@ namespace {
 constexpr int MaxReservoir = 511;
 // Frames remembered in front of the first copied one, for the bytes it borrows.
 constexpr int RingSize = 64;
+// The largest encoder delay a LAME extension can state (12 bits).
+constexpr qint64 MaxDelay = 4095;
 // Frame positions kept for the output's table of contents.
 constexpr int MaxTocSamples = 1024;
 
@@ -260,6 +262,37 @@ bool planWholeFrames(BufferedSource &source, const FirstFrameLocator::Result &fi
     return true;
 }
 
+// Where an exact cut starts decoding: `pre` frames before the frame that
+// holds the start, or a little earlier. A decoder's synthesis filterbank
+// (mpg123's, which GStreamer plays through) keeps its history in a ring of
+// 16 blocks of 32 samples, and how its 16-bit output rounds depends on where
+// in the ring a block falls. An MPEG-1 frame moves the ring on by 36 blocks,
+// so it comes back to the same place every 4 frames. In the source, frame K
+// is decoded after K frames; in the cut after the silent frame and the
+// frames from `first` on, so a first frame of 1 modulo 4 makes the cut round
+// exactly as the source does, where the header frame's 12-bit delay can hold
+// that longer lead-in. MPEG-2 and 2.5 follow no such simple rule (measured):
+// their cuts, like the rest, may come out one step apart in some samples in
+// those decoders, while ffmpeg's decoder gives the source's samples exactly.
+qint64 exactFirstFrame(const CutPlan &plan, qint64 decodedStart)
+{
+    const qint64 spf = plan.samplesPerFrame;
+    const qint64 startFrame = decodedStart / spf;
+    const qint64 plain = startFrame - CutPlanner::prerollFrames(plan.stream);
+    if (plain <= 0)
+        return 0;
+    if (plan.stream.version() != 1)
+        return plain;
+    constexpr int period = 4;
+    for (qint64 candidate = plain; candidate > plain - period && candidate >= 0; --candidate) {
+        if (decodedStart - candidate * spf + spf - SourceTimeline::DecoderDelay > MaxDelay)
+            break;
+        if (candidate == 0 || (candidate - 1) % period == 0)
+            return candidate;
+    }
+    return plain;
+}
+
 bool planExact(BufferedSource &source, const FirstFrameLocator::Result &first,
                const CutRequest &request, CutPlan &plan)
 {
@@ -277,7 +310,7 @@ bool planExact(BufferedSource &source, const FirstFrameLocator::Result &first,
     Walk walk;
     walk.exact = true;
     const qint64 startFrame = (s + lead) / spf;
-    walk.first = qMax<qint64>(0, startFrame - CutPlanner::prerollFrames(plan.stream));
+    walk.first = exactFirstFrame(plan, s + lead);
     walk.end = (e + lead - 1) / spf + 1;
     if (!walkFrames(source, first, plan, walk))
         return failed(plan, CutResult::SourceChanged);
@@ -291,13 +324,18 @@ bool planExact(BufferedSource &source, const FirstFrameLocator::Result &first,
 
     plan.firstFrame = walk.first;
     plan.endFrame = walk.end;
-    plan.synthesised = SilentFrame::build(plan.stream.toBytes(),
-                                          borrowedBytes(source, walk, qMax(0, walk.borrowed)));
-    // Output decoded sample 0 is the silent frame's first; source decoded
-    // sample x is output sample x - base.
-    const qint64 base = walk.first * spf - spf;
+    // A cut from the source's first frame decodes as the source does without
+    // a silent frame, unless the delay would have to be negative.
+    const bool fromTheTop = walk.first == 0 && s + lead >= SourceTimeline::DecoderDelay;
+    if (!fromTheTop || walk.borrowed > 0)
+        plan.synthesised = SilentFrame::build(plan.stream.toBytes(),
+                                              borrowedBytes(source, walk, qMax(0, walk.borrowed)));
+    // Output decoded sample 0 is the first of the silent frame, if there is
+    // one; source decoded sample x is output sample x - base.
+    const qint64 leadIn = plan.synthesised.isEmpty() ? 0 : spf;
+    const qint64 base = walk.first * spf - leadIn;
     const qint64 delay = s + lead - base - SourceTimeline::DecoderDelay;
-    const qint64 decoded = (walk.end - walk.first + 1) * spf;
+    const qint64 decoded = (walk.end - walk.first) * spf + leadIn;
     const qint64 padding = decoded - delay - (e - s);
     plan.heardStart = s;
     plan.heardEnd = e;

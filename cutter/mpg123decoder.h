@@ -4,43 +4,60 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <functional>
-
 struct mpg123_handle_struct;
 
-// libmpg123 fed with MPEG audio frames from memory, decoding to 16-bit mono
-// (channels mixed). Owns its decoder handle.
+// One libmpg123 decoder in feed mode: the caller hands it the bytes of an
+// MPEG audio stream in any pieces and takes decoded frames out, as signed
+// 16-bit samples. The handle is freed with the object.
 //
-// A reduced rate (half or quarter) leaves out the upper part of the spectrum
-// and most of the synthesis work: enough for judging loudness, several times
-// faster than the full rate.
+// The options trade fidelity for speed where only a rough picture of the sound
+// is wanted: mixing to mono and synthesising at half or a quarter of the rate
+// skip most of the filterbank work. The Xing/Info frame decodes as the silent
+// frame it is, so every frame fed yields one decoded frame and frame numbers
+// match the caller's own count.
 class Mpg123Decoder
 {
 public:
-    enum Rate { FullRate = 0, HalfRate = 1, QuarterRate = 2 };
-    // Gets every decoded frame: its number in what was fed since restart()
-    // (0 for the first frame fed) and its samples.
-    using Sink = std::function<void(qint64 frame, const qint16 *samples, int count)>;
+    struct Options
+    {
+        bool mono = false;
+        // 0 native rate, 1 half, 2 a quarter.
+        int downSample = 0;
+    };
 
-    explicit Mpg123Decoder(Rate rate = FullRate);
+    struct Frame
+    {
+        qint64 number = 0;       // counted from 0, the first frame fed
+        const qint16 *samples = nullptr;  // interleaved, valid until the next call
+        int sampleCount = 0;     // per channel
+        int channels = 0;
+        long rate = 0;
+    };
+
+    explicit Mpg123Decoder(const Options &options);
+    // The largest rate reduction up to wanted (see Options::downSample) that
+    // libmpg123 can put out for a stream of this sampling rate.
+    static int downSampleFor(long rate, int wanted);
     ~Mpg123Decoder();
     Mpg123Decoder(const Mpg123Decoder &) = delete;
     Mpg123Decoder &operator=(const Mpg123Decoder &) = delete;
 
-    // False, with errorText() set, when the decoder could not be set up.
+    // False when libmpg123 could not set up a decoder; errorText() says why.
     bool isValid() const { return m_handle != nullptr; }
     QString errorText() const { return m_error; }
-    // The rate reduction actually in use (libmpg123 may be built without it).
-    Rate rate() const { return m_rate; }
 
-    // Forgets everything fed so far: the next frame fed is frame 0.
-    bool restart();
-    // Decodes what the bytes complete. False on a decoder error.
-    bool feed(const char *data, int size, const Sink &sink);
+    bool feed(const char *data, qint64 size);
+
+    // The next decoded frame of what was fed so far; false when more input
+    // is needed or the data could not be decoded at all.
+    bool nextFrame(Frame *frame);
 
 private:
+    void fail(const char *what);
+
     mpg123_handle_struct *m_handle = nullptr;
-    Rate m_rate;
+    int m_channels = 0;
+    long m_rate = 0;
     QString m_error;
 };
 

@@ -241,11 +241,8 @@ bool SilenceFinder::find(const Settings &settings, QVector<Split> *splits, QStri
         return false;
     }
     closeStretch();
-    if (m_stretches.isEmpty())
-        return true;
-    Mpg123Decoder decoder(Mpg123Decoder::QuarterRate);
     for (const Stretch &stretch : qAsConst(m_stretches)) {
-        if (!decode(decoder, stretch, splits, error))
+        if (!decode(stretch, splits, error))
             return false;
     }
     return true;
@@ -258,10 +255,10 @@ struct SilenceFinder::Judgement
     int judgedFrom = 0;
 };
 
-bool SilenceFinder::decode(Mpg123Decoder &decoder, const Stretch &stretch, QVector<Split> *splits, QString *error)
+bool SilenceFinder::decode(const Stretch &stretch, QVector<Split> *splits, QString *error)
 {
     Judgement judged;
-    if (!judge(decoder, stretch.narrow, &judged, error))
+    if (!judge(stretch.narrow, &judged, error))
         return false;
     const int count = judged.verdicts.size();
     const bool silentStart = judged.judgedFrom < count && judged.verdicts.at(judged.judgedFrom) == Silent
@@ -271,19 +268,15 @@ bool SilenceFinder::decode(Mpg123Decoder &decoder, const Stretch &stretch, QVect
     Window window = stretch.narrow;
     if (silentStart || silentEnd) {
         window = stretch.wide;
-        if (!judge(decoder, window, &judged, error))
+        if (!judge(window, &judged, error))
             return false;
     }
     findSilences(window, judged, splits);
     return true;
 }
 
-bool SilenceFinder::judge(Mpg123Decoder &decoder, const Window &window, Judgement *judged, QString *error)
+bool SilenceFinder::judge(const Window &window, Judgement *judged, QString *error)
 {
-    if (!decoder.isValid()) {
-        *error = decoder.errorText();
-        return false;
-    }
     // The window's frames: where they lie, and whether their side
     // information alone already says silence.
     QVector<qint64> &offsets = judged->offsets;
@@ -314,6 +307,10 @@ bool SilenceFinder::judge(Mpg123Decoder &decoder, const Window &window, Judgemen
         verdicts[i] = amidSure ? Silent : Undecided;
     }
     const double limit = 32768.0 * 32768.0 * std::pow(10.0, m_settings.thresholdDb / 10.0);
+    // Mixed to mono at a quarter of the rate: the level is all that counts.
+    Mpg123Decoder::Options options;
+    options.mono = true;
+    options.downSample = Mpg123Decoder::downSampleFor(m_walk.sampleRate(), 2);
     for (int i = judgedFrom; i < count; ++i) {
         if (verdicts.at(i) != Undecided)
             continue;
@@ -323,27 +320,31 @@ bool SilenceFinder::judge(Mpg123Decoder &decoder, const Window &window, Judgemen
         // The window starts early enough for its first judged frame; a run
         // further in gets its own frames ahead.
         const int from = i <= judgedFrom ? 0 : int(leadStart(i, 0, [&main](qint64 k) { return main.at(int(k)); }));
-        if (!decoder.restart()) {
+        // A decoder of its own for every run: what it holds from one run
+        // would be wrong for the next.
+        Mpg123Decoder decoder(options);
+        if (!decoder.isValid()) {
             *error = decoder.errorText();
             return false;
         }
         for (int f = from; f < end; ++f) {
             source.fill(offsets.at(f), lengths.at(f));
-            const bool fed = decoder.feed(source.data(offsets.at(f)), lengths.at(f),
-                                          [&](qint64 number, const qint16 *samples, int n) {
-                const qint64 at = from + number;
-                if (at < i || at >= end || n <= 0)
-                    return;
-                double power = 0;
-                for (int k = 0; k < n; ++k)
-                    power += double(samples[k]) * samples[k];
-                verdicts[int(at)] = power / n < limit ? Silent : Loud;
-            });
-            if (!fed) {
+            if (!decoder.feed(source.data(offsets.at(f)), lengths.at(f))) {
                 *error = decoder.errorText();
                 return false;
             }
             ++m_decoded;
+            Mpg123Decoder::Frame out;
+            while (decoder.nextFrame(&out)) {
+                const qint64 at = from + out.number;
+                const int n = out.sampleCount * out.channels;
+                if (at < i || at >= end || n <= 0)
+                    continue;
+                double power = 0;
+                for (int k = 0; k < n; ++k)
+                    power += double(out.samples[k]) * out.samples[k];
+                verdicts[int(at)] = power / n < limit ? Silent : Loud;
+            }
         }
         // A frame the decoder gave nothing for counts as sound.
         for (int f = i; f < end; ++f) {

@@ -9,7 +9,6 @@
 #include <array>
 #include <utility>
 
-class Mpg123Decoder;
 class QFile;
 class SourceWalk;
 
@@ -77,8 +76,8 @@ private:
     Window windowFrom(qint64 quiet, qint64 pad) const;
     void openStretch(qint64 index);
     void closeStretch();
-    bool decode(Mpg123Decoder &decoder, const Stretch &stretch, QVector<Split> *splits, QString *error);
-    bool judge(Mpg123Decoder &decoder, const Window &window, Judgement *judged, QString *error);
+    bool decode(const Stretch &stretch, QVector<Split> *splits, QString *error);
+    bool judge(const Window &window, Judgement *judged, QString *error);
     void findSilences(const Window &window, const Judgement &judged, QVector<Split> *splits) const;
 
     QFile &m_file;

@@ -5,7 +5,6 @@
 
 #include <QThread>
 #include <QUrl>
-#include <QWidget>
 
 namespace {
 
@@ -185,12 +184,12 @@ void Engine::playSavedFile(const QString &path)
     saved->play();
 }
 
-void Engine::setCurrentSlider(QWidget *slider)
+void Engine::setCurrentSlider(QObject *slider)
 {
     currentSlider = slider;
 }
 
-QWidget *Engine::getCurrentSlider() const
+QObject *Engine::getCurrentSlider() const
 {
     return currentSlider;
 }

@@ -15,7 +15,6 @@ class AudioCutAbstract;
 class Mp3Splitter;
 class MusicPlayer;
 class QThread;
-class QWidget;
 
 // Everything the main window reaches that is not a widget: the player of the
 // source file, the player of files already cut, the cutter of the current cut
@@ -70,8 +69,10 @@ public:
     // Files already cut.
     QMediaPlayer *getSavedPlayer();
     void playSavedFile(const QString &path);
-    void setCurrentSlider(QWidget *slider);
-    QWidget *getCurrentSlider() const;
+    // Only watched, never used as a widget here: the player stays free of
+    // the widget library.
+    void setCurrentSlider(QObject *slider);
+    QObject *getCurrentSlider() const;
 
     void setThemeIndex(int index);
     int getThemeIndex() const;
@@ -113,7 +114,7 @@ private:
     int cutterState = IDEL;
     QMediaPlayer *savedPlayer = nullptr;
     QThread *splitThread = nullptr;
-    QPointer<QWidget> currentSlider; // not owned: a row slider of the output list
+    QPointer<QObject> currentSlider; // not owned: a row slider of the output list
     int themeIndex = 0;
 
     QString saveDir;

@@ -9,8 +9,8 @@ packages=(
     qttools5-dev qttools5-dev-tools
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
     libtag1-dev libmpg123-dev qttranslations5-l10n
-    # tests: an independent decoder and an encoder for fixtures
-    ffmpeg lame
+    # tests: an independent decoder, an encoder and a speech synthesiser for fixtures
+    ffmpeg lame espeak-ng
     # the Debian package and its checks
     dpkg-dev file fakeroot lintian appstream desktop-file-utils
 )

@@ -1,5 +1,7 @@
 #include "appsettings.h"
 
+#include "settingskeys.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -15,14 +17,12 @@
 
 namespace {
 
-const QString historyGroup = QStringLiteral("Common");
-const QString historySection = QStringLiteral("Operation");
-const QString historyKey = QStringLiteral("OpenHistoryList");
 constexpr int historyLength = 10;
 
 bool isHistoryEntry(const QString &group, const QString &section, const QString &key)
 {
-    return group == historyGroup && section == historySection && key == historyKey;
+    return group == SettingsKeys::common && section == SettingsKeys::operationSection
+        && key == SettingsKeys::openHistory;
 }
 
 // The number as an int when it is a whole number in the int range, else 0.

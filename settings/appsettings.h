@@ -10,12 +10,7 @@
 // user's configuration location, held in memory and addressed by group,
 // section and key. load() reads it once, save() writes it back whole.
 //
-// Layout used by the program:
-//   "Common" / "StyleSheet" / "index"            theme index (whole number)
-//   "Common" / "StyleSheet" / "SelectColor"      selection colour "#RRGGBB"
-//   "Common" / "Operation"  / "OpenHistoryList"  recently opened files, newest first
-//   "Common" / "Operation"  / "SavePath"         folder for cut files
-// Anything else in the file is kept and written back unchanged.
+// The program's entries are named in settingskeys.h. Anything else in the file is kept and written back unchanged.
 class AppSettings : public QObject
 {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "stylesettingsdialog.h"
 #include "ui_stylesettingsdialog.h"
 
+#include "selectioncolors.h"
 #include "stylesheetreader.h"
 
 #include <QApplication>
@@ -14,6 +15,17 @@ StyleSettingsDialog::StyleSettingsDialog(QWidget *parent)
     reader = new StyleSheetReader(this);
     setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":images/icon_themes.png")));
+    // The same on every theme, however a theme sheet pads the buttons: the
+    // layout is kept tight enough to fit that size on all four.
+    ui->gridLayout_2->setContentsMargins(9, 1, 9, 1);
+    ui->gridLayout_2->setVerticalSpacing(0);
+    for (QGridLayout *group : {ui->gridLayout, ui->gridLayout_4})
+        group->setContentsMargins(7, 0, 7, 0);
+    for (QGridLayout *radios : {ui->gridLayout_5, ui->gridLayout_3})
+        radios->setVerticalSpacing(0);
+    for (QWidget *group : {static_cast<QWidget *>(ui->groupBox), static_cast<QWidget *>(ui->groupBox_2)})
+        group->setStyleSheet(QStringLiteral("QRadioButton{margin:0px;padding:0px;}"));
+    setFixedSize(256, 208);
 }
 
 StyleSettingsDialog::~StyleSettingsDialog() = default;
@@ -90,24 +102,24 @@ void StyleSettingsDialog::on_radioButton_style4_clicked()
 void StyleSettingsDialog::on_radioButtonGreen_clicked(bool checked)
 {
     Q_UNUSED(checked)
-    emit sendSelectedColor(QStringLiteral("#009F3C"));
+    emit sendSelectedColor(SelectionColors::green);
 }
 
 void StyleSettingsDialog::on_radioButtonPurple_clicked(bool checked)
 {
     Q_UNUSED(checked)
-    emit sendSelectedColor(QStringLiteral("#91007B"));
+    emit sendSelectedColor(SelectionColors::purple);
 }
 
 void StyleSettingsDialog::on_radioButtonBlue_clicked(bool checked)
 {
     Q_UNUSED(checked)
-    emit sendSelectedColor(QStringLiteral("#00709E"));
+    emit sendSelectedColor(SelectionColors::blue);
 }
 
 void StyleSettingsDialog::on_radioButtonOrange_clicked()
 {
-    emit sendSelectedColor(QStringLiteral("#E8641B"));
+    emit sendSelectedColor(SelectionColors::orange);
 }
 
 void StyleSettingsDialog::on_pushButtonConfirm_clicked()

@@ -89,6 +89,10 @@ private slots:
 
     void secondStartEndsAtOnce();
     void startAfterKilledInstanceRuns();
+    void leftoverSegmentOfLivingProcessIsTaken();
+    void fileArgumentIsOpened_data();
+    void fileArgumentIsOpened();
+    void qtTextsAreChinese();
 
     void messageIsTakenOnce_data();
     void messageIsTakenOnce();
@@ -101,7 +105,7 @@ private slots:
 
 private:
     CustomGuiApplication *app() const { return static_cast<CustomGuiApplication *>(qApp); }
-    QProcess *startProgram();
+    QProcess *startProgram(const QStringList &arguments = {});
     QString programKeyFile() const;
     void writeSegment(const QByteArray &bytes);
 
@@ -137,7 +141,7 @@ void TestApplication::cleanup()
 // The segment's key file lives in the temporary folder, so a private one
 // keeps these programs apart from a real running instance and from other
 // test runs on the machine.
-QProcess *TestApplication::startProgram()
+QProcess *TestApplication::startProgram(const QStringList &arguments)
 {
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -150,6 +154,8 @@ QProcess *TestApplication::startProgram()
     QProcess *process = processes.back().get();
     process->setProcessEnvironment(environment);
     process->setProgram(QStringLiteral(SNIPWAVE_EXECUTABLE));
+    process->setArguments(arguments);
+    process->setWorkingDirectory(sandbox->path());
     process->start();
     if (!process->waitForStarted(10000))
         qWarning() << "could not start" << process->program() << process->errorString();
@@ -181,7 +187,9 @@ void TestApplication::secondStartEndsAtOnce()
     // The first instance goes on, still the only one attached, and no
     // message was left for it.
     QCOMPARE(first->state(), QProcess::Running);
-    QCOMPARE(attachmentsOf(programKeyFile()), 1);
+    // For a moment after the second start ends the count can still read 2
+    // (seen on the unchanged program too); it settles at the first alone.
+    QTRY_COMPARE(attachmentsOf(programKeyFile()), 1);
     QSharedMemory segment;
     segment.setNativeKey(programKeyFile());
     QVERIFY(segment.attach(QSharedMemory::ReadOnly));
@@ -205,6 +213,67 @@ void TestApplication::startAfterKilledInstanceRuns()
     QVERIFY(another->waitForFinished(20000));
     QCOMPARE(another->exitCode(), 0);
     QCOMPARE(next->state(), QProcess::Running);
+}
+
+// A segment nobody is attached to, made some seconds ago by a process that
+// still runs (here the test itself): what a crashed instance leaves when its
+// process id has gone to another process since.
+void TestApplication::leftoverSegmentOfLivingProcessIsTaken()
+{
+    const QString keyFile = programKeyFile();
+    QFile touch(keyFile);
+    QVERIFY(touch.open(QIODevice::WriteOnly));
+    touch.close();
+    const key_t key = ftok(QFile::encodeName(keyFile).constData(), 'Q');
+    QVERIFY(key != -1);
+    QVERIFY(shmget(key, 1, IPC_CREAT | IPC_EXCL | 0600) != -1);
+    QCOMPARE(attachmentsOf(keyFile), 0);
+    QTest::qWait(3500);
+
+    QProcess *next = startProgram();
+    QTRY_COMPARE_WITH_TIMEOUT(attachmentsOf(programKeyFile()), 1, 20000);
+    QCOMPARE(next->state(), QProcess::Running);
+}
+
+void TestApplication::fileArgumentIsOpened_data()
+{
+    QTest::addColumn<bool>("handedOver");
+    QTest::newRow("first start") << false;
+    QTest::newRow("second start hands it to the first") << true;
+}
+
+// The file is given relative to the starting process's folder. The window
+// that opens it plays it, so the player holds it open.
+void TestApplication::fileArgumentIsOpened()
+{
+    QFETCH(bool, handedOver);
+
+    QVERIFY(QFile::copy(QStringLiteral(SNIPWAVE_TEST_DATA "/tone_440hz_2s.mp3"), sandbox->filePath("tone.mp3")));
+    const QString file = QFileInfo(sandbox->filePath("tone.mp3")).canonicalFilePath();
+    QProcess *window = startProgram(handedOver ? QStringList() : QStringList{"tone.mp3"});
+    QTRY_COMPARE_WITH_TIMEOUT(attachmentsOf(programKeyFile()), 1, 20000);
+    if (handedOver) {
+        QProcess *second = startProgram({"tone.mp3"});
+        QVERIFY(second->waitForFinished(20000));
+        QCOMPARE(second->exitCode(), 0);
+    }
+
+    auto holdsFile = [&] {
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(window->processId()));
+        for (const QFileInfo &fd : fds.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
+            if (fd.symLinkTarget() == file)
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(holdsFile(), 20000);
+    QCOMPARE(window->state(), QProcess::Running);
+}
+
+void TestApplication::qtTextsAreChinese()
+{
+    app()->installTranslations();
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "OK"), QStringLiteral("确定"));
 }
 
 void TestApplication::writeSegment(const QByteArray &bytes)

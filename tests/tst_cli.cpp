@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
 
@@ -51,6 +52,8 @@ private slots:
     void infoJson_data();
     void infoJson();
     void cutWritesTheFrames();
+    void envelopeJson_data();
+    void envelopeJson();
 
     void executable_data();
     void executable();
@@ -188,6 +191,17 @@ void TestCli::commandLine_data()
                                                 << "snipwave-cut: No whole frame lies between start and end. (error -11)\n";
     QTest::newRow("exact and tags on the info") << QStringList{"--info", fixture, "--exact"} << 2 << QString()
                                                 << "snipwave-cut: --info takes no --exact";
+
+    QTest::newRow("envelope with cut options") << QStringList{"--envelope", fixture, "-o", cut} << 2 << QString()
+                                               << "snipwave-cut: --envelope takes no --output";
+    QTest::newRow("columns without envelope") << QStringList{"--info", fixture, "--columns", "5"} << 2
+                                              << QString() << "snipwave-cut: --columns goes with --envelope";
+    for (const char *bad : {"0", "100001", "12x", ""})
+        QTest::newRow(qPrintable(QStringLiteral("columns '%1'").arg(bad)))
+            << QStringList{"--envelope", fixture, "--columns", bad} << 2 << QString()
+            << QStringLiteral("snipwave-cut: bad --columns '%1'").arg(bad);
+    QTest::newRow("envelope, no frame") << QStringList{"--envelope", Data + "crc_protected.packets.csv"} << 1
+                                        << QString() << "snipwave-cut: " + Data + "crc_protected.packets.csv: no MPEG";
 }
 
 void TestCli::commandLine()
@@ -253,6 +267,30 @@ void TestCli::infoJson()
     QJsonParseError error;
     QVERIFY(QJsonDocument::fromJson(run.out.toUtf8(), &error).isObject());
     QCOMPARE(error.error, QJsonParseError::NoError);
+}
+
+void TestCli::envelopeJson_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("count");
+    QTest::newRow("default") << QStringList() << 200;
+    QTest::newRow("one") << QStringList{"--columns", "1"} << 1;
+    QTest::newRow("33") << QStringList{"--columns", "33"} << 33;
+}
+
+// A steady tone: every column about as loud as the next, none silent.
+void TestCli::envelopeJson()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, count);
+    const Run run = runTool(QStringList{"--envelope", Data + "tone_440hz_2s.mp3"} + options);
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.err, QString());
+    QVERIFY(run.out.endsWith(QLatin1Char('\n')));
+    const QJsonArray values = QJsonDocument::fromJson(run.out.toUtf8()).array();
+    QCOMPARE(values.size(), count);
+    for (const QJsonValue &value : values)
+        QVERIFY2(value.toDouble() > 0.5 && value.toDouble() <= 1.0, qPrintable(run.out));
 }
 
 // Times reach the cutter to the millisecond: at 48 kHz a frame lasts exactly

@@ -53,6 +53,9 @@ private slots:
     void moveWithoutHeldHandleSendsNothing();
     void doubleClickReachesButtonWithoutDrag();
     void resetGreysAndDisables();
+    void disabledMidDragEndsOnRelease();
+    void drawsEnvelope_data();
+    void drawsEnvelope();
 
 private:
     QPoint inWindow(QWidget *widget, QPoint local) const { return widget->mapTo(host.get(), local); }
@@ -356,6 +359,82 @@ void TestSelectBar::resetGreysAndDisables()
     QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(200, 10)));
     QCOMPARE(startSpy.count(), 0);
     QCOMPARE(left->pos(), QPoint(0, 0));
+}
+
+// A preview starting disables the bar while a handle may be held: the
+// release still ends the drag, and later moves and presses move nothing.
+void TestSelectBar::disabledMidDragEndsOnRelease()
+{
+    QTest::mousePress(window(), Qt::LeftButton, {}, inWindow(left, QPoint(10, 10)));
+    QTest::mouseMove(window(), inWindow(bar, QPoint(100, 10)));
+    QVERIFY(bar->isDragging());
+    bar->setEnabled(false);
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(100, 10)));
+    QVERIFY(!bar->isDragging());
+
+    bar->setEnabled(true);
+    const QPoint leftAt = left->pos();
+    QSignalSpy startSpy(bar, &SelectBar::sendStartPercent);
+    QTest::mouseMove(window(), inWindow(bar, QPoint(300, 10)));
+    QTest::mousePress(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(400, 10)));
+    QTest::mouseMove(window(), inWindow(bar, QPoint(450, 10)));
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(450, 10)));
+    QCOMPARE(startSpy.count(), 0);
+    QCOMPARE(left->pos(), leftAt);
+}
+
+void TestSelectBar::drawsEnvelope_data()
+{
+    QTest::addColumn<QColor>("band");
+    QTest::addColumn<QColor>("ink");  // of the envelope inside the band
+
+    const QColor dark(0x30, 0x30, 0x30);
+    const QColor light(0xF4, 0xF4, 0xF4);
+    QTest::newRow("grey band after a reset") << QColor(Qt::gray) << dark;
+    QTest::newRow("green") << QColor(QStringLiteral("#009F3C")) << dark;
+    QTest::newRow("orange") << QColor(QStringLiteral("#E8641B")) << dark;
+    QTest::newRow("purple") << QColor(QStringLiteral("#91007B")) << light;
+    QTest::newRow("blue") << QColor(QStringLiteral("#00709E")) << light;
+}
+
+// One column per pixel: loud and silent blocks of 10 columns, handed over in
+// two parts, the last 78 columns never.
+void TestSelectBar::drawsEnvelope()
+{
+    QFETCH(QColor, band);
+    QFETCH(QColor, ink);
+    QCOMPARE(bar->envelopeResolution(), span);
+    QVector<float> values(span - 78);
+    for (int i = 0; i < values.size(); ++i)
+        values[i] = (i / 10) % 2 == 0 ? 0.8f : 0.0f;
+    bar->startEnvelope(span);
+    bar->setEnvelopeColumns(0, values.mid(0, 300));
+    bar->setEnvelopeColumns(300, values.mid(300));
+    bar->setColor(band);
+    bar->setStartPercent(fractionOf(200));
+    bar->setEndPercent(fractionOf(400));
+    const QImage image = bar->grab().toImage();
+
+    const QColor dark(0x30, 0x30, 0x30);
+    const QColor strip(Qt::gray);
+    struct Probe { int column; QColor expected; };
+    // Band from track column 200 to 400; loud columns are those with an even tens digit.
+    const Probe probes[] = {
+        {5, dark}, {15, strip}, {125, dark}, {135, strip},        // outside, left
+        {205, ink}, {215, band}, {395, band}, {385, ink},         // inside
+        {445, dark}, {455, strip}, {span - 40, strip},            // outside, right; not known yet
+    };
+    for (const Probe &probe : probes) {
+        const QColor seen = image.pixelColor(20 + probe.column, 10);
+        QVERIFY2(seen == probe.expected, qPrintable(QStringLiteral("column %1 is %2, not %3")
+                                                       .arg(probe.column)
+                                                       .arg(seen.name(), probe.expected.name())));
+    }
+    // The loudest column fills the height between the free rows.
+    QCOMPARE(image.pixelColor(20 + 5, 1), dark);
+
+    bar->clearEnvelope();
+    QCOMPARE(bar->grab().toImage().pixelColor(20 + 5, 10), strip);
 }
 
 QTEST_MAIN(TestSelectBar)

@@ -1,4 +1,6 @@
 #include "stylesettingsdialog.h"
+#include <QFontDatabase>
+#include <QLayout>
 #include "stylesheetreader.h"
 
 #include <QApplication>
@@ -54,6 +56,7 @@ class TestStyleSettingsDialog : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void cleanup();
 
     void execResult_data();
@@ -66,6 +69,14 @@ private slots:
     void colourClick();
     void windowIconFromResources();
 };
+
+// The program's own font, whose line height the dialog's size must hold.
+void TestStyleSettingsDialog::initTestCase()
+{
+    const int id = QFontDatabase::addApplicationFont(QStringLiteral(":font/SourceHanSansCN-Normal.ttf"));
+    QVERIFY(id >= 0);
+    QApplication::setFont(QFont(QFontDatabase::applicationFontFamilies(id).value(0)));
+}
 
 void TestStyleSettingsDialog::cleanup()
 {
@@ -196,6 +207,10 @@ void TestStyleSettingsDialog::themeClick()
     QCOMPARE(qApp->styleSheet(), expected);
     QCOMPARE(expected.isEmpty(), index == 1);
     QVERIFY(expected.startsWith(sheetStart));
+    // Every theme keeps the designed size, so the buttons stay in place.
+    QTest::qWait(50);
+    QCOMPARE(dialog.size(), QSize(256, 208));
+    QVERIFY2(dialog.layout()->minimumSize().height() <= 208, "the content is squeezed");
 
     // A second click on the checked button applies the theme again.
     qApp->setStyleSheet(unrelatedSheet);

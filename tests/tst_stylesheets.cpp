@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QResource>
 #include <QScrollBar>
 #include <QSlider>
@@ -13,6 +14,8 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 #include <QtTest>
+
+#include <cmath>
 
 namespace {
 
@@ -66,6 +69,8 @@ private slots:
     void buttonStylesApply_data();
     void buttonStylesApply();
     void timeEditStyleParses();
+    void darkSliderReadable_data();
+    void darkSliderReadable();
 };
 
 void TestStyleSheets::cleanup()
@@ -178,6 +183,30 @@ void TestStyleSheets::timeEditStyleParses()
     edit.grab();
     qInstallMessageHandler(previous);
     QCOMPARE(parseWarnings, QStringList());
+}
+
+void TestStyleSheets::darkSliderReadable_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::newRow("groove") << "QSlider::groove:horizontal";
+    QTest::newRow("part still to play") << "QSlider::add-page:horizontal";
+    QTest::newRow("part played") << "QSlider::sub-page:horizontal";
+}
+
+// The progress slider on the dark background, at least 3:1 (WCAG).
+void TestStyleSheets::darkSliderReadable()
+{
+    QFETCH(QString, rule);
+    const QString sheet = StyleSheetReader().readStyleSheet(4);
+    const QRegularExpression background(QRegularExpression::escape(rule) + R"(\s*\{[^}]*background:(#[0-9A-Fa-f]{6}))");
+    const QRegularExpressionMatch match = background.match(sheet);
+    QVERIFY2(match.hasMatch(), qPrintable(rule));
+    auto luminance = [](const QColor &c) {
+        auto f = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * f(c.redF()) + 0.7152 * f(c.greenF()) + 0.0722 * f(c.blueF());
+    };
+    const double ratio = (luminance(QColor(match.captured(1))) + 0.05) / (luminance(QColor("#444444")) + 0.05);
+    QVERIFY2(ratio >= 3.0, qPrintable(match.captured(1)));
 }
 
 QTEST_MAIN(TestStyleSheets)

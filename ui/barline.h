@@ -2,12 +2,22 @@
 #define BARLINE_H
 
 #include <QColor>
+#include <QVector>
 #include <QWidget>
 
 // The painted track of the selection bar: fills the columns startX..endX
 // (both included) with the selection colour, leaving one row free at the top
 // and at the bottom. It works in pixels only; the selection bar decides where
 // the columns lie.
+//
+// Along the track it can draw a loudness envelope: a row of values 0..1
+// spread evenly over the track, each pixel showing the loudest value that
+// falls on it as a bar around the middle row, the loudest value of the row
+// filling the height. Outside the band it is dark on
+// the grey strip; inside it takes whichever of dark and light stands out more
+// from the band's colour. Values below 0 are not known yet and not drawn.
+class QPainter;
+
 class BarLine : public QWidget
 {
     Q_OBJECT
@@ -28,6 +38,11 @@ public:
     qint64 setStartPercent(float percent);
     qint64 setEndPercent(float percent);
 
+    void setEnvelope(const QVector<float> &values);
+    // Replaces values from first on, as far as the row reaches, and repaints.
+    void setEnvelopeValues(int first, const QVector<float> &values);
+    const QVector<float> &envelope() const { return m_envelope; }
+
     qint64 getStartX() const;
     qint64 getEndX() const;
     QColor getColor() const;
@@ -37,10 +52,13 @@ protected:
 
 private:
     qint64 columnAt(float percent) const;
+    void paintEnvelope(QPainter &painter, const QColor &color) const;
+    float envelopeAt(int x) const;
 
     qint64 startX = 0;
     qint64 endX = 0;
     QColor color;
+    QVector<float> m_envelope;
 };
 
 #endif // BARLINE_H

@@ -4,6 +4,8 @@
 #include "appsettings.h"
 #include "engine.h"
 #include "musicplayer.h"
+#include "selectioncolors.h"
+#include "settingskeys.h"
 #include "stylesheetreader.h"
 
 #include <QApplication>
@@ -18,13 +20,42 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
-const QString commonGroup = QStringLiteral("Common");
-const QString styleSection = QStringLiteral("StyleSheet");
-const QString operationSection = QStringLiteral("Operation");
-const QString defaultSelectColor = QStringLiteral("#009F3C");
+using namespace SettingsKeys;
+
+// The time fields count within one day.
+constexpr qint64 longestSourceMs = 24LL * 60 * 60 * 1000;
+
+// WCAG relative luminance of an sRGB colour, and the contrast of two.
+double luminance(const QColor &color)
+{
+    auto channel = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Text in the selection colour on the dark theme's background: mixed with
+// white just as far as 3:1 needs. A colour that reads already stays as it is.
+QColor readableOnDark(const QColor &color)
+{
+    const QColor background(QStringLiteral("#444444"));
+    QColor mixed = color;
+    for (int step = 1; step <= 20 && contrast(mixed, background) < 3.0; ++step) {
+        const double t = step / 20.0;
+        mixed = QColor::fromRgbF(color.redF() + (1 - color.redF()) * t, color.greenF() + (1 - color.greenF()) * t,
+                                 color.blueF() + (1 - color.blueF()) * t);
+    }
+    return mixed;
+}
 
 bool isMp3Path(const QString &path)
 {
@@ -54,13 +85,24 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowTitle(tr("Snipwave") + QStringLiteral(" v") + QCoreApplication::applicationVersion());
 
     statusLabel = new QLabel(this);
+    statusLabel->setObjectName(QStringLiteral("playerStatusLabel"));
+    cutterStatusLabel = new QLabel(this);
+    cutterStatusLabel->setObjectName(QStringLiteral("cutterStatusLabel"));
+    // Permanent, so that a menu's status tip does not wipe them.
+    ui->statusBar->addPermanentWidget(cutterStatusLabel, 1);
     ui->statusBar->addPermanentWidget(statusLabel, 0);
+    // The window has a fixed size.
+    ui->statusBar->setSizeGripEnabled(false);
+    setAcceptDrops(true);
 
     styleReader = new StyleSheetReader(this);
     const int themeIndex = applyStoredTheme();
 
     engine = new Engine(this);
     engine->setThemeIndex(themeIndex);
+    applySelectColor(false);
+    // Before the history: picking its entry shows that file's envelope.
+    setupEnvelope();
 
     loadHistoryAndSaveDir();
     engine->getPlayer()->setFile(ui->lineEdit_CurrentFile->currentText().trimmed());
@@ -72,6 +114,12 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->widgetSelectBar, SIGNAL(sendStartPercent(float)), this, SLOT(onSendStartPercent(float)));
     connect(ui->widgetSelectBar, SIGNAL(sendEndPercent(float)), this, SLOT(onSendEndPercent(float)));
     ui->widgetSelectBar->installEventFilter(this);
+    setupKeys();
+}
+
+QString MainWindow::defaultSaveDir()
+{
+    return QStandardPaths::standardLocations(QStandardPaths::HomeLocation).value(0) + QStringLiteral("/music");
 }
 
 MainWindow::~MainWindow() = default;
@@ -80,15 +128,27 @@ MainWindow::~MainWindow() = default;
 // Returns the theme index in use.
 int MainWindow::applyStoredTheme()
 {
-    const int index = std::max(1, settings->getValue(commonGroup, styleSection, QStringLiteral("index")).toInt());
+    const int index = std::max(1, settings->getValue(common, styleSection, themeIndex).toInt());
     qApp->setStyleSheet(styleReader->readStyleSheet(index));
     if (index >= 2 && index <= 4)
         setThemeWidgets(index);
-
-    const QString color = settings->getValue(commonGroup, styleSection, QStringLiteral("SelectColor")).toString();
-    if (!color.isEmpty())
-        ui->label_cuttingLength->setStyleSheet(QStringLiteral("color:%1").arg(color));
     return index;
+}
+
+// The band takes the chosen colour as it is; the length label, text on the
+// theme's background, is lightened where the dark theme would swallow it.
+// A bar that has been reset stays grey until the source plays.
+void MainWindow::applySelectColor(bool band)
+{
+    QString color = settings->getValue(common, styleSection, selectColor).toString();
+    if (color.isEmpty())
+        color = SelectionColors::defaultColor;
+    if (band) {
+        ui->widgetSelectBar->setColor(QColor(color));
+        ui->widgetSelectBar->update();
+    }
+    const QString text = engine && engine->getThemeIndex() == 4 ? readableOnDark(QColor(color)).name().toUpper() : color;
+    ui->label_cuttingLength->setStyleSheet(QStringLiteral("color:%1").arg(text));
 }
 
 // Button style of the handles and style of the time fields for theme 1..4;
@@ -122,10 +182,9 @@ void MainWindow::setThemeWidgets(int index)
 // newest history entry and resets the window.
 void MainWindow::loadHistoryAndSaveDir()
 {
-    const QString homeMusic = QStandardPaths::standardLocations(QStandardPaths::HomeLocation).value(0)
-                              + QStringLiteral("/music");
-    const QVariant history = settings->getValue(commonGroup, operationSection, QStringLiteral("OpenHistoryList"));
-    QString saveDir = settings->getValue(commonGroup, operationSection, QStringLiteral("SavePath")).toString();
+    const QString homeMusic = defaultSaveDir();
+    const QVariant history = settings->getValue(common, operationSection, openHistory);
+    QString saveDir = settings->getValue(common, operationSection, savePath).toString();
 
     if (history.canConvert<QVariantList>()) {
         QStringList paths = history.toStringList();
@@ -148,14 +207,17 @@ void MainWindow::loadHistoryAndSaveDir()
 void MainWindow::connectPlayer()
 {
     MusicPlayer *player = engine->getPlayer();
-    connect(player, SIGNAL(prositionTextChanged(QString)), ui->label_passedTime, SLOT(setText(QString)));
+    connect(player, &MusicPlayer::prositionTextChanged, this,
+            [this](const QString &text) { ui->label_passedTime->setText(text + QStringLiteral(" / ")); });
     connect(player, SIGNAL(durationTextChanged(QString)), ui->label_duration, SLOT(setText(QString)));
     connect(player, SIGNAL(durationChanged(qint64)), this, SLOT(setProgressBarMaximum(qint64)));
+    connect(player, &QMediaPlayer::durationChanged, this, &MainWindow::refuseLongSource);
     connect(player, SIGNAL(positionChanged(qint64)), this, SLOT(setProgreSSBarValue(qint64)));
     connect(player, SIGNAL(stateChanged(QMediaPlayer::State)), this, SLOT(onMusicStateChanged(QMediaPlayer::State)));
     connect(engine, SIGNAL(playerStateChanged()), this, SLOT(changeUiStateForPlayer()));
-    connect(ui->horizontalSlider_ProgressBar, SIGNAL(sliderPressed()), player, SLOT(pause()));
-    connect(ui->horizontalSlider_ProgressBar, SIGNAL(sliderReleased()), player, SLOT(play()));
+    connect(ui->horizontalSlider_ProgressBar, &QSlider::sliderPressed, this, &MainWindow::onProgressPressed);
+    connect(ui->horizontalSlider_ProgressBar, &QSlider::sliderReleased, this, &MainWindow::onProgressReleased);
+    ui->horizontalSlider_ProgressBar->installEventFilter(this);
     connect(ui->horizontalSlider_ProgressBar, SIGNAL(sliderMoved(int)), player, SLOT(setToNewProsition(int)));
     connect(engine, SIGNAL(cutterStateChanged()), this, SLOT(changeUiStateForCutter()));
     connect(engine, SIGNAL(sendSavedFile(QString)), this, SLOT(setSavedFile(QString)));
@@ -172,15 +234,17 @@ void MainWindow::setCutterControlsEnabled(bool enabled)
     ui->pushButton_play->setEnabled(enabled);
 }
 
+// A listed file that plays is stopped first: its stop gives its row back and
+// sets the state to idle, and only then may the source play again.
 void MainWindow::resetUi()
 {
-    ui->timeEdit_start->setTime(QTime(0, 0));
-    ui->timeEdit_end->setTime(QTime(0, 0));
-    engine->setStartTime(0);
-    engine->setEndTime(0);
+    engine->getSavedPlayer()->stop();
+    applyMarks(0, 0);
     engine->setCutterState(Engine::IDEL);
     ui->widgetSelectBar->reset();
     setCutterControlsEnabled(false);
+    ui->horizontalSlider_ProgressBar->setValue(0);
+    frameMs = 0;
 
     const QFileInfo current(ui->lineEdit_CurrentFile->currentText());
     if (current.exists() && current.isFile())
@@ -197,6 +261,15 @@ void MainWindow::on_pushButtonOpen_clicked()
                                                       tr("Mp3 file(*.mp3)"));
     if (!isMp3Path(path))
         return;
+    openFile(path);
+}
+
+void MainWindow::openFile(const QString &path)
+{
+    if (!isMp3Path(path) || !QFileInfo(path).isFile()) {
+        showFileNotice();
+        return;
+    }
 
     QStringList paths{path};
     for (int i = 0; i < ui->lineEdit_CurrentFile->count(); ++i)
@@ -204,12 +277,15 @@ void MainWindow::on_pushButtonOpen_clicked()
     paths.removeDuplicates();
     paths.removeAll(QString());
 
+    // The box's own change handler runs once per step here; the last run,
+    // for the new entry, records it in the history and resets the window.
     ui->lineEdit_CurrentFile->clear();
     ui->lineEdit_CurrentFile->addItems(paths);
     ui->lineEdit_CurrentFile->setCurrentIndex(0);
 
     resetUi();
     engine->getPlayer()->setFile(path);
+    showEnvelopeOf(path);
     if (engine->getPlayer()->state() != QMediaPlayer::StoppedState)
         engine->stop();
     engine->playFile(path);
@@ -225,10 +301,11 @@ void MainWindow::on_lineEdit_CurrentFile_currentIndexChanged(int index)
 {
     Q_UNUSED(index)
     const QString path = ui->lineEdit_CurrentFile->currentText().trimmed();
-    settings->setValue(commonGroup, operationSection, QStringLiteral("OpenHistoryList"), path);
+    settings->setValue(common, operationSection, openHistory, path);
     engine->stop();
     resetUi();
     engine->getPlayer()->setFile(path);
+    showEnvelopeOf(path);
 }
 
 void MainWindow::on_pushButton_play_clicked()
@@ -236,15 +313,7 @@ void MainWindow::on_pushButton_play_clicked()
     MusicPlayer *player = engine->getPlayer();
     const QString path = player->getFile();
     if (!QFileInfo::exists(path) || !isMp3Path(path)) {
-        QMessageBox box;
-        box.setWindowIcon(QIcon(QStringLiteral(":images/icon_warning.png")));
-        box.setWindowTitle(tr("Notice"));
-        box.setText(tr("File is not exist."));
-        box.setInformativeText(tr("Please open music."));
-        box.setStandardButtons(QMessageBox::Ok);
-        box.button(QMessageBox::Ok)->setText(tr("Ok"));
-        box.setDefaultButton(QMessageBox::Ok);
-        box.exec();
+        showFileNotice();
         return;
     }
 
@@ -263,6 +332,34 @@ void MainWindow::on_pushButton_play_clicked()
             engine->playFile(path);
         break;
     }
+}
+
+void MainWindow::showFileNotice()
+{
+    QMessageBox box(this);
+    box.setWindowIcon(QIcon(QStringLiteral(":images/icon_warning.png")));
+    box.setWindowTitle(tr("Notice"));
+    box.setText(tr("File is not exist."));
+    box.setInformativeText(tr("Please open music."));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setText(tr("Ok"));
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+}
+
+// The time fields, the labels and the cut all count within one day, so a
+// longer file is not offered for cutting at all: whatever the fields showed
+// would not be the range cut.
+void MainWindow::refuseLongSource(qint64 duration)
+{
+    if (duration < longestSourceMs)
+        return;
+    engine->stop();
+    resetUi();
+    ui->pushButton_play->setEnabled(false);
+    QMetaObject::invokeMethod(this, [this] {
+        showNotice(tr("This file is 24 hours or longer. Snipwave cuts files shorter than 24 hours only."), true);
+    }, Qt::QueuedConnection);
 }
 
 void MainWindow::on_pushButton_stop_clicked()
@@ -290,6 +387,7 @@ void MainWindow::changeUiStateForPlayer()
         ui->pushButton_play->setToolTip(tr("Pause"));
         ui->pushButton_stop->setEnabled(true);
         ui->horizontalSlider_ProgressBar->setEnabled(true);
+        ui->label_passedTime->show();
         statusLabel->setText(tr("Now is playing"));
         break;
     case QMediaPlayer::PausedState:
@@ -304,7 +402,9 @@ void MainWindow::changeUiStateForPlayer()
         ui->pushButton_stop->setEnabled(false);
         player->setPosition(0);
         ui->label_duration->setText(QStringLiteral("00:00:00\"000"));
+        ui->horizontalSlider_ProgressBar->setValue(0);
         ui->horizontalSlider_ProgressBar->setEnabled(false);
+        ui->label_passedTime->hide();
         statusLabel->setText(tr("Stopped"));
         break;
     }
@@ -313,15 +413,10 @@ void MainWindow::changeUiStateForPlayer()
 void MainWindow::onMusicStateChanged(QMediaPlayer::State state)
 {
     switch (state) {
-    case QMediaPlayer::PlayingState: {
+    case QMediaPlayer::PlayingState:
         setCutterControlsEnabled(true);
-        QString color = settings->getValue(commonGroup, styleSection, QStringLiteral("SelectColor")).toString();
-        if (color.isEmpty())
-            color = defaultSelectColor;
-        ui->widgetSelectBar->setColor(QColor(color));
-        ui->label_cuttingLength->setStyleSheet(QStringLiteral("color:%1").arg(color));
+        applySelectColor(true);
         break;
-    }
     case QMediaPlayer::StoppedState:
         if (engine->getEndTime() > 0)
             engine->setCutterState(Engine::IDEL);

@@ -15,11 +15,17 @@ class MainWindow;
 
 class AppSettings;
 class Engine;
+class LoudnessEnvelope;
 class Operation;
 class QCheckBox;
+class QMouseEvent;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
+class QKeyEvent;
 class QLabel;
 class QSlider;
+class QTimeEdit;
 class StyleSheetReader;
 
 // The program's only window: the source file and its playback, the three
@@ -28,7 +34,9 @@ class StyleSheetReader;
 //
 // The code is split by responsibility: mainwindow.cpp holds construction,
 // the source file and its playback; mainwindowcut.cpp marking and cutting;
-// mainwindowoutput.cpp the output list, the menus, the theme and closing.
+// mainwindowoutput.cpp the output list, the menus, the theme and closing;
+// mainwindowinput.cpp the keys, the progress slider, dropped and handed-over
+// files; mainwindowenvelope.cpp the source's loudness in the selection bar.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -42,9 +50,22 @@ public:
     // entry names an existing file.
     void resetUi();
 
+    // Opens an MP3 file as "Open" does: first in the history, the window
+    // reset, and played. Anything else gets the notice about a missing file
+    // and changes nothing.
+    void openFile(const QString &path);
+
+public slots:
+    // A file another start of the program handed over: opened, and the
+    // window comes to the front.
+    void openHandedFile(const QString &path);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private slots:
     void on_pushButtonOpen_clicked();
@@ -88,7 +109,30 @@ private:
 
     // Marking and cutting (mainwindowcut.cpp).
     void showNotice(const QString &text, bool themed);
+    void showFileNotice();
+    // Every change of the marks ends here: both kept within the audio, the
+    // end not before the start (the mark that moved gives way), then the
+    // engine, the fields, the handles and the length label follow.
+    void applyMarks(qint64 start, qint64 end);
     void placeHandlesOnMarks();
+    bool ensureSaveDir();
+    static QString defaultSaveDir();
+    void refuseLongSource(qint64 duration);
+    void applySelectColor(bool band);
+
+    // Keys and the progress slider (mainwindowinput.cpp).
+    void setupKeys();
+    void togglePlay();
+    void markStartHere();
+    void markEndHere();
+    void seekBy(qint64 ms);
+    void stepFrames(int frames);
+    void jumpTo(qint64 ms);
+    void cutIfAllowed();
+    void onProgressPressed();
+    void onProgressReleased();
+    bool progressGrooveClicked(QMouseEvent *event);
+    bool timeFieldEvent(QTimeEdit *field, QEvent *event);
 
     // Output list (mainwindowoutput.cpp).
     void addOutputRow(const QString &file);
@@ -107,11 +151,20 @@ private:
     void onThemeChosen(int index);
     void onColorChosen(const QString &color);
 
+    // The source's loudness in the selection bar (mainwindowenvelope.cpp).
+    void setupEnvelope();
+    void showEnvelopeOf(const QString &path);
+
     std::unique_ptr<Ui::MainWindow> ui;
     Engine *engine = nullptr;
     StyleSheetReader *styleReader = nullptr;
     QLabel *statusLabel = nullptr;
+    QLabel *cutterStatusLabel = nullptr;
     AppSettings *settings = nullptr;
+    bool applyingMarks = false;
+    bool playingBeforeSeek = false;
+    double frameMs = 0; // of the open file, found on the first frame step
+    LoudnessEnvelope *envelope = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -7,14 +7,18 @@
 
 #include "appsettings.h"
 #include "engine.h"
+#include "settingskeys.h"
 #include "mp3splitter.h"
 #include "msgdialog.h"
 #include "musicplayer.h"
 #include "waitingdialog.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QFileInfo>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -44,16 +48,12 @@ float fractionOf(qint64 ms, qint64 duration)
 
 void MainWindow::on_pushButton_start_clicked()
 {
-    const qint64 position = engine->getPlayer()->position();
-    engine->setStartTime(position);
-    ui->timeEdit_start->setTime(timeOf(position));
+    applyMarks(engine->getPlayer()->position(), engine->getEndTime());
 }
 
 void MainWindow::on_pushButton_end_clicked()
 {
-    const qint64 position = engine->getPlayer()->position();
-    engine->setEndTime(position);
-    ui->timeEdit_end->setTime(timeOf(position));
+    applyMarks(engine->getStartTime(), engine->getPlayer()->position());
 }
 
 // Marking while the piece plays would fight the playback: once an end is set,
@@ -63,19 +63,7 @@ void MainWindow::on_timeEdit_start_userTimeChanged(const QTime &time)
     MusicPlayer *player = engine->getPlayer();
     if (player->state() == QMediaPlayer::PlayingState && engine->getEndTime() != 0)
         player->pause();
-
-    const qint64 ms = msOf(time);
-    engine->setStartTime(ms);
-    // Without a duration (no media yet) there is no fraction to show; the
-    // handle stays where it is.
-    const qint64 duration = player->getDuration();
-    if (!ui->widgetSelectBar->isDragging() && duration > 0)
-        ui->widgetSelectBar->setStartPercent(fractionOf(ms, duration));
-
-    const qint64 length = engine->getEndTime() - engine->getStartTime();
-    if (length < 0)
-        return;
-    ui->label_cuttingLength->setText(MusicPlayer::durationText(length));
+    applyMarks(msOf(time), engine->getEndTime());
 }
 
 void MainWindow::on_timeEdit_end_userTimeChanged(const QTime &time)
@@ -83,35 +71,60 @@ void MainWindow::on_timeEdit_end_userTimeChanged(const QTime &time)
     MusicPlayer *player = engine->getPlayer();
     if (player->state() == QMediaPlayer::PlayingState && engine->getEndTime() != 0)
         player->pause();
-
-    engine->setEndTime(msOf(time));
-    const qint64 length = engine->getEndTime() - engine->getStartTime();
-    if (length < 0) {
-        // An end before the start jumps back to the start. The nested run of
-        // this slot places the handle there.
-        ui->label_cuttingLength->setText(MusicPlayer::durationText(0));
-        ui->timeEdit_end->setTime(ui->timeEdit_start->time());
-        engine->setEndTime(engine->getStartTime());
-    } else {
-        ui->label_cuttingLength->setText(MusicPlayer::durationText(length));
-    }
+    applyMarks(engine->getStartTime(), msOf(time));
     engine->setCutterState(Engine::IDEL);
+}
 
-    // The field's time after any correction, so the handle shows the end
-    // that is in force.
-    const qint64 duration = player->getDuration();
-    const qint64 ms = msOf(ui->timeEdit_end->time());
-    if (!ui->widgetSelectBar->isDragging() && duration > 0)
-        ui->widgetSelectBar->setEndPercent(fractionOf(ms, duration));
+// An end of 0 is no end yet: the start is free until one is set. Without a
+// duration (no media yet) nothing is clamped and the handles stay where they
+// are. A handle being dragged is where the user holds it.
+void MainWindow::applyMarks(qint64 start, qint64 end)
+{
+    if (applyingMarks)
+        return;
+    applyingMarks = true;
+
+    const qint64 duration = engine->getPlayer()->getDuration();
+    if (duration > 0) {
+        start = std::clamp<qint64>(start, 0, duration);
+        end = std::clamp<qint64>(end, 0, duration);
+    }
+    if (end != 0 && end < start) {
+        if (start != engine->getStartTime())
+            start = end;
+        else
+            end = start;
+    }
+    engine->setStartTime(start);
+    engine->setEndTime(end);
+
+    {
+        const QSignalBlocker startBlocker(ui->timeEdit_start);
+        const QSignalBlocker endBlocker(ui->timeEdit_end);
+        ui->timeEdit_start->setTime(timeOf(start));
+        ui->timeEdit_end->setTime(timeOf(end));
+    }
+    if (end >= start)
+        ui->label_cuttingLength->setText(MusicPlayer::durationText(end - start));
+    placeHandlesOnMarks();
+
+    applyingMarks = false;
 }
 
 // A resize puts the bar's handles back at its ends. Themes have other
-// measures, so a theme change resizes the bar: once the bar has handled the
-// resize, its handles go back onto the marks in force.
+// measures, so a theme change resizes the bar: the bar handles the resize
+// first, then its handles go back onto the marks in force.
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ui->widgetSelectBar && event->type() == QEvent::Resize)
-        QTimer::singleShot(0, this, &MainWindow::placeHandlesOnMarks);
+    if (watched == ui->widgetSelectBar && event->type() == QEvent::Resize) {
+        static_cast<QObject *>(ui->widgetSelectBar)->event(event);
+        placeHandlesOnMarks();
+        return true;
+    }
+    if (watched == ui->horizontalSlider_ProgressBar && event->type() == QEvent::MouseButtonPress)
+        return progressGrooveClicked(static_cast<QMouseEvent *>(event));
+    if (watched == ui->timeEdit_start || watched == ui->timeEdit_end)
+        return timeFieldEvent(static_cast<QTimeEdit *>(watched), event);
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -120,8 +133,7 @@ void MainWindow::placeHandlesOnMarks()
     const qint64 duration = engine->getPlayer()->getDuration();
     if (duration <= 0 || ui->widgetSelectBar->isDragging())
         return;
-    if (engine->getStartTime() > 0)
-        ui->widgetSelectBar->setStartPercent(fractionOf(engine->getStartTime(), duration));
+    ui->widgetSelectBar->setStartPercent(fractionOf(engine->getStartTime(), duration));
     if (engine->getEndTime() > 0)
         ui->widgetSelectBar->setEndPercent(fractionOf(engine->getEndTime(), duration));
 }
@@ -129,15 +141,13 @@ void MainWindow::placeHandlesOnMarks()
 void MainWindow::onSendStartPercent(float startPercent)
 {
     const auto ms = static_cast<qint64>(static_cast<long double>(engine->getPlayer()->getDuration()) * startPercent);
-    engine->setStartTime(ms);
-    ui->timeEdit_start->setTime(timeOf(ms));
+    applyMarks(ms, engine->getEndTime());
 }
 
 void MainWindow::onSendEndPercent(float endPercent)
 {
     const auto ms = static_cast<qint64>(static_cast<long double>(engine->getPlayer()->getDuration()) * endPercent);
-    engine->setEndTime(ms);
-    ui->timeEdit_end->setTime(timeOf(ms));
+    applyMarks(engine->getStartTime(), ms);
 }
 
 // ---------------------------------------------------------------------------
@@ -172,7 +182,7 @@ void MainWindow::on_pushButton_clicked()
         return;
     const QString dir = dialog.selectedFiles().value(0);
     ui->lineEdit_saveTo->setText(dir);
-    settings->setValue(QStringLiteral("Common"), QStringLiteral("Operation"), QStringLiteral("SavePath"), dir);
+    settings->setValue(SettingsKeys::common, SettingsKeys::operationSection, SettingsKeys::savePath, dir);
 }
 
 void MainWindow::on_pushButton_preview_clicked()
@@ -181,13 +191,26 @@ void MainWindow::on_pushButton_preview_clicked()
         showNotice(tr("Split time can not less than 1 secons."), true);
         return;
     }
-    if (!QFileInfo::exists(ui->lineEdit_saveTo->text())) {
+    if (!ensureSaveDir()) {
         showNotice(tr("Save path is not existed.Please set correct save path."), false);
         return;
     }
     if (engine->getPlayer()->state() == QMediaPlayer::PlayingState)
         engine->getPlayer()->pause();
     splitAndPreview();
+}
+
+// The default folder does not exist on a fresh account; it is made on the
+// first cut. A folder the user chose is never made.
+bool MainWindow::ensureSaveDir()
+{
+    const QString dir = ui->lineEdit_saveTo->text();
+    if (QFileInfo::exists(dir))
+        return true;
+    if (QDir::cleanPath(dir.trimmed()) != QDir::cleanPath(defaultSaveDir()) || !QDir().mkpath(defaultSaveDir()))
+        return false;
+    on_lineEdit_saveTo_textChanged(dir);
+    return true;
 }
 
 // The waiting dialog holds the user until the cut has finished; on an error
@@ -219,7 +242,7 @@ void MainWindow::changeUiStateForCutter()
     const int state = engine->getCutterState();
     bool enabled = true;
     if (state == Engine::IDEL) {
-        ui->statusBar->showMessage(tr("Splitter is idel(IDEL)"));
+        cutterStatusLabel->setText(tr("Splitter is idel(IDEL)"));
     } else if (state == Engine::PLAYING) {
         engine->getPlayer()->pause();
         enabled = false;

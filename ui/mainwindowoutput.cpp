@@ -8,18 +8,22 @@
 #include "engine.h"
 #include "msgdialog.h"
 #include "operation.h"
+#include "selectioncolors.h"
+#include "settingskeys.h"
 #include "stylesettingsdialog.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QTableWidgetItem>
 #include <QTimer>
 #include <QUrl>
@@ -32,8 +36,30 @@ enum Column { SelectColumn = 0, OperationColumn = 1, ProgressColumn = 2, FileCol
 
 const char *const rowProperty = "row";
 
-const QStringList selectColors = {QStringLiteral("#009F3C"), QStringLiteral("#91007B"),
-                                  QStringLiteral("#00709E"), QStringLiteral("#E8641B")};
+// The trash in the user's data folder, made if need be. Qt's own move to
+// the trash does not stop when it cannot make one: it then moves the file
+// into a "files" folder under the current folder.
+bool homeTrashUsable()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty())
+        return false;
+    const QString trash = data + QStringLiteral("/Trash");
+    return QDir().mkpath(trash + QStringLiteral("/files")) && QDir().mkpath(trash + QStringLiteral("/info"));
+}
+
+// To the desktop trash, so that a slip can be undone. Where there is no
+// trash for the file the file is deleted, and *deleted says so. False when
+// the file is still there.
+bool discardFile(const QString &path, bool *deleted)
+{
+    if (homeTrashUsable() && QFile::moveToTrash(path))
+        return true;
+    if (!QFile::remove(path))
+        return false;
+    *deleted = true;
+    return true;
+}
 
 } // namespace
 
@@ -243,8 +269,11 @@ void MainWindow::deleteRow(const QPointer<Operation> &operation)
     const int row = rowOf(operation);
     if (row < 0)
         return;
-    QFile::remove(ui->tableWidget->item(row, FileColumn)->text());
+    bool deleted = false;
+    discardFile(ui->tableWidget->item(row, FileColumn)->text(), &deleted);
     ui->tableWidget->removeRow(row);
+    if (deleted)
+        showNotice(tr("There is no trash for these files: they were deleted."), true);
 
     const int checked = checkedRowCount();
     ui->checkBoxSelectAll->setEnabled(checked > 0);
@@ -267,8 +296,8 @@ void MainWindow::on_checkBoxSelectAll_clicked(bool checked)
     ui->pushButtonClearList->setEnabled(checked);
 }
 
-// Deletes the checked files from disk and their rows. The user checked them
-// and pressed the delete button; there is no further question.
+// Moves the checked files to the trash and drops their rows. The user
+// checked them and pressed the button; there is no further question.
 void MainWindow::on_pushButtonClearList_clicked()
 {
     if (checkedRowCount() == 0)
@@ -279,10 +308,11 @@ void MainWindow::on_pushButtonClearList_clicked()
 
     QTableWidget *table = ui->tableWidget;
     int count = table->rowCount();
+    bool deleted = false;
     for (int row = 0; row < count;) {
         const QCheckBox *checkBox = rowCheckBox(row);
         if (checkBox && checkBox->isChecked()) {
-            QFile::remove(table->item(row, FileColumn)->text());
+            discardFile(table->item(row, FileColumn)->text(), &deleted);
             table->removeRow(row);
             --count;
         } else {
@@ -294,6 +324,8 @@ void MainWindow::on_pushButtonClearList_clicked()
     ui->checkBoxSelectAll->setEnabled(checked > 0);
     if (checked == 0)
         ui->checkBoxSelectAll->setChecked(false);
+    if (deleted)
+        showNotice(tr("There is no trash for these files: they were deleted."), true);
 }
 
 // ---------------------------------------------------------------------------
@@ -301,13 +333,12 @@ void MainWindow::on_pushButtonClearList_clicked()
 
 void MainWindow::on_actionTheme_triggered()
 {
+    using namespace SettingsKeys;
     StyleSettingsDialog dialog;
-    const int themeIndex = std::max(1, settings->getValue(QStringLiteral("Common"), QStringLiteral("StyleSheet"),
-                                                          QStringLiteral("index")).toInt());
-    const QString color = settings->getValue(QStringLiteral("Common"), QStringLiteral("StyleSheet"),
-                                             QStringLiteral("SelectColor")).toString();
-    const int colorIndex = std::max(0, static_cast<int>(selectColors.indexOf(color)));
-    dialog.setCheckedItems(themeIndex, colorIndex);
+    const int index = std::max(1, settings->getValue(common, styleSection, themeIndex).toInt());
+    const QString color = settings->getValue(common, styleSection, selectColor).toString();
+    const int colorIndex = std::max(0, SelectionColors::indexOf(color));
+    dialog.setCheckedItems(index, colorIndex);
     connect(&dialog, &StyleSettingsDialog::sendIndex, this, &MainWindow::onThemeChosen);
     connect(&dialog, &StyleSettingsDialog::sendSelectedColor, this, &MainWindow::onColorChosen);
     dialog.exec();
@@ -319,7 +350,8 @@ void MainWindow::onThemeChosen(int index)
 {
     engine->setThemeIndex(index);
     setThemeWidgets(index);
-    settings->setValue(QStringLiteral("Common"), QStringLiteral("StyleSheet"), QStringLiteral("index"), index);
+    settings->setValue(SettingsKeys::common, SettingsKeys::styleSection, SettingsKeys::themeIndex, index);
+    applySelectColor(false);
     // Recoloured by the field's own rule, so a missing folder stays red.
     on_lineEdit_saveTo_textChanged(ui->lineEdit_saveTo->text());
     for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
@@ -330,10 +362,8 @@ void MainWindow::onThemeChosen(int index)
 
 void MainWindow::onColorChosen(const QString &color)
 {
-    ui->widgetSelectBar->setColor(QColor(color));
-    settings->setValue(QStringLiteral("Common"), QStringLiteral("StyleSheet"), QStringLiteral("SelectColor"), color);
-    ui->label_cuttingLength->setStyleSheet(QStringLiteral("color:%1").arg(color));
-    ui->widgetSelectBar->update();
+    settings->setValue(SettingsKeys::common, SettingsKeys::styleSection, SettingsKeys::selectColor, color);
+    applySelectColor(true);
 }
 
 // ---------------------------------------------------------------------------
@@ -372,7 +402,20 @@ void MainWindow::on_actionHelp_triggered()
     dialog.setThemeIndex(engine->getThemeIndex());
     dialog.setFixedSize(325, 225);
     dialog.setWindowTitle(tr("Help"));
-    dialog.setText(tr("Help contents."));
+    dialog.setScrollable(true);
+    dialog.setText(tr("Help contents.") + QStringLiteral("\n\n") + tr("Keys:\n"
+        "Space: play or pause\n"
+        "I or [: start point at the playback position\n"
+        "O or ]: end point at the playback position\n"
+        "Left / Right: back or forward 1 second\n"
+        "Shift+Left / Shift+Right: one frame\n"
+        "Ctrl+Left / Ctrl+Right: 10 seconds\n"
+        "Home / End: to the start or end point\n"
+        "Ctrl+O: open a file\n"
+        "Ctrl+S or Return: split and preview\n"
+        "F1: this help\n"
+        "Ctrl+Q: exit\n"
+        "While a time field or the file path is being edited, the keys edit the text."));
     dialog.setCancelVisible(false);
     dialog.exec();
 }

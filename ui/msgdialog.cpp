@@ -21,6 +21,13 @@ void MsgDialog::setText(const QString &text)
     ui->textEdit->setText(text);
 }
 
+void MsgDialog::setScrollable(bool scrollable)
+{
+    ui->textEdit->setVerticalScrollBarPolicy(scrollable ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    ui->textEdit->setLineWrapMode(QTextEdit::WidgetWidth);
+    ui->textEdit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+}
+
 void MsgDialog::setCancelVisible(bool visible)
 {
     ui->pushButtonCancel->setVisible(visible);

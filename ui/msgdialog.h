@@ -23,6 +23,8 @@ public:
     // Rich text is recognised.
     void setText(const QString &text);
     void setCancelVisible(bool visible);
+    // A long text: wrapped at the box's width, with a scroll bar as needed.
+    void setScrollable(bool scrollable);
     // Background for theme 2 (light blue) and 4 (dark); white for any other
     // index. Shows at the next paint.
     void setThemeIndex(int index);

@@ -82,17 +82,45 @@ void SelectBar::setHandleStyleSheet(const QString &styleSheet)
     ui->pushButtonRightHandle->setStyleSheet(styleSheet);
 }
 
+void SelectBar::startEnvelope(int columns)
+{
+    ui->widgetBar->setEnvelope(QVector<float>(std::max(columns, 0), -1.0f));
+}
+
+void SelectBar::setEnvelopeColumns(int first, const QVector<float> &values)
+{
+    ui->widgetBar->setEnvelopeValues(first, values);
+}
+
+void SelectBar::clearEnvelope()
+{
+    ui->widgetBar->setEnvelope(QVector<float>());
+}
+
+bool SelectBar::hasEnvelope() const
+{
+    return !ui->widgetBar->envelope().isEmpty();
+}
+
+int SelectBar::envelopeResolution() const
+{
+    // The band follows the bar's width, though it may not have been resized
+    // to it yet.
+    return std::max(1, width() - 2 * handleLastColumn);
+}
+
 bool SelectBar::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != ui->pushButtonLeftHandle && watched != ui->pushButtonRightHandle)
         return QWidget::eventFilter(watched, event);
-    // Filters see events before the widget's own disabled check: a disabled
-    // bar must not start a drag, or the owner would stop placing the handles.
-    if (!static_cast<QWidget *>(watched)->isEnabled())
-        return QWidget::eventFilter(watched, event);
-
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+        // Filters see events before the widget's own disabled check: a
+        // disabled bar must not start a drag, or the owner would stop placing
+        // the handles. A release is always taken, so a drag never outlives
+        // the button.
+        if (!static_cast<QWidget *>(watched)->isEnabled())
+            break;
         pressHandle(watched, static_cast<QMouseEvent *>(event));
         // Swallowed: the button never looks pressed and ignores the moves
         // that follow, so they travel up to mouseMoveEvent.
@@ -195,4 +223,6 @@ void SelectBar::resizeEvent(QResizeEvent *event)
     // places them again from its time fields when it needs to.
     updateBand();
     QWidget::resizeEvent(event);
+    if (event->oldSize().width() != event->size().width())
+        emit envelopeResolutionChanged(envelopeResolution());
 }

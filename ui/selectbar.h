@@ -2,6 +2,7 @@
 #define SELECTBAR_H
 
 #include <QPoint>
+#include <QVector>
 #include <QWidget>
 
 #include <memory>
@@ -36,9 +37,22 @@ public:
     void setColor(const QColor &color);
     void setHandleStyleSheet(const QString &styleSheet);
 
+    // The track's loudness, drawn under the handles: columns values 0..1
+    // spread over the track, none known at first. A reset keeps it; the
+    // owner clears it when the file goes.
+    void startEnvelope(int columns);
+    void setEnvelopeColumns(int first, const QVector<float> &values);
+    void clearEnvelope();
+    bool hasEnvelope() const;
+    // The track's length in pixels: the column count that gives every pixel
+    // its own column.
+    int envelopeResolution() const;
+
 signals:
     void sendStartPercent(float startPercent);
     void sendEndPercent(float endPercent);
+    // The track's length in pixels changed with the bar's width.
+    void envelopeResolutionChanged(int columns);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

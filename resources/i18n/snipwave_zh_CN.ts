@@ -367,6 +367,42 @@ Copyright 2026 The Snipwave developers</source>
         <source>This program uses Qt version 5.15.2.</source>
         <translation>本程序使用 Qt 5.15.2 版本。</translation>
     </message>
+    <message>
+        <source>This file is 24 hours or longer. Snipwave cuts files shorter than 24 hours only.</source>
+        <translation>此文件长达 24 小时或以上。Snipwave 只能剪切短于 24 小时的文件。</translation>
+    </message>
+    <message>
+        <source>There is no trash for these files: they were deleted.</source>
+        <translation>这些文件没有可用的回收站：已将其删除。</translation>
+    </message>
+    <message>
+        <source>Keys:
+Space: play or pause
+I or [: start point at the playback position
+O or ]: end point at the playback position
+Left / Right: back or forward 1 second
+Shift+Left / Shift+Right: one frame
+Ctrl+Left / Ctrl+Right: 10 seconds
+Home / End: to the start or end point
+Ctrl+O: open a file
+Ctrl+S or Return: split and preview
+F1: this help
+Ctrl+Q: exit
+While a time field or the file path is being edited, the keys edit the text.</source>
+        <translation>快捷键：
+空格：播放或暂停
+I 或 [：在播放位置设置开始点
+O 或 ]：在播放位置设置结束点
+左 / 右：后退或前进 1 秒
+Shift+左 / Shift+右：一帧
+Ctrl+左 / Ctrl+右：10 秒
+Home / End：跳到开始点或结束点
+Ctrl+O：打开文件
+Ctrl+S 或回车：剪切并预览
+F1：本帮助
+Ctrl+Q：退出
+在编辑时间框或文件路径时，按键用于编辑文字。</translation>
+    </message>
 </context>
 <context>
     <name>Mp3Splitter</name>

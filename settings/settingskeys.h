@@ -1,0 +1,22 @@
+#ifndef SETTINGSKEYS_H
+#define SETTINGSKEYS_H
+
+#include <QString>
+
+// Where each stored value lives in settings.json: group / section / key.
+// Every reader and writer of the settings names them through these.
+namespace SettingsKeys {
+
+inline const QString common = QStringLiteral("Common");
+
+inline const QString styleSection = QStringLiteral("StyleSheet");
+inline const QString themeIndex = QStringLiteral("index");         // whole number 1..4
+inline const QString selectColor = QStringLiteral("SelectColor");  // "#RRGGBB"
+
+inline const QString operationSection = QStringLiteral("Operation");
+inline const QString openHistory = QStringLiteral("OpenHistoryList"); // newest first
+inline const QString savePath = QStringLiteral("SavePath");
+
+} // namespace SettingsKeys
+
+#endif // SETTINGSKEYS_H
