@@ -239,8 +239,8 @@ bool planWholeFrames(BufferedSource &source, const FirstFrameLocator::Result &fi
     // goes to the frame boundary nearest its mark: within half a frame as
     // heard, whatever the encoder put in front.
     Walk walk;
-    walk.first = qMax<qint64>(0, roundDiv(s + lead - outputTrim, spf));
-    const qint64 wanted = roundDiv(e + lead, spf);
+    walk.first = qMax<qint64>(0, CutPlanner::nearestBoundary(s + lead - outputTrim, int(spf)));
+    const qint64 wanted = CutPlanner::nearestBoundary(e + lead, int(spf));
     // The walk goes as far as the first frame at least, to tell a start
     // beyond the audio from a range too short for a whole frame.
     walk.end = qMax(wanted, walk.first + 1);
@@ -345,6 +345,11 @@ bool planExact(BufferedSource &source, const FirstFrameLocator::Result &first,
 }
 
 } // namespace
+
+qint64 CutPlanner::nearestBoundary(qint64 decoded, int samplesPerFrame)
+{
+    return roundDiv(decoded, samplesPerFrame);
+}
 
 qint64 CutPlanner::msToSample(qint64 ms, qint64 rate)
 {

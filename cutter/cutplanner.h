@@ -20,6 +20,9 @@ class CutPlanner
 public:
     static CutPlan plan(QIODevice *source, const CutRequest &request);
 
+    // The frame boundary nearest decoded sample x (rounded half up): where
+    // whole-frame cuts, and the pieces of a batch, begin and end.
+    static qint64 nearestBoundary(qint64 decoded, int samplesPerFrame);
     // floor(ms x rate / 1000) in integers, for any ms >= 0.
     static qint64 msToSample(qint64 ms, qint64 rate);
     // Frames decoded in front of the first wanted one so that it decodes

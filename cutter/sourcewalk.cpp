@@ -91,7 +91,7 @@ qint64 SourceWalk::frameAt(qint64 ms) const
     // The planner's rule for whole frames: the boundary nearest the mark's
     // decoded sample.
     const qint64 decoded = CutPlanner::msToSample(std::max<qint64>(0, ms), m_rate) + m_lead;
-    return (decoded + m_samples / 2) / m_samples;
+    return CutPlanner::nearestBoundary(decoded, m_samples);
 }
 
 qint64 SourceWalk::msOf(qint64 frame) const
