@@ -51,6 +51,8 @@ void MainWindow::setupModes()
         applyCutModes();
     });
     applyCutModes();
+    // The line is there when empty too, so that the form does not jump.
+    ui->label_heardRange->setMinimumHeight(ui->label_heardRange->fontMetrics().height());
 
     // Planning reads the source up to the end mark, which takes a while on
     // a long file: it runs on a thread of its own, one plan at a time.
