@@ -1,5 +1,6 @@
 #include "cuttool.h"
 
+#include "batchtool.h"
 #include "cutjob.h"
 #include "loudnessenvelope.h"
 #include "mp3fileinfo.h"
@@ -83,6 +84,8 @@ QString CutTool::helpText()
         "                       (default 200)\n"
         "  -h, --help           show this help and exit\n"
         "  -v, --version        show the version and exit\n"
+        "\n")
+        + BatchTool::helpText() + QStringLiteral(
         "\n"
         "Modes:\n"
         "  whole frames         the default: each end within half a frame of its mark\n"
@@ -112,6 +115,10 @@ int CutTool::usageError(const QString &why)
 
 int CutTool::run(const QStringList &arguments)
 {
+    // Many pieces in one run: a mode of its own.
+    if (BatchTool::handles(arguments))
+        return BatchTool(m_out, m_err).run(arguments);
+
     QCommandLineParser parser;
     const QCommandLineOption start({QStringLiteral("s"), QStringLiteral("start")}, QString(), QStringLiteral("TIME"));
     const QCommandLineOption end({QStringLiteral("e"), QStringLiteral("end")}, QString(), QStringLiteral("TIME"));

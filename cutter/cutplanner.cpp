@@ -5,6 +5,7 @@
 #include "firstframelocator.h"
 #include "framewalker.h"
 #include "headerframe.h"
+#include "mpegheader.h"
 #include "silentframe.h"
 
 #include <QIODevice>
@@ -364,12 +365,20 @@ int CutPlanner::prerollFrames(const FrameHeader &stream)
 CutPlan CutPlanner::plan(QIODevice *device, const CutRequest &request)
 {
     CutPlan plan;
-    const FirstFrameLocator::Result first = FirstFrameLocator::locate(device);
+    FirstFrameLocator::Result first = FirstFrameLocator::locate(device);
+    BufferedSource source(device);
+    // 0xFF 0xFB right after a tag is taken as a header without a look at the
+    // rest of it; where it is none, the stream starts at the next real frame.
+    if (first.found && !MpegHeader::isValid(first.header.constData())) {
+        first.offset = FrameWalker::findFrame(source, first.offset + 1, nullptr);
+        first.found = first.offset >= 0 && source.fill(first.offset, MpegHeader::HeaderSize) == MpegHeader::HeaderSize;
+        if (first.found)
+            first.header = QByteArray(source.data(first.offset), MpegHeader::HeaderSize);
+    }
     if (!first.found) {
         plan.error = CutResult::FirstFrameNotFound;
         return plan;
     }
-    BufferedSource source(device);
     readSourceFacts(source, device->size(), first, plan);
     if (plan.rate <= 0 || plan.samplesPerFrame <= 0) {
         plan.error = CutResult::SampleRateError;

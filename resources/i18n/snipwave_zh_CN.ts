@@ -9,6 +9,165 @@
     </message>
 </context>
 <context>
+    <name>BatchTool</name>
+    <message>
+        <source>Many pieces in one run, each into DIR (see man snipwave-cut):
+  snipwave-cut INPUT --every TIME -d DIR    pieces of TIME; the last holds the rest
+  snipwave-cut INPUT --cue SHEET -d DIR     one piece per track of a CUE sheet
+  snipwave-cut INPUT --ranges LIST -d DIR   one piece per line START END [NAME] (&apos;-&apos; stdin)
+  snipwave-cut INPUT --silences -d DIR      split in the middle of each silence
+  with --name PATTERN, --overwrite, --dry-run, --json, --min-silence TIME, --threshold DB
+</source>
+        <translation>一次切出多段，各存入 DIR（见 man snipwave-cut）：
+  snipwave-cut INPUT --every TIME -d DIR    每段长 TIME；最后一段包含余下部分
+  snipwave-cut INPUT --cue SHEET -d DIR     CUE 表中每个音轨一段
+  snipwave-cut INPUT --ranges LIST -d DIR   每行 START END [NAME] 一段（&apos;-&apos; 为标准输入）
+  snipwave-cut INPUT --silences -d DIR      在每段静音的中间切开
+  可加 --name PATTERN、--overwrite、--dry-run、--json、--min-silence TIME、--threshold DB
+</translation>
+    </message>
+    <message>
+        <source>Try &apos;snipwave-cut --help&apos; for more information.
+</source>
+        <translation>更多信息请运行 &apos;snipwave-cut --help&apos;。
+</translation>
+    </message>
+    <message>
+        <source>%1: no piece to cut</source>
+        <translation>%1：没有可切的片段</translation>
+    </message>
+    <message>
+        <source>Nothing was written.</source>
+        <translation>未写入任何文件。</translation>
+    </message>
+    <message>
+        <source>one of --every, --cue, --ranges or --silences, once</source>
+        <translation>须给出 --every、--cue、--ranges、--silences 之一，且只给一次</translation>
+    </message>
+    <message>
+        <source>--%1 given more than once</source>
+        <translation>--%1 给出了不止一次</translation>
+    </message>
+    <message>
+        <source>no input file</source>
+        <translation>没有输入文件</translation>
+    </message>
+    <message>
+        <source>one input file only, got %1</source>
+        <translation>只能有一个输入文件，收到 %1 个</translation>
+    </message>
+    <message>
+        <source>--dir is missing: the folder the pieces go to</source>
+        <translation>缺少 --dir：存放各片段的文件夹</translation>
+    </message>
+    <message>
+        <source>--min-silence and --threshold go with --silences</source>
+        <translation>--min-silence 和 --threshold 只能与 --silences 一起使用</translation>
+    </message>
+    <message>
+        <source>bad --min-silence &apos;%1&apos;: %2</source>
+        <translation>--min-silence 的值 &apos;%1&apos; 无效：%2</translation>
+    </message>
+    <message>
+        <source>must be more than 0</source>
+        <translation>必须大于 0</translation>
+    </message>
+    <message>
+        <source>bad --threshold &apos;%1&apos;: a level in dBFS below 0, such as -45</source>
+        <translation>--threshold 的值 &apos;%1&apos; 无效：应为低于 0 的 dBFS 电平，例如 -45</translation>
+    </message>
+    <message>
+        <source>bad --every &apos;%1&apos;: %2</source>
+        <translation>--every 的值 &apos;%1&apos; 无效：%2</translation>
+    </message>
+    <message>
+        <source>%1: the file changed while it was read</source>
+        <translation>%1：读取期间文件发生了变化</translation>
+    </message>
+    <message>
+        <source>piece %1 of %2</source>
+        <translation>第 %1 段，共 %2 段</translation>
+    </message>
+    <message>
+        <source>%1: %2 (%3 of %4 pieces written)</source>
+        <translation>%1：%2（已写入 %3 段，共 %4 段）</translation>
+    </message>
+</context>
+<context>
+    <name>CueSheet</name>
+    <message>
+        <source>line %1: %2</source>
+        <translation>第 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>track %1 has no INDEX 01</source>
+        <translation>音轨 %1 没有 INDEX 01</translation>
+    </message>
+    <message>
+        <source>the sheet is for &quot;%1&quot;, not for &quot;%2&quot;</source>
+        <translation>此 CUE 表对应“%1”，而不是“%2”</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a time mm:ss:ff</source>
+        <translation>“%1”不是 mm:ss:ff 形式的时间</translation>
+    </message>
+    <message>
+        <source>track %1 starts before the track ahead of it ends</source>
+        <translation>音轨 %1 在前一音轨结束之前开始</translation>
+    </message>
+    <message>
+        <source>the sheet has no TRACK</source>
+        <translation>CUE 表中没有 TRACK</translation>
+    </message>
+</context>
+<context>
+    <name>JobCheck</name>
+    <message>
+        <source>the output folder &quot;%1&quot; does not exist</source>
+        <translation>输出文件夹“%1”不存在</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a folder</source>
+        <translation>“%1”不是文件夹</translation>
+    </message>
+    <message>
+        <source>the output folder &quot;%1&quot; is not writable</source>
+        <translation>输出文件夹“%1”不可写</translation>
+    </message>
+    <message>
+        <source>%1: starts after the audio ends</source>
+        <translation>%1：起点在音频结束之后</translation>
+    </message>
+    <message>
+        <source>%1: holds no whole frame</source>
+        <translation>%1：不含完整的帧</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is no file name</source>
+        <translation>%1：“%2”不是文件名</translation>
+    </message>
+    <message>
+        <source>%1: the name &quot;%2&quot; is longer than %3 bytes</source>
+        <translation>%1：名称“%2”超过 %3 字节</translation>
+    </message>
+    <message>
+        <source>%1 and %2 are both named &quot;%3&quot;</source>
+        <translation>%1 和 %2 都命名为“%3”</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is the source itself</source>
+        <translation>%1：“%2”就是源文件本身</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is a folder</source>
+        <translation>%1：“%2”是文件夹</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; exists (--overwrite replaces it)</source>
+        <translation>%1：“%2”已存在（--overwrite 可替换它）</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>00:00:00</source>
@@ -372,6 +531,74 @@ Ctrl+Q：退出
     </message>
 </context>
 <context>
+    <name>NamePattern</name>
+    <message>
+        <source>the name pattern is empty</source>
+        <translation>名称模式为空</translation>
+    </message>
+    <message>
+        <source>the name pattern names a file, not a folder: &apos;/&apos; in &quot;%1&quot;</source>
+        <translation>名称模式只能命名文件，不能含文件夹：“%1”中有 &apos;/&apos;</translation>
+    </message>
+    <message>
+        <source>unclosed &apos;{&apos; in the name pattern &quot;%1&quot;</source>
+        <translation>名称模式“%1”中的 &apos;{&apos; 未闭合</translation>
+    </message>
+    <message>
+        <source>unknown field {%1} in the name pattern; known are {n}, {title}, {performer}, {stem}, {start} and {end}</source>
+        <translation>名称模式中有未知字段 {%1}；可用的字段为 {n}、{title}、{performer}、{stem}、{start} 和 {end}</translation>
+    </message>
+</context>
+<context>
+    <name>PieceList</name>
+    <message>
+        <source>piece %1</source>
+        <translation>第 %1 段</translation>
+    </message>
+    <message>
+        <source>track %1 (line %2)</source>
+        <translation>音轨 %1（第 %2 行）</translation>
+    </message>
+    <message>
+        <source>line %1</source>
+        <translation>第 %1 行</translation>
+    </message>
+</context>
+<context>
+    <name>RangeList</name>
+    <message>
+        <source>line %1: %2</source>
+        <translation>第 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>expected START END [NAME]</source>
+        <translation>应为 START END [NAME]</translation>
+    </message>
+    <message>
+        <source>bad start &apos;%1&apos;: %2</source>
+        <translation>起点 &apos;%1&apos; 无效：%2</translation>
+    </message>
+    <message>
+        <source>bad end &apos;%1&apos;: %2</source>
+        <translation>终点 &apos;%1&apos; 无效：%2</translation>
+    </message>
+    <message>
+        <source>the end is not after the start</source>
+        <translation>终点不在起点之后</translation>
+    </message>
+    <message>
+        <source>the list holds no range</source>
+        <translation>列表中没有任何区间</translation>
+    </message>
+</context>
+<context>
+    <name>SilenceFinder</name>
+    <message>
+        <source>the file changed while it was read</source>
+        <translation>读取期间文件发生了变化</translation>
+    </message>
+</context>
+<context>
     <name>SourceFile</name>
     <message>
         <source>Is a FIFO (named pipe), not a file</source>
@@ -392,6 +619,24 @@ Ctrl+Q：退出
     <message>
         <source>Not a regular file</source>
         <translation>不是普通文件</translation>
+    </message>
+</context>
+<context>
+    <name>SourceWalk</name>
+    <message>
+        <source>no MPEG audio frame found</source>
+        <translation>未找到 MPEG 音频帧</translation>
+    </message>
+</context>
+<context>
+    <name>SpanWriter</name>
+    <message>
+        <source>the source ended early</source>
+        <translation>源文件提前结束</translation>
+    </message>
+    <message>
+        <source>the source changed during the cut</source>
+        <translation>切割期间源文件发生了变化</translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,502 @@
+#include "batchtool.h"
+
+#include "cutjob.h"
+#include "jobcheck.h"
+#include "mp3splitter.h"
+#include "namepattern.h"
+#include "silencefinder.h"
+#include "sourcefile.h"
+#include "sourcewalk.h"
+#include "spanwriter.h"
+#include "tagcopier.h"
+#include "timeparser.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <algorithm>
+
+#include <unistd.h>
+
+namespace {
+
+const QString Program = QStringLiteral("snipwave-cut");
+const QStringList ModeOptions = {QStringLiteral("every"), QStringLiteral("cue"), QStringLiteral("ranges"),
+                                 QStringLiteral("silences")};
+
+QByteArray jsonString(const QString &text)
+{
+    QByteArray quoted = "\"";
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u == '"' || u == '\\') {
+            quoted += '\\';
+            quoted += char(u);
+        } else if (u < 0x20) {
+            quoted += "\\u00";
+            quoted += QByteArray::number(u, 16).rightJustified(2, '0');
+        } else {
+            quoted += QString(c).toUtf8();
+        }
+    }
+    return quoted + '"';
+}
+
+// Milliseconds as seconds with three decimals, exactly.
+QByteArray seconds(qint64 ms)
+{
+    return QByteArray::number(ms / 1000) + '.' + QByteArray::number(ms % 1000).rightJustified(3, '0');
+}
+
+// "-45", "-45.5", "-45dB"
+bool parseDecibels(QString text, double *db)
+{
+    if (text.endsWith(QLatin1String("db"), Qt::CaseInsensitive))
+        text.chop(2);
+    bool ok = false;
+    *db = text.toDouble(&ok);
+    return ok && *db < 0 && *db > -150;
+}
+
+} // namespace
+
+BatchTool::BatchTool(QTextStream &out, QTextStream &err)
+    : m_out(out)
+    , m_err(err)
+    , m_progress(::isatty(STDERR_FILENO) == 1)
+{
+}
+
+bool BatchTool::handles(const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            return false;
+        for (const QString &mode : ModeOptions) {
+            const QString option = QStringLiteral("--") + mode;
+            if (argument == option || argument.startsWith(option + QLatin1Char('=')))
+                return true;
+        }
+    }
+    return false;
+}
+
+QString BatchTool::helpText()
+{
+    return tr("Many pieces in one run, each into DIR (see man snipwave-cut):\n"
+              "  snipwave-cut INPUT --every TIME -d DIR    pieces of TIME; the last holds the rest\n"
+              "  snipwave-cut INPUT --cue SHEET -d DIR     one piece per track of a CUE sheet\n"
+              "  snipwave-cut INPUT --ranges LIST -d DIR   one piece per line START END [NAME] ('-' stdin)\n"
+              "  snipwave-cut INPUT --silences -d DIR      split in the middle of each silence\n"
+              "  with --name PATTERN, --overwrite, --dry-run, --json, --min-silence TIME, --threshold DB\n");
+}
+
+int BatchTool::usageError(const QString &why)
+{
+    m_err << Program << ": " << why << '\n' << tr("Try 'snipwave-cut --help' for more information.\n");
+    m_err.flush();
+    return 2;
+}
+
+int BatchTool::failure(const QString &why)
+{
+    m_err << Program << ": " << why << '\n';
+    m_err.flush();
+    return 1;
+}
+
+int BatchTool::run(const QStringList &arguments)
+{
+    Job job;
+    const int parsed = parse(arguments, &job);
+    if (parsed >= 0)
+        return parsed;
+
+    SourceFile sourceFile;
+    if (!sourceFile.open(job.input))
+        return failure(job.input + QStringLiteral(": ") + sourceFile.errorString());
+    QFile &source = sourceFile.file();
+    SourceWalk walk(source);
+    QString why;
+    if (!walk.locate(&why))
+        return failure(job.input + QStringLiteral(": ") + why);
+    const int found = findPieces(source, walk, &job);
+    if (found >= 0)
+        return found;
+    if (job.pieces.isEmpty())
+        return failure(tr("%1: no piece to cut").arg(job.input));
+    resolve(walk, &job);
+    if (job.keepTags)
+        addTags(&job);
+    if (job.exact) {
+        const int planned = planExact(sourceFile, walk, &job);
+        if (planned >= 0)
+            return planned;
+    }
+
+    JobCheck::Job check;
+    check.source = job.input;
+    check.folder = job.folder;
+    check.frameCount = walk.frameCount();
+    check.overwrite = job.overwrite;
+    const QStringList problems = JobCheck::problems(check, job.pieces);
+    if (!problems.isEmpty()) {
+        for (const QString &problem : problems)
+            m_err << Program << ": " << problem << '\n';
+        m_err << tr("Nothing was written.") << '\n';
+        m_err.flush();
+        return 1;
+    }
+    if (job.dryRun) {
+        m_out << planJson(walk, job);
+        m_out.flush();
+        return 0;
+    }
+    return write(sourceFile, walk, job);
+}
+
+int BatchTool::parse(const QStringList &arguments, Job *job)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption every(QStringLiteral("every"), QString(), QStringLiteral("TIME"));
+    const QCommandLineOption cue(QStringLiteral("cue"), QString(), QStringLiteral("SHEET"));
+    const QCommandLineOption ranges(QStringLiteral("ranges"), QString(), QStringLiteral("LIST"));
+    const QCommandLineOption silences(QStringLiteral("silences"), QString());
+    const QCommandLineOption dir({QStringLiteral("d"), QStringLiteral("dir")}, QString(), QStringLiteral("DIR"));
+    const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("PATTERN"));
+    const QCommandLineOption minSilence(QStringLiteral("min-silence"), QString(), QStringLiteral("TIME"));
+    const QCommandLineOption threshold(QStringLiteral("threshold"), QString(), QStringLiteral("DB"));
+    const QCommandLineOption exact(QStringLiteral("exact"), QString());
+    const QCommandLineOption keepTags(QStringLiteral("keep-tags"), QString());
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    const QCommandLineOption overwrite(QStringLiteral("overwrite"), QString());
+    const QCommandLineOption sync(QStringLiteral("sync"), QString());
+    parser.addOptions({every, cue, ranges, silences, dir, name, minSilence, threshold, exact, keepTags, dryRun,
+                       json, overwrite, sync});
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+
+    const QStringList seen = parser.optionNames();
+    QStringList modes;
+    for (const QString &mode : ModeOptions) {
+        if (seen.contains(mode))
+            modes << QStringLiteral("--") + mode;
+    }
+    if (modes.size() != 1 || seen.count(modes.first().mid(2)) != 1)
+        return usageError(tr("one of --every, --cue, --ranges or --silences, once"));
+    // A second --dir or --name is more likely a slip than a correction.
+    for (const QCommandLineOption *once : {&dir, &name, &minSilence, &threshold}) {
+        int count = 0;
+        for (const QString &spelling : once->names())
+            count += seen.count(spelling);
+        if (count > 1)
+            return usageError(tr("--%1 given more than once").arg(once->names().constLast()));
+    }
+    const QStringList inputs = parser.positionalArguments();
+    if (inputs.size() != 1)
+        return usageError(inputs.isEmpty() ? tr("no input file") : tr("one input file only, got %1").arg(inputs.size()));
+    if (!parser.isSet(dir) || parser.value(dir).isEmpty())
+        return usageError(tr("--dir is missing: the folder the pieces go to"));
+    const bool silent = parser.isSet(silences);
+    if (!silent && (parser.isSet(minSilence) || parser.isSet(threshold)))
+        return usageError(tr("--min-silence and --threshold go with --silences"));
+
+    job->input = inputs.constFirst();
+    job->folder = parser.value(dir);
+    job->dryRun = parser.isSet(dryRun);
+    job->json = parser.isSet(json);
+    job->overwrite = parser.isSet(overwrite);
+    job->sync = parser.isSet(sync);
+    job->exact = parser.isSet(exact);
+    job->keepTags = parser.isSet(keepTags);
+    job->pattern = parser.value(name);
+    QString why;
+    if (parser.isSet(name) && !NamePattern(job->pattern).isValid(&why))
+        return usageError(why);
+    if (parser.isSet(minSilence) && (!TimeParser::parse(parser.value(minSilence), &job->minSilenceMs, &why)
+                                     || job->minSilenceMs <= 0))
+        return usageError(tr("bad --min-silence '%1': %2").arg(parser.value(minSilence), why.isEmpty() ? tr("must be more than 0") : why));
+    if (parser.isSet(threshold) && !parseDecibels(parser.value(threshold), &job->thresholdDb))
+        return usageError(tr("bad --threshold '%1': a level in dBFS below 0, such as -45").arg(parser.value(threshold)));
+
+    const QString mode = modes.first().mid(2);
+    const QString value = silent ? QString() : parser.value(mode);
+    return readPieces(mode, value, job);
+}
+
+bool BatchTool::readText(const QString &path, QByteArray *bytes)
+{
+    QFile file;
+    bool open = false;
+    if (path == QLatin1String("-"))
+        open = m_stdin ? m_stdin->isOpen() || m_stdin->open(QIODevice::ReadOnly)
+                       : file.open(stdin, QIODevice::ReadOnly);
+    else
+        open = (file.setFileName(path), file.open(QIODevice::ReadOnly));
+    if (!open) {
+        failure(path + QStringLiteral(": ") + file.errorString());
+        return false;
+    }
+    *bytes = (path == QLatin1String("-") && m_stdin) ? m_stdin->readAll() : file.readAll();
+    return true;
+}
+
+int BatchTool::readPieces(const QString &mode, const QString &value, Job *job)
+{
+    QString why;
+    if (mode == QLatin1String("every")) {
+        job->mode = Every;
+        if (!TimeParser::parse(value, &job->stepMs, &why) || job->stepMs <= 0)
+            return usageError(tr("bad --every '%1': %2").arg(value, why.isEmpty() ? tr("must be more than 0") : why));
+        return -1;
+    }
+    if (mode == QLatin1String("silences")) {
+        job->mode = Silences;
+        return -1;
+    }
+    QByteArray text;
+    if (!readText(value, &text))
+        return 1;
+    if (mode == QLatin1String("cue")) {
+        job->mode = Cue;
+        CueSheet sheet;
+        if (!CueSheet::parse(text, job->input, &sheet, &why))
+            return failure(value + QStringLiteral(": ") + why);
+        job->pieces = PieceList::fromCue(sheet);
+    } else {
+        job->mode = Ranges;
+        QVector<RangeList::Range> ranges;
+        if (!RangeList::parse(QString::fromUtf8(text), &ranges, &why))
+            return failure(value + QStringLiteral(": ") + why);
+        job->pieces = PieceList::fromRanges(ranges);
+    }
+    job->titled = std::any_of(job->pieces.cbegin(), job->pieces.cend(), [](const Piece &p) { return !p.title.isEmpty(); });
+    job->performers = std::all_of(job->pieces.cbegin(), job->pieces.cend(), [](const Piece &p) { return !p.performer.isEmpty(); });
+    return -1;
+}
+
+int BatchTool::findPieces(QFile &source, SourceWalk &walk, Job *job)
+{
+    bool read = true;
+    if (job->mode == Every) {
+        const qint64 step = job->stepMs;
+        read = walk.walk([&walk, step](qint64 previous) {
+            // The marks are the frames at 0, step, 2 x step, ...; several
+            // steps may fall on one frame when the step is short.
+            qint64 k = previous < 0 ? 0 : std::max<qint64>(0, walk.msOf(previous) / step - 1);
+            qint64 frame = 0;
+            while ((frame = walk.frameAt(k * step)) <= previous)
+                ++k;
+            return frame;
+        });
+        job->pieces = PieceList::every(walk.msOf(walk.frameCount()), step);
+    } else if (job->mode == Silences) {
+        SilenceFinder finder(source, walk);
+        SilenceFinder::Settings settings;
+        settings.minSilenceMs = job->minSilenceMs;
+        settings.thresholdDb = job->thresholdDb;
+        QVector<SilenceFinder::Split> splits;
+        QString why;
+        if (!finder.find(settings, &splits, &why))
+            return failure(job->input + QStringLiteral(": ") + why);
+        QVector<qint64> splitMs;
+        for (const SilenceFinder::Split &split : splits) {
+            walk.remember(split.frame, split.offset);
+            splitMs << walk.msOf(split.frame);
+        }
+        job->pieces = PieceList::between(splitMs);
+    } else {
+        QVector<qint64> marks;
+        for (const Piece &piece : job->pieces) {
+            marks << walk.frameAt(piece.startMs);
+            if (piece.endMs != Piece::ToTheEnd)
+                marks << walk.frameAt(piece.endMs);
+        }
+        std::sort(marks.begin(), marks.end());
+        marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
+        read = walk.walk([&marks](qint64 previous) {
+            const auto next = std::upper_bound(marks.cbegin(), marks.cend(), previous);
+            return next == marks.cend() ? qint64(-1) : *next;
+        });
+    }
+    if (!read)
+        return failure(tr("%1: the file changed while it was read").arg(job->input));
+    return -1;
+}
+
+void BatchTool::resolve(const SourceWalk &walk, Job *job) const
+{
+    QString pattern = job->pattern;
+    if (pattern.isEmpty()) {
+        if (job->mode == Cue)
+            pattern = job->performers ? QStringLiteral("{n} {performer} - {title}.mp3") : QStringLiteral("{n} {title}.mp3");
+        else if (job->titled)
+            pattern = QStringLiteral("{title}.mp3");
+        else
+            pattern = NamePattern::defaultPattern();
+    }
+    const NamePattern names(pattern);
+    const QString stem = QFileInfo(job->input).completeBaseName();
+    const qint64 lengthMs = walk.msOf(walk.frameCount());
+    for (int i = 0; i < job->pieces.size(); ++i) {
+        Piece &piece = job->pieces[i];
+        const bool toTheEnd = piece.endMs == Piece::ToTheEnd;
+        piece.startFrame = walk.frameAt(piece.startMs);
+        piece.endFrame = toTheEnd ? walk.frameCount() : std::min(walk.frameAt(piece.endMs), walk.frameCount());
+        piece.fileName = names.fileName(piece, i + 1, job->pieces.size(), stem, toTheEnd ? lengthMs : piece.endMs);
+        piece.heardStartMs = walk.msOf(piece.startFrame);
+        piece.heardEndMs = walk.msOf(piece.endFrame);
+        piece.bytes = walk.offset(piece.endFrame) - walk.offset(piece.startFrame);
+    }
+}
+
+void BatchTool::addTags(Job *job) const
+{
+    // The source's tags, with what the sheet says of each track in them.
+    for (Piece &piece : job->pieces) {
+        TagOverrides overrides;
+        overrides.title = piece.title;
+        overrides.artist = piece.performer;
+        overrides.track = piece.track;
+        const CutTags tags = TagCopier::forCut(job->input, overrides);
+        piece.tagFront = tags.id3v2;
+        piece.tagBack = tags.id3v1;
+        piece.bytes += tags.id3v2.size() + tags.id3v1.size();
+    }
+}
+
+// Exact pieces are planned one by one by the cutter's own planner, which
+// rebuilds each piece's bit reservoir and trims it to the sample with a
+// header frame; each plan reads the source from its start to the piece's end.
+int BatchTool::planExact(SourceFile &source, const SourceWalk &walk, Job *job) const
+{
+    job->plans.clear();
+    for (Piece &piece : job->pieces) {
+        CutRequest request;
+        request.startMs = piece.startMs;
+        request.endMs = piece.endMs == Piece::ToTheEnd ? walk.msOf(walk.frameCount()) + 1000 : piece.endMs;
+        request.mode = CutRequest::Exact;
+        CutPlan plan = CutJob::plan(source, job->input, request);
+        if (plan.error == CutResult::StartBeyondEnd) {
+            piece.startFrame = walk.frameCount();
+        } else if (plan.error == CutResult::NothingToCut) {
+            piece.endFrame = piece.startFrame;
+        } else if (plan.error != CutResult::Ok) {
+            m_err << Program << ": " << piece.origin << ": " << Mp3Splitter::errorMessage(plan.error) << '\n';
+            m_err.flush();
+            return 1;
+        } else {
+            plan.tagFront = piece.tagFront;
+            plan.tagBack = piece.tagBack;
+            piece.startFrame = plan.firstFrame;
+            piece.endFrame = plan.endFrame;
+            piece.heardStartMs = plan.heardStartMs();
+            piece.heardEndMs = plan.heardEndMs();
+            piece.bytes = plan.outputBytes();
+        }
+        job->plans.append(plan);
+    }
+    return -1;
+}
+
+QByteArray BatchTool::pieceJson(const QString &folder, const Piece &piece)
+{
+    QByteArray json = "{\"name\":" + jsonString(QDir(folder).filePath(piece.fileName));
+    json += ",\"start\":" + seconds(piece.heardStartMs);
+    json += ",\"end\":" + seconds(piece.heardEndMs);
+    json += ",\"frames\":" + QByteArray::number(piece.endFrame - piece.startFrame);
+    json += ",\"bytes\":" + QByteArray::number(piece.bytes);
+    return json + '}';
+}
+
+QByteArray BatchTool::planJson(const SourceWalk &walk, const Job &job) const
+{
+    QByteArray points;
+    QByteArray pieces;
+    for (int i = 0; i < job.pieces.size(); ++i) {
+        const Piece &piece = job.pieces.at(i);
+        if (i > 0) {
+            pieces += ",\n";
+            if (piece.startMs == job.pieces.at(i - 1).endMs)
+                points += (points.isEmpty() ? "" : ",") + seconds(piece.heardStartMs);
+        }
+        pieces += "  " + pieceJson(job.folder, piece);
+    }
+    return "{\"source\":" + jsonString(job.input) + ",\"frames\":" + QByteArray::number(walk.frameCount())
+        + ",\"splitPoints\":[" + points + "],\"pieces\":[\n" + pieces + "\n]}\n";
+}
+
+void BatchTool::drawProgress(qint64 done, qint64 total, int piece, int count)
+{
+    if (!m_progress)
+        return;
+    const int percent = total > 0 ? int(done * 100 / total) : 100;
+    if (percent == m_drawnPercent)
+        return;
+    m_drawnPercent = percent;
+    constexpr int Width = 30;
+    const int filled = percent * Width / 100;
+    m_err << '\r' << '[' << QString(filled, QLatin1Char('#')) << QString(Width - filled, QLatin1Char('-')) << "] "
+          << QStringLiteral("%1%").arg(percent, 3) << "  " << tr("piece %1 of %2").arg(piece).arg(count) << "\x1b[K";
+    m_err.flush();
+}
+
+int BatchTool::write(SourceFile &source, const SourceWalk &walk, const Job &job)
+{
+    qint64 total = 0;
+    for (const Piece &piece : job.pieces)
+        total += piece.bytes;
+    qint64 done = 0;
+    for (int i = 0; i < job.pieces.size(); ++i) {
+        const Piece &piece = job.pieces.at(i);
+        QString why;
+        if (!writePiece(source, walk, job, i, done, total, &why)) {
+            if (m_progress)
+                m_err << '\n';
+            return failure(tr("%1: %2 (%3 of %4 pieces written)")
+                               .arg(QDir(job.folder).filePath(piece.fileName), why)
+                               .arg(i)
+                               .arg(job.pieces.size()));
+        }
+        done += piece.bytes;
+        if (job.json) {
+            m_out << pieceJson(job.folder, piece) << '\n';
+            m_out.flush();
+        }
+    }
+    if (m_progress) {
+        m_err << '\n';
+        m_err.flush();
+    }
+    return 0;
+}
+
+bool BatchTool::writePiece(SourceFile &source, const SourceWalk &walk, const Job &job, int index, qint64 done,
+                           qint64 total, QString *why)
+{
+    const Piece &piece = job.pieces.at(index);
+    const QString path = QDir(job.folder).filePath(piece.fileName);
+    const int count = job.pieces.size();
+    if (job.exact) {
+        CutJob::Options options;
+        options.sync = job.sync;
+        options.progress = [&](qint64 copied, qint64) { drawProgress(done + copied, total, index + 1, count); };
+        const CutResult result = CutJob::write(job.plans.at(index), source, path, options);
+        if (!result.reason.isEmpty())
+            *why = result.reason;
+        else if (!result.ok())
+            *why = Mp3Splitter::errorMessage(result.code);
+        return result.ok();
+    }
+    SpanWriter::Piece span;
+    span.from = walk.offset(piece.startFrame);
+    span.to = walk.offset(piece.endFrame);
+    span.front = piece.tagFront;
+    span.back = piece.tagBack;
+    return SpanWriter::write(source, span, path, job.sync,
+                             [&](qint64 bytes) { drawProgress(done + bytes, total, index + 1, count); }, why);
+}

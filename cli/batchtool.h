@@ -1,0 +1,100 @@
+#ifndef BATCHTOOL_H
+#define BATCHTOOL_H
+
+#include "cutplan.h"
+#include "piecelist.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class QFile;
+class QIODevice;
+class QTextStream;
+class SourceFile;
+class SourceWalk;
+
+// snipwave-cut's batch modes: one source into many pieces in one run.
+//
+//   snipwave-cut INPUT --every TIME -d DIR
+//   snipwave-cut INPUT --cue SHEET -d DIR
+//   snipwave-cut INPUT --ranges LIST -d DIR
+//   snipwave-cut INPUT --silences -d DIR [--min-silence TIME] [--threshold DB]
+//
+// The whole job is planned first: one walk of the source finds where every
+// piece's frames lie, and every problem (a name clash, a missing folder, a
+// piece without audio) is reported before anything is written. Pieces then
+// go out one by one, each complete or not at all.
+//
+// In whole-frame mode a piece boundary falls on the audio frame boundary
+// nearest to the time asked for, and neighbouring pieces share it: every
+// frame between the first and the last mark goes to exactly one piece.
+class BatchTool
+{
+    Q_DECLARE_TR_FUNCTIONS(BatchTool)
+
+public:
+    BatchTool(QTextStream &out, QTextStream &err);
+
+    // True when the arguments ask for a batch mode.
+    static bool handles(const QStringList &arguments);
+    // The lines --help shows for the batch modes.
+    static QString helpText();
+
+    // arguments: as the process got them, the program name first. Returns
+    // the exit code: 0 all written, 1 failed, 2 wrong command line.
+    int run(const QStringList &arguments);
+
+    // Where a list given as '-' is read from (standard input by default).
+    void setStandardInput(QIODevice *input) { m_stdin = input; }
+    // Whether the progress bar is drawn (by default when stderr is a terminal).
+    void setShowProgress(bool show) { m_progress = show; }
+
+private:
+    enum Mode { Every, Cue, Ranges, Silences };
+    struct Job
+    {
+        Mode mode = Every;
+        QString input;
+        QString folder;
+        QString pattern;
+        qint64 stepMs = 0;
+        qint64 minSilenceMs = 1500;
+        double thresholdDb = -45.0;
+        bool dryRun = false;
+        bool json = false;
+        bool overwrite = false;
+        bool sync = false;
+        bool exact = false;
+        bool keepTags = false;
+        QVector<CutPlan> plans;  // exact mode: one per piece
+        QVector<Piece> pieces;   // cue and ranges: known before the walk
+        bool titled = false;     // some piece has a title of its own
+        bool performers = false; // every piece has a performer
+    };
+
+    int parse(const QStringList &arguments, Job *job);
+    int readPieces(const QString &mode, const QString &value, Job *job);
+    bool readText(const QString &path, QByteArray *bytes);
+    int findPieces(QFile &source, SourceWalk &walk, Job *job);
+    void resolve(const SourceWalk &walk, Job *job) const;
+    void addTags(Job *job) const;
+    int planExact(SourceFile &source, const SourceWalk &walk, Job *job) const;
+    int write(SourceFile &source, const SourceWalk &walk, const Job &job);
+    static QByteArray pieceJson(const QString &folder, const Piece &piece);
+    QByteArray planJson(const SourceWalk &walk, const Job &job) const;
+    bool writePiece(SourceFile &source, const SourceWalk &walk, const Job &job, int index, qint64 done,
+                    qint64 total, QString *why);
+    void drawProgress(qint64 done, qint64 total, int piece, int count);
+    int usageError(const QString &why);
+    int failure(const QString &why);
+
+    QTextStream &m_out;
+    QTextStream &m_err;
+    QIODevice *m_stdin = nullptr;
+    bool m_progress;
+    int m_drawnPercent = -1;
+};
+
+#endif // BATCHTOOL_H

@@ -1,0 +1,34 @@
+#ifndef JOBCHECK_H
+#define JOBCHECK_H
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QVector>
+
+struct Piece;
+
+// Checks a planned batch cut before anything is written, and finds every
+// problem at once so that the user can mend them in one go: a missing or
+// unwritable output folder, pieces that hold no audio, names a file cannot
+// have, two pieces with one name, and files that already stand under a name
+// (unless they may be replaced). The source itself is never a piece's file.
+class JobCheck
+{
+    Q_DECLARE_TR_FUNCTIONS(JobCheck)
+
+public:
+    struct Job
+    {
+        QString source;
+        QString folder;
+        qint64 frameCount = 0;   // audio frames in the source
+        bool overwrite = false;
+    };
+
+    static QStringList problems(const Job &job, const QVector<Piece> &pieces);
+
+    // The longest file name the common Linux file systems take, in bytes.
+    static constexpr int MaxNameBytes = 255;
+};
+
+#endif // JOBCHECK_H

@@ -1,0 +1,103 @@
+#include "sourcewalk.h"
+
+#include "bufferedsource.h"
+#include "cutplan.h"
+#include "cutplanner.h"
+#include "firstframelocator.h"
+#include "framewalker.h"
+#include "headerframe.h"
+#include "mpegheader.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+SourceWalk::SourceWalk(QFile &file)
+    : m_file(file)
+{
+}
+
+bool SourceWalk::locate(QString *error)
+{
+    const FirstFrameLocator::Result first = FirstFrameLocator::locate(&m_file);
+    if (!first.found) {
+        *error = tr("no MPEG audio frame found");
+        return false;
+    }
+    m_header = first.header;
+    m_rate = MpegHeader::sampleRate(m_header.constData());
+    m_samples = MpegHeader::samplesPerFrame(m_header.constData());
+    m_audioOffset = first.offset;
+
+    BufferedSource source(&m_file);
+    const int length = MpegHeader::frameBytes(m_header.constData());
+    if (MpegHeader::layer(m_header.constData()) == 3 && source.fill(first.offset, length) == length) {
+        const HeaderFrameInfo info = HeaderFrame::read(source.data(first.offset), length);
+        if (info.kind != HeaderFrameInfo::Kind::None) {
+            m_headerFrame = true;
+            m_audioOffset = first.offset + length;
+            SourceTimeline timeline;
+            timeline.lame = info.lame;
+            timeline.delay = info.delay;
+            m_lead = timeline.leadingTrim();
+        }
+    }
+    return true;
+}
+
+bool SourceWalk::walk(const Marks &marks, const Visitor &visit)
+{
+    m_marked.clear();
+    BufferedSource source(&m_file);
+    FrameWalker walker(source, m_audioOffset, m_header);
+    const char *reference = m_header.constData();
+    qint64 mark = marks(-1);
+    qint64 index = 0;
+    m_end = m_audioOffset;
+    while (walker.next()) {
+        const char *frame = walker.data();
+        if (!MpegHeader::sameStream(frame, reference))
+            break;
+        while (mark >= 0 && mark < index)
+            mark = marks(mark);
+        // Frame 0 always: every job's first piece may start there.
+        if (mark == index || index == 0) {
+            m_marked.insert(index, walker.offset());
+            if (mark == index)
+                mark = marks(mark);
+        }
+        if (visit)
+            visit(index, walker.offset(), frame, walker.length());
+        m_end = walker.offset() + walker.length();
+        ++index;
+    }
+    m_frameCount = index;
+    return !source.sourceTruncated();
+}
+
+qint64 SourceWalk::offset(qint64 frame) const
+{
+    if (frame == m_frameCount)
+        return m_end;
+    return m_marked.value(frame, -1);
+}
+
+qint64 SourceWalk::frameAt(qint64 ms) const
+{
+    // A mark at the very start takes the audio from its first frame, whose
+    // last samples are heard.
+    if (m_rate <= 0 || m_samples <= 0 || ms <= 0)
+        return 0;
+    // The planner's rule for whole frames: the boundary nearest the mark's
+    // decoded sample.
+    const qint64 decoded = CutPlanner::msToSample(std::max<qint64>(0, ms), m_rate) + m_lead;
+    return (decoded + m_samples / 2) / m_samples;
+}
+
+qint64 SourceWalk::msOf(qint64 frame) const
+{
+    if (m_rate <= 0)
+        return 0;
+    const qint64 heard = std::max<qint64>(0, frame * m_samples - m_lead);
+    return qint64(__int128(heard) * 1000 / m_rate);
+}
