@@ -17,6 +17,11 @@ inline const QString operationSection = QStringLiteral("Operation");
 inline const QString openHistory = QStringLiteral("OpenHistoryList"); // newest first
 inline const QString savePath = QStringLiteral("SavePath");
 
+// How the window cuts; both true or false, off when missing.
+inline const QString cutSection = QStringLiteral("Cut");
+inline const QString exactCut = QStringLiteral("ExactCut"); // sample-exact rather than whole frames
+inline const QString keepTags = QStringLiteral("KeepTags"); // the source's tags go into the cut
+
 } // namespace SettingsKeys
 
 #endif // SETTINGSKEYS_H

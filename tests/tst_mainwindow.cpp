@@ -4,6 +4,8 @@
 // own with the same settings file, so none depends on another.
 
 #include "audiocutabstract.h"
+#include "cutjob.h"
+#include "cutplanner.h"
 #include "engine.h"
 #include "mp3splitter.h"
 #include "mainwindow.h"
@@ -11,6 +13,7 @@
 #include "musicplayer.h"
 #include "operation.h"
 #include "selectbar.h"
+#include "sourcefile.h"
 #include "stylesheetreader.h"
 
 #include <QAction>
@@ -133,6 +136,24 @@ int frameAt(qint64 ms)
     return int((ms * 44100 / 1000 + 576) / 1152);
 }
 
+// An ID3v2.3 tag holding a title.
+QByteArray titleTag(const QByteArray &title)
+{
+    auto sizeBytes = [](int size, int bitsPerByte) {
+        QByteArray out;
+        for (int shift = 3 * bitsPerByte; shift >= 0; shift -= bitsPerByte)
+            out += char((size >> shift) & ((1 << bitsPerByte) - 1));
+        return out;
+    };
+    const QByteArray frame = "TIT2" + sizeBytes(title.size() + 1, 8) + QByteArray(3, 0) + title;
+    return QByteArray("ID3\x03\x00\x00", 6) + sizeBytes(frame.size(), 7) + frame;
+}
+
+QString heardText(const CutPlan &plan)
+{
+    return QStringLiteral("→ %1 – %2").arg(mark(int(plan.heardStartMs())), mark(int(plan.heardEndMs())));
+}
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -180,6 +201,10 @@ private slots:
     void openSaveDirShowsTheFolder();
     void closeWritesSettings();
     void exitWritesSettings();
+    void cutModesPersistAndReachTheCut_data();
+    void cutModesPersistAndReachTheCut();
+    void heardRangeFollowsThePlan_data();
+    void heardRangeFollowsThePlan();
 
 private:
     template<typename T>
@@ -1242,6 +1267,112 @@ void TestMainWindow::exitWritesSettings()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QJsonObject style = QJsonDocument::fromJson(file.readAll()).object()["Common"].toObject()["StyleSheet"].toObject();
     QCOMPARE(style["SelectColor"].toString(), QStringLiteral("#00709E"));
+}
+
+// The two cut options start off with a file that lacks them, are written on
+// close and read back, and change the file a cut writes as the cutter plans
+// it: tags in front, a trimming header frame.
+void TestMainWindow::cutModesPersistAndReachTheCut_data()
+{
+    QTest::addColumn<bool>("exact");
+    QTest::addColumn<bool>("keepTags");
+    QTest::newRow("whole frames") << false << false;
+    QTest::newRow("exact") << true << false;
+    QTest::newRow("keep tags") << false << true;
+    QTest::newRow("both") << true << true;
+}
+
+void TestMainWindow::cutModesPersistAndReachTheCut()
+{
+    QFETCH(bool, exact);
+    QFETCH(bool, keepTags);
+    const QString tagged = sandbox.filePath("sources/tagged.mp3");
+    {
+        QFile out(tagged);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(titleTag("Snipwave title") + frames.bytes.mid(frames.offsets.first()));
+    }
+    auto *exactAction = child<QAction>("actionExactCut");
+    auto *tagsAction = child<QAction>("actionKeepTags");
+    QVERIFY(exactAction->isCheckable() && !exactAction->isChecked());
+    QVERIFY(tagsAction->isCheckable() && !tagsAction->isChecked());
+    exactAction->setChecked(exact);
+    tagsAction->setChecked(keepTags);
+
+    window->openFile(tagged);
+    QTRY_VERIFY_WITH_TIMEOUT(duration() > 7000, 30000);
+    QString path;
+    cut(2000, 4000, &path);
+    QFile output(path);
+    QVERIFY(output.open(QIODevice::ReadOnly));
+    const QByteArray written = output.readAll();
+
+    SourceFile input;
+    QVERIFY(input.open(tagged));
+    CutRequest request;
+    request.startMs = 2000;
+    request.endMs = 4000;
+    request.mode = exact ? CutRequest::Exact : CutRequest::WholeFrames;
+    request.keepTags = keepTags;
+    const CutPlan plan = CutJob::plan(input, tagged, request);
+    QCOMPARE(plan.error, 0);
+    QCOMPARE(written.size(), plan.outputBytes());
+    QCOMPARE(written.startsWith("ID3"), keepTags);
+    QCOMPARE(written.contains("Snipwave title"), keepTags);
+    QCOMPARE(written == expectedCut(2000, 4000), !exact && !keepTags);
+
+    QVERIFY(window->close());
+    QFile file(settingsFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject cutSection =
+        QJsonDocument::fromJson(file.readAll()).object()["Common"].toObject()["Cut"].toObject();
+    // An option never switched on stays out of the file: missing means off.
+    QCOMPARE(cutSection["ExactCut"].toBool(), exact);
+    QCOMPARE(cutSection["KeepTags"].toBool(), keepTags);
+    window = std::make_unique<MainWindow>();
+    QCOMPARE(child<QAction>("actionExactCut")->isChecked(), exact);
+    QCOMPARE(child<QAction>("actionKeepTags")->isChecked(), keepTags);
+}
+
+// Beside the length: what the cut plays, as the cutter plans it. Whole
+// frames start and end on frame boundaries near the marks; an exact cut
+// plays the marks themselves. A change of mode plans again.
+void TestMainWindow::heardRangeFollowsThePlan_data()
+{
+    QTest::addColumn<int>("startMs");
+    QTest::addColumn<int>("endMs");
+    QTest::newRow("inside") << 2000 << 4000;
+    QTest::newRow("from the first frame") << 0 << 6300;
+}
+
+void TestMainWindow::heardRangeFollowsThePlan()
+{
+    QFETCH(int, startMs);
+    QFETCH(int, endMs);
+    auto *label = child<QLabel>("label_heardRange");
+    QVERIFY(label);
+    play();
+    setMarks(startMs, endMs);
+
+    QFile file(source);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    CutRequest request;
+    request.startMs = startMs;
+    request.endMs = endMs;
+    const CutPlan wholeFrames = CutPlanner::plan(&file, request);
+    request.mode = CutRequest::Exact;
+    const CutPlan exact = CutPlanner::plan(&file, request);
+    QCOMPARE(wholeFrames.error, 0);
+    QCOMPARE(exact.heardStartMs(), qint64(startMs));
+    QCOMPARE(exact.heardEndMs(), qint64(endMs));
+    QCOMPARE(wholeFrames.heardEnd, qint64(frameAt(endMs)) * 1152);
+    QVERIFY(heardText(wholeFrames) != heardText(exact));
+
+    QTRY_COMPARE(label->text(), heardText(wholeFrames));
+    child<QAction>("actionExactCut")->trigger();
+    QTRY_COMPARE(label->text(), heardText(exact));
+    setMarks(0, 0);
+    QTRY_COMPARE(label->text(), QString());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -101,6 +101,7 @@ MainWindow::MainWindow(QWidget *parent)
     engine = new Engine(this);
     engine->setThemeIndex(themeIndex);
     applySelectColor(false);
+    setupModes();
     // Before the history: picking its entry shows that file's envelope.
     setupEnvelope();
 
@@ -122,7 +123,10 @@ QString MainWindow::defaultSaveDir()
     return QStandardPaths::standardLocations(QStandardPaths::HomeLocation).value(0) + QStringLiteral("/music");
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    stopPlanning();
+}
 
 // Theme sheet, handle and time-field styles and selection colour as stored.
 // Returns the theme index in use.

@@ -14,6 +14,7 @@ class MainWindow;
 }
 
 class AppSettings;
+struct CutPlan;
 class Engine;
 class LoudnessEnvelope;
 class Operation;
@@ -25,7 +26,9 @@ class QDropEvent;
 class QKeyEvent;
 class QLabel;
 class QSlider;
+class QThreadPool;
 class QTimeEdit;
+class QTimer;
 class StyleSheetReader;
 
 // The program's only window: the source file and its playback, the three
@@ -36,7 +39,8 @@ class StyleSheetReader;
 // the source file and its playback; mainwindowcut.cpp marking and cutting;
 // mainwindowoutput.cpp the output list, the menus, the theme and closing;
 // mainwindowinput.cpp the keys, the progress slider, dropped and handed-over
-// files; mainwindowenvelope.cpp the source's loudness in the selection bar.
+// files; mainwindowenvelope.cpp the source's loudness in the selection bar;
+// mainwindowmodes.cpp the cut's mode and the range it will play.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -155,6 +159,14 @@ private:
     void setupEnvelope();
     void showEnvelopeOf(const QString &path);
 
+    // How the window cuts, and what the cut will play (mainwindowmodes.cpp).
+    void setupModes();
+    void applyCutModes();
+    void scheduleHeardRange();
+    void planHeardRange();
+    void showHeardRange(const CutPlan &plan);
+    void stopPlanning();
+
     std::unique_ptr<Ui::MainWindow> ui;
     Engine *engine = nullptr;
     StyleSheetReader *styleReader = nullptr;
@@ -165,6 +177,9 @@ private:
     bool playingBeforeSeek = false;
     double frameMs = 0; // of the open file, found on the first frame step
     LoudnessEnvelope *envelope = nullptr;
+    QThreadPool *planPool = nullptr;
+    QTimer *planTimer = nullptr;
+    int planGeneration = 0; // of the newest plan asked for
 };
 
 #endif // MAINWINDOW_H

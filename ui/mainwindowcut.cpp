@@ -107,6 +107,7 @@ void MainWindow::applyMarks(qint64 start, qint64 end)
     if (end >= start)
         ui->label_cuttingLength->setText(MusicPlayer::durationText(end - start));
     placeHandlesOnMarks();
+    scheduleHeardRange();
 
     applyingMarks = false;
 }
@@ -225,6 +226,7 @@ void MainWindow::splitAndPreview()
 
     engine->setSourceFile(engine->getPlayer()->getFile());
     engine->setSaveDir(ui->lineEdit_saveTo->text().trimmed());
+    applyCutModes();
 
     WaitingDialog dialog;
     if (!engine->prepareSplit())

@@ -210,6 +210,18 @@
         <translation>结束点：</translation>
     </message>
     <message>
+        <source>Exact cut (sample-accurate)</source>
+        <translation>精确剪切（精确到采样）</translation>
+    </message>
+    <message>
+        <source>Keep tags</source>
+        <translation>保留标签</translation>
+    </message>
+    <message>
+        <source>What the cut will play</source>
+        <translation>剪切文件实际播放的范围</translation>
+    </message>
+    <message>
         <source>Exit</source>
         <translation>退出</translation>
     </message>
