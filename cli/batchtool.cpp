@@ -1,6 +1,7 @@
 #include "batchtool.h"
 
 #include "cutjob.h"
+#include "jsonstring.h"
 #include "jobcheck.h"
 #include "mp3splitter.h"
 #include "namepattern.h"
@@ -26,24 +27,6 @@ namespace {
 const QString Program = QStringLiteral("snipwave-cut");
 const QStringList ModeOptions = {QStringLiteral("every"), QStringLiteral("cue"), QStringLiteral("ranges"),
                                  QStringLiteral("silences")};
-
-QByteArray jsonString(const QString &text)
-{
-    QByteArray quoted = "\"";
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if (u == '"' || u == '\\') {
-            quoted += '\\';
-            quoted += char(u);
-        } else if (u < 0x20) {
-            quoted += "\\u00";
-            quoted += QByteArray::number(u, 16).rightJustified(2, '0');
-        } else {
-            quoted += QString(c).toUtf8();
-        }
-    }
-    return quoted + '"';
-}
 
 // Milliseconds as seconds with three decimals, exactly.
 QByteArray seconds(qint64 ms)

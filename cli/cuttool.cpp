@@ -2,6 +2,7 @@
 
 #include "batchtool.h"
 #include "cutjob.h"
+#include "jsonstring.h"
 #include "loudnessenvelope.h"
 #include "mp3fileinfo.h"
 #include "mp3splitter.h"
@@ -20,24 +21,6 @@ namespace {
 const QString Program = QStringLiteral("snipwave-cut");
 constexpr int DefaultEnvelopeColumns = 200;
 constexpr int MaxEnvelopeColumns = 100000;
-
-QByteArray jsonString(const QString &text)
-{
-    QByteArray quoted = "\"";
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if (u == '"' || u == '\\') {
-            quoted += '\\';
-            quoted += char(u);
-        } else if (u < 0x20) {
-            quoted += "\\u00";
-            quoted += QByteArray::number(u, 16).rightJustified(2, '0');
-        } else {
-            quoted += QString(c).toUtf8();
-        }
-    }
-    return quoted + '"';
-}
 
 } // namespace
 
