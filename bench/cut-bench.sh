@@ -29,17 +29,8 @@ rounds=${1:-15}
 cd "$(dirname "$0")/.."
 root=$PWD
 
-need=()
-for tool in mp3splt:mp3splt ffmpeg:ffmpeg lame:lame sox:sox /usr/bin/time:time python3:python3; do
-    command -v "${tool%%:*}" >/dev/null 2>&1 || need+=("${tool##*:}")
-done
-if [ ${#need[@]} -gt 0 ]; then
-    echo "Installing for the benchmark: ${need[*]}"
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
+. bench/need-tools.sh
+need_tools mp3splt:mp3splt ffmpeg:ffmpeg lame:lame sox:sox /usr/bin/time:time python3:python3
 
 [ -f build/CMakeCache.txt ] || cmake -S . -B build >/dev/null
 cmake --build build --target snipwave-cut >/dev/null
