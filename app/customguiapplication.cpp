@@ -74,20 +74,8 @@ CustomGuiApplication::CustomGuiApplication(int &argc, char **argv, const QString
     , globalMousePos(0, 0)
 {
     sharedMemory.setKey(uniqueKey);
-
-    // Attaching to an abandoned segment and detaching again makes Qt remove
-    // it, since the detach leaves it without any attachment.
-    if (isAbandoned(sharedMemory) && sharedMemory.attach())
-        sharedMemory.detach();
-
-    if (sharedMemory.attach(QSharedMemory::ReadWrite)) {
-        running = true;
-        return;
-    }
-
-    running = false;
-    if (!sharedMemory.create(segmentSize, QSharedMemory::ReadWrite))
-        return; // run without a segment and without polling
+    if (!takeSegment())
+        return; // another instance runs, or no segment: no polling
 
     if (sharedMemory.lock()) {
         static_cast<char *>(sharedMemory.data())[0] = idleState;
@@ -97,6 +85,31 @@ CustomGuiApplication::CustomGuiApplication(int &argc, char **argv, const QString
     auto *timer = new QTimer(this);
     connect(timer, SIGNAL(timeout()), this, SLOT(checkForMessage()));
     timer->start(pollIntervalMs);
+}
+
+// The System V key comes from the key file's inode, and only its low bits.
+// When the key file is missing (a cleaned temporary folder), the one create()
+// makes may share its key with a segment some crashed program left under
+// another key file; that segment is found abandoned only once the key file
+// exists, so the check is made again after a failed create.
+bool CustomGuiApplication::takeSegment()
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // Attaching to an abandoned segment and detaching again makes Qt
+        // remove it, since the detach leaves it without any attachment.
+        if (isAbandoned(sharedMemory) && sharedMemory.attach())
+            sharedMemory.detach();
+
+        if (sharedMemory.attach(QSharedMemory::ReadWrite)) {
+            running = true;
+            return false;
+        }
+        if (sharedMemory.create(segmentSize, QSharedMemory::ReadWrite))
+            return true;
+        if (sharedMemory.error() != QSharedMemory::AlreadyExists)
+            return false;
+    }
+    return false;
 }
 
 bool CustomGuiApplication::isRunning() const

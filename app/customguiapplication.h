@@ -48,6 +48,10 @@ public slots:
     void checkForMessage();
 
 private:
+    // Attaches to a running instance's segment (and sets running) or makes
+    // this process's own; true when the own one was made.
+    bool takeSegment();
+
     bool running = false;
     QSharedMemory sharedMemory;
     QPoint globalMousePos;
