@@ -96,7 +96,7 @@ void tst_MusicPlayer::playsRealFile()
 
     player.playFile(path);
 
-    QTRY_VERIFY_WITH_TIMEOUT(player.getDuration() > 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.getDuration() > 0, 30000);
     QVERIFY2(errorSpy.isEmpty(), qPrintable(player.errorString()));
     QVERIFY2(qAbs(player.getDuration() - expectedMs) <= 100,
              qPrintable(QString::number(player.getDuration())));
@@ -107,7 +107,7 @@ void tst_MusicPlayer::playsRealFile()
                 .match(durationSpy.last().at(0).toString())
                 .hasMatch());
 
-    QTRY_COMPARE_WITH_TIMEOUT(player.mediaStatus(), QMediaPlayer::EndOfMedia, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(player.mediaStatus(), QMediaPlayer::EndOfMedia, 30000);
     QVERIFY(!stateSpy.isEmpty());
     QCOMPARE(stateSpy.first().at(0).value<QMediaPlayer::State>(), QMediaPlayer::PlayingState);
 
