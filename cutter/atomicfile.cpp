@@ -211,10 +211,31 @@ bool AtomicFile::createTemporary()
     return m_fd >= 0 || fail(EEXIST);
 }
 
+void AtomicFile::reserve(qint64 bytes)
+{
+#if defined(Q_OS_LINUX) && defined(FALLOC_FL_KEEP_SIZE)
+    if (m_fd >= 0 && bytes > 0 && ::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, 0, off_t(bytes)) == 0)
+        m_reserved = bytes;
+#else
+    Q_UNUSED(bytes)
+#endif
+}
+
+// Room set aside past the end stays taken after close; cutting the file at
+// its own size gives it back.
+void AtomicFile::releaseUnusedRoom()
+{
+    struct stat info = {};
+    if (m_reserved > 0 && ::fstat(m_fd, &info) == 0 && info.st_size < m_reserved)
+        (void)::ftruncate(m_fd, info.st_size);
+    m_reserved = 0;
+}
+
 bool AtomicFile::open()
 {
     discard();
     m_errno = 0;
+    m_reserved = 0;
     m_reason.clear();
     if (m_path.isEmpty())
         return fail(ENOENT);
@@ -237,6 +258,7 @@ bool AtomicFile::commit()
         return false;
     keepWriteError();
     m_file.close();
+    releaseUnusedRoom();
     const QByteArray temporary = QFile::encodeName(m_temporary);
     const QByteArray path = QFile::encodeName(m_path);
 

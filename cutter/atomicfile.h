@@ -41,6 +41,11 @@ public:
     // Where the file is being written; empty when it is not open.
     QString temporaryPath() const { return m_temporary; }
 
+    // Tells the file system how many bytes are coming, so that it can set
+    // aside their room in one go; the file's size still grows only with what
+    // is written. A hint: where it cannot be given, nothing changes.
+    void reserve(qint64 bytes);
+
     // Flush the data to the disk before the file takes its name (fdatasync).
     void setSyncToDisk(bool on) { m_sync = on; }
 
@@ -72,6 +77,7 @@ private:
     bool refuseTarget();
     bool createTemporary();
     void keepWriteError();
+    void releaseUnusedRoom();
 
     QString m_path;        // the name to give the file, symlinks resolved
     QString m_temporary;   // where it is written
@@ -79,6 +85,7 @@ private:
     int m_fd = -1;
     int m_slot = -1;       // in the list of temporaries being written
     int m_errno = 0;
+    qint64 m_reserved = 0; // bytes set aside by reserve()
     QString m_reason;      // a failure that has no errno
     bool m_sync = true;
 };

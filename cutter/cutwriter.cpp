@@ -27,6 +27,7 @@ CutResult CutWriter::write(const CutPlan &plan, QFileDevice &source, const QStri
     out.setSyncToDisk(sync());
     if (!out.open())
         return CutResult::failure(CutResult::OutputCreateFailed, out.errorString());
+    out.reserve(plan.outputBytes());
     QFileDevice &file = out.file();
     if (!writeAll(file, plan.tagFront) || !writeAll(file, plan.headerFrame)
         || !writeAll(file, plan.synthesised))

@@ -23,6 +23,7 @@ bool SpanWriter::write(SourceFile &source, const Piece &piece, const QString &pa
     out.setSyncToDisk(sync);
     if (!out.open())
         return failed(error, out.errorString());
+    out.reserve(piece.front.size() + (piece.to - piece.from) + piece.back.size());
     QFile &target = out.file();
     if (target.write(piece.front) != piece.front.size())
         return failed(error, out.errorString());

@@ -69,6 +69,8 @@ private slots:
     void outputRefused();
     void outputWithALongName();
     void writeErrorGivesTheReason();
+    void reservedRoomIsGivenBack_data();
+    void reservedRoomIsGivenBack();
     void leftovers_data();
     void leftovers();
     void signalHandlerRemovesTemporaries();
@@ -181,6 +183,30 @@ void TestFileSafety::writeErrorGivesTheReason()
 }
 
 // What open() removes from the folder it writes into.
+void TestFileSafety::reservedRoomIsGivenBack_data()
+{
+    QTest::addColumn<qint64>("reserved");
+    QTest::newRow("what is written") << qint64(10);
+    QTest::newRow("far more than is written") << qint64(16 * 1024 * 1024);
+}
+
+// A reservation is only a hint: the file holds what was written, and room
+// set aside for more is not kept.
+void TestFileSafety::reservedRoomIsGivenBack()
+{
+    QFETCH(qint64, reserved);
+    const QString path = m_dir.filePath(QStringLiteral("cut.mp3"));
+    AtomicFile file(path);
+    QVERIFY(file.open());
+    file.reserve(reserved);
+    QCOMPARE(file.file().write("0123456789"), qint64(10));
+    QVERIFY(file.commit());
+    QCOMPARE(readAll(path), QByteArray("0123456789"));
+    struct stat info = {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+    QVERIFY2(info.st_blocks * 512 <= 64 * 1024, qPrintable(QString::number(info.st_blocks)));
+}
+
 void TestFileSafety::leftovers_data()
 {
     QTest::addColumn<QString>("name");   // %1 stands for the pid
