@@ -8,7 +8,6 @@
 #include "silencefinder.h"
 #include "sourcefile.h"
 #include "sourcewalk.h"
-#include "spanwriter.h"
 #include "tagcopier.h"
 #include "timeparser.h"
 
@@ -118,6 +117,8 @@ int BatchTool::run(const QStringList &arguments)
         const int planned = planExact(sourceFile, walk, &job);
         if (planned >= 0)
             return planned;
+    } else {
+        planWhole(walk, &job);
     }
 
     JobCheck::Job check;
@@ -138,7 +139,7 @@ int BatchTool::run(const QStringList &arguments)
         m_out.flush();
         return 0;
     }
-    return write(sourceFile, walk, job);
+    return write(sourceFile, job);
 }
 
 int BatchTool::parse(const QStringList &arguments, Job *job)
@@ -325,13 +326,15 @@ void BatchTool::resolve(const SourceWalk &walk, Job *job) const
     const NamePattern names(pattern);
     const QString stem = QFileInfo(job->input).completeBaseName();
     const qint64 lengthMs = walk.msOf(walk.frameCount());
+    // A piece with a header frame of its own is trimmed by the decoder's delay.
+    const int headerTrim = walk.bitRatesDiffer() ? SourceTimeline::DecoderDelay : 0;
     for (int i = 0; i < job->pieces.size(); ++i) {
         Piece &piece = job->pieces[i];
         const bool toTheEnd = piece.endMs == Piece::ToTheEnd;
         piece.startFrame = walk.frameAt(piece.startMs);
         piece.endFrame = toTheEnd ? walk.frameCount() : std::min(walk.frameAt(piece.endMs), walk.frameCount());
         piece.fileName = names.fileName(piece, i + 1, job->pieces.size(), stem, toTheEnd ? lengthMs : piece.endMs);
-        piece.heardStartMs = walk.msOf(piece.startFrame);
+        piece.heardStartMs = walk.msOf(piece.startFrame, headerTrim);
         piece.heardEndMs = walk.msOf(piece.endFrame);
         piece.bytes = walk.offset(piece.endFrame) - walk.offset(piece.startFrame);
     }
@@ -349,6 +352,32 @@ void BatchTool::addTags(Job *job) const
         piece.tagFront = tags.id3v2;
         piece.tagBack = tags.id3v1;
         piece.bytes += tags.id3v2.size() + tags.id3v1.size();
+    }
+}
+
+// Whole-frame pieces are the frames' bytes as they are, with the piece's tags
+// around them and, where the frames differ in bitrate, a header frame of their
+// own in front, so that players tell their length and seek in them right.
+void BatchTool::planWhole(const SourceWalk &walk, Job *job) const
+{
+    job->plans.clear();
+    for (Piece &piece : job->pieces) {
+        CutPlan plan;
+        const qint64 from = walk.offset(piece.startFrame);
+        const qint64 to = walk.offset(piece.endFrame);
+        if (piece.endFrame > piece.startFrame && from >= 0 && to > from) {
+            plan.firstFrame = piece.startFrame;
+            plan.endFrame = piece.endFrame;
+            plan.copy.append({from, to - from});
+            plan.copyBytes = to - from;
+            plan.headerFrame = walk.pieceHeaderFrame(piece.startFrame, piece.endFrame);
+        } else {
+            plan.error = CutResult::NothingToCut; // the check before writing names it
+        }
+        plan.tagFront = piece.tagFront;
+        plan.tagBack = piece.tagBack;
+        piece.bytes = plan.outputBytes();
+        job->plans.append(plan);
     }
 }
 
@@ -428,7 +457,7 @@ void BatchTool::drawProgress(qint64 done, qint64 total, int piece, int count)
     m_err.flush();
 }
 
-int BatchTool::write(SourceFile &source, const SourceWalk &walk, const Job &job)
+int BatchTool::write(SourceFile &source, const Job &job)
 {
     qint64 total = 0;
     for (const Piece &piece : job.pieces)
@@ -437,7 +466,7 @@ int BatchTool::write(SourceFile &source, const SourceWalk &walk, const Job &job)
     for (int i = 0; i < job.pieces.size(); ++i) {
         const Piece &piece = job.pieces.at(i);
         QString why;
-        if (!writePiece(source, walk, job, i, done, total, &why)) {
+        if (!writePiece(source, job, i, done, total, &why)) {
             if (m_progress)
                 m_err << '\n';
             return failure(tr("%1: %2 (%3 of %4 pieces written)")
@@ -458,28 +487,17 @@ int BatchTool::write(SourceFile &source, const SourceWalk &walk, const Job &job)
     return 0;
 }
 
-bool BatchTool::writePiece(SourceFile &source, const SourceWalk &walk, const Job &job, int index, qint64 done,
-                           qint64 total, QString *why)
+bool BatchTool::writePiece(SourceFile &source, const Job &job, int index, qint64 done, qint64 total, QString *why)
 {
-    const Piece &piece = job.pieces.at(index);
-    const QString path = QDir(job.folder).filePath(piece.fileName);
+    const QString path = QDir(job.folder).filePath(job.pieces.at(index).fileName);
     const int count = job.pieces.size();
-    if (job.exact) {
-        CutJob::Options options;
-        options.sync = job.sync;
-        options.progress = [&](qint64 copied, qint64) { drawProgress(done + copied, total, index + 1, count); };
-        const CutResult result = CutJob::write(job.plans.at(index), source, path, options);
-        if (!result.reason.isEmpty())
-            *why = result.reason;
-        else if (!result.ok())
-            *why = Mp3Splitter::errorMessage(result.code);
-        return result.ok();
-    }
-    SpanWriter::Piece span;
-    span.from = walk.offset(piece.startFrame);
-    span.to = walk.offset(piece.endFrame);
-    span.front = piece.tagFront;
-    span.back = piece.tagBack;
-    return SpanWriter::write(source, span, path, job.sync,
-                             [&](qint64 bytes) { drawProgress(done + bytes, total, index + 1, count); }, why);
+    CutJob::Options options;
+    options.sync = job.sync;
+    options.progress = [&](qint64 copied, qint64) { drawProgress(done + copied, total, index + 1, count); };
+    const CutResult result = CutJob::write(job.plans.at(index), source, path, options);
+    if (!result.reason.isEmpty())
+        *why = result.reason;
+    else if (!result.ok())
+        *why = Mp3Splitter::errorMessage(result.code);
+    return result.ok();
 }

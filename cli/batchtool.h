@@ -68,7 +68,7 @@ private:
         bool sync = false;
         bool exact = false;
         bool keepTags = false;
-        QVector<CutPlan> plans;  // exact mode: one per piece
+        QVector<CutPlan> plans;  // one per piece
         QVector<Piece> pieces;   // cue and ranges: known before the walk
         bool titled = false;     // some piece has a title of its own
         bool performers = false; // every piece has a performer
@@ -80,12 +80,12 @@ private:
     int findPieces(QFile &source, SourceWalk &walk, Job *job);
     void resolve(const SourceWalk &walk, Job *job) const;
     void addTags(Job *job) const;
+    void planWhole(const SourceWalk &walk, Job *job) const;
     int planExact(SourceFile &source, const SourceWalk &walk, Job *job) const;
-    int write(SourceFile &source, const SourceWalk &walk, const Job &job);
+    int write(SourceFile &source, const Job &job);
     static QByteArray pieceJson(const QString &folder, const Piece &piece);
     QByteArray planJson(const SourceWalk &walk, const Job &job) const;
-    bool writePiece(SourceFile &source, const SourceWalk &walk, const Job &job, int index, qint64 done,
-                    qint64 total, QString *why);
+    bool writePiece(SourceFile &source, const Job &job, int index, qint64 done, qint64 total, QString *why);
     void drawProgress(qint64 done, qint64 total, int piece, int count);
     int usageError(const QString &why);
     int failure(const QString &why);

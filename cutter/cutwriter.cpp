@@ -8,8 +8,8 @@
 namespace {
 
 // The copy is handed to the kernel in pieces of about a hundredth of the
-// whole, with the progress reported between them.
-constexpr qint64 MinPiece = 256 * 1024;
+// whole (a megabyte at least), with the progress reported between them.
+constexpr qint64 MinPiece = 1024 * 1024;
 constexpr qint64 MaxPiece = 8 * 1024 * 1024;
 
 bool writeAll(QFileDevice &out, const QByteArray &bytes)

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QString>
+#include <QVector>
 #include <QtGlobal>
 
 #include <functional>
@@ -64,8 +65,19 @@ public:
     // Where a frame starts in the player's timeline, in milliseconds,
     // rounded down (0 for frames the player trims away).
     qint64 msOf(qint64 frame) const;
+    // Where a piece starting at frame plays from when its decoder trims
+    // trim samples more in front (a piece's own header frame makes it 529).
+    qint64 msOf(qint64 frame, int trim) const;
     // Decoded samples the player drops in front (LAME delay + 529, or 0).
     int lead() const { return m_lead; }
+
+    // Whether the audio frames differ in bitrate (after walk()).
+    bool bitRatesDiffer() const { return m_bitRatesDiffer; }
+    // The header frame (Xing and LAME extension, delay and padding 0) for a
+    // piece of the audio frames [first, end): their count, bytes and table of
+    // contents, so that players tell its length and seek in it right. Empty
+    // when the frames all have one bitrate, where players need none.
+    QByteArray pieceHeaderFrame(qint64 first, qint64 end) const;
 
 private:
     QFile &m_file;
@@ -78,6 +90,12 @@ private:
     qint64 m_frameCount = 0;
     qint64 m_end = -1;
     QHash<qint64, qint64> m_marked;
+    bool m_bitRatesDiffer = false;
+    QByteArray m_audioHeader;   // of the first audio frame
+    // The offsets of every m_tocStep-th frame, for the pieces' tables of
+    // contents; the step keeps them few for a source of any length.
+    QVector<qint64> m_tocOffsets;
+    qint64 m_tocStep = 1;
 };
 
 #endif // SOURCEWALK_H

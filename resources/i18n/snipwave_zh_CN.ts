@@ -629,17 +629,6 @@ Ctrl+Q：退出
     </message>
 </context>
 <context>
-    <name>SpanWriter</name>
-    <message>
-        <source>the source ended early</source>
-        <translation>源文件提前结束</translation>
-    </message>
-    <message>
-        <source>the source changed during the cut</source>
-        <translation>切割期间源文件发生了变化</translation>
-    </message>
-</context>
-<context>
     <name>StyleSettingsDialog</name>
     <message>
         <source>App style settings</source>
