@@ -5,6 +5,7 @@
 #include "jobcheck.h"
 #include "mp3splitter.h"
 #include "namepattern.h"
+#include "orderedrunner.h"
 #include "silencefinder.h"
 #include "sourcefile.h"
 #include "sourcewalk.h"
@@ -18,6 +19,9 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <vector>
 
 #include <unistd.h>
 
@@ -457,44 +461,72 @@ void BatchTool::drawProgress(qint64 done, qint64 total, int piece, int count)
     m_err.flush();
 }
 
+// The pieces are written by a few threads at once, each reading the source
+// through a descriptor of its own; what they report goes out in the pieces'
+// order. After a failure no further piece is begun, and the ones being
+// written are finished.
 int BatchTool::write(SourceFile &source, const Job &job)
 {
+    const int count = job.pieces.size();
+    const int threads = std::min(OrderedRunner::copyThreads(), count);
+    std::vector<std::unique_ptr<SourceFile>> others;
+    for (int i = 1; i < threads; ++i) {
+        others.push_back(std::make_unique<SourceFile>());
+        if (!others.back()->reopen(source))
+            return failure(job.input + QStringLiteral(": ") + others.back()->errorString());
+    }
     qint64 total = 0;
     for (const Piece &piece : job.pieces)
         total += piece.bytes;
-    qint64 done = 0;
-    for (int i = 0; i < job.pieces.size(); ++i) {
-        const Piece &piece = job.pieces.at(i);
-        QString why;
-        if (!writePiece(source, job, i, done, total, &why)) {
-            if (m_progress)
-                m_err << '\n';
-            return failure(tr("%1: %2 (%3 of %4 pieces written)")
-                               .arg(QDir(job.folder).filePath(piece.fileName), why)
-                               .arg(i)
-                               .arg(job.pieces.size()));
+    std::atomic<qint64> done{0};
+
+    auto task = [&](int index, int worker, QString *why) {
+        SourceFile &input = worker == 0 ? source : *others.at(size_t(worker - 1));
+        qint64 counted = 0;
+        const bool ok = writePiece(input, job, index, [&](qint64 copied, qint64) {
+            done += copied - counted;
+            counted = copied;
+        }, why);
+        done += job.pieces.at(index).bytes - counted;
+        return ok;
+    };
+    int failed = -1;
+    QString reason;
+    auto outcome = [&](int index, bool ok, const QString &why) {
+        if (!ok && failed < 0) {
+            failed = index;
+            reason = why;
         }
-        done += piece.bytes;
-        if (job.json) {
-            m_out << pieceJson(job.folder, piece) << '\n';
+        if (ok && job.json) {
+            m_out << pieceJson(job.folder, job.pieces.at(index)) << '\n';
             m_out.flush();
         }
-    }
+    };
+    auto tick = [&](int running) { drawProgress(done, total, std::min(running + 1, count), count); };
+
+    const int written = OrderedRunner(threads).run(count, task, outcome, tick);
     if (m_progress) {
+        if (failed < 0)
+            drawProgress(total, total, count, count);
         m_err << '\n';
         m_err.flush();
     }
+    if (failed >= 0)
+        return failure(tr("%1: %2 (%3 of %4 pieces written)")
+                           .arg(QDir(job.folder).filePath(job.pieces.at(failed).fileName), reason)
+                           .arg(written)
+                           .arg(count));
     return 0;
 }
 
-bool BatchTool::writePiece(SourceFile &source, const Job &job, int index, qint64 done, qint64 total, QString *why)
+bool BatchTool::writePiece(SourceFile &source, const Job &job, int index, const CutWriter::Progress &progress,
+                           QString *why) const
 {
-    const QString path = QDir(job.folder).filePath(job.pieces.at(index).fileName);
-    const int count = job.pieces.size();
     CutJob::Options options;
     options.sync = job.sync;
-    options.progress = [&](qint64 copied, qint64) { drawProgress(done + copied, total, index + 1, count); };
-    const CutResult result = CutJob::write(job.plans.at(index), source, path, options);
+    options.progress = progress;
+    const CutResult result = CutJob::write(job.plans.at(index), source,
+                                           QDir(job.folder).filePath(job.pieces.at(index).fileName), options);
     if (!result.reason.isEmpty())
         *why = result.reason;
     else if (!result.ok())

@@ -2,6 +2,7 @@
 #define BATCHTOOL_H
 
 #include "cutplan.h"
+#include "cutwriter.h"
 #include "piecelist.h"
 
 #include <QCoreApplication>
@@ -25,7 +26,7 @@ class SourceWalk;
 // The whole job is planned first: one walk of the source finds where every
 // piece's frames lie, and every problem (a name clash, a missing folder, a
 // piece without audio) is reported before anything is written. Pieces then
-// go out one by one, each complete or not at all.
+// go out, a few at a time, each complete or not at all.
 //
 // In whole-frame mode a piece boundary falls on the audio frame boundary
 // nearest to the time asked for, and neighbouring pieces share it: every
@@ -85,7 +86,8 @@ private:
     int write(SourceFile &source, const Job &job);
     static QByteArray pieceJson(const QString &folder, const Piece &piece);
     QByteArray planJson(const SourceWalk &walk, const Job &job) const;
-    bool writePiece(SourceFile &source, const Job &job, int index, qint64 done, qint64 total, QString *why);
+    bool writePiece(SourceFile &source, const Job &job, int index, const CutWriter::Progress &progress,
+                    QString *why) const;
     void drawProgress(qint64 done, qint64 total, int piece, int count);
     int usageError(const QString &why);
     int failure(const QString &why);

@@ -79,6 +79,16 @@ bool SourceFile::open(const QString &path)
     return true;
 }
 
+bool SourceFile::reopen(const SourceFile &other)
+{
+    if (!open(other.path()))
+        return false;
+    if (m_device != other.m_device || m_inode != other.m_inode || m_size != other.m_size
+        || m_modified != other.m_modified)
+        return refuse(QCoreApplication::translate("SourceFile", "The file changed since it was opened"));
+    return true;
+}
+
 void SourceFile::close()
 {
     if (m_file.isOpen())

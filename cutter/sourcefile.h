@@ -20,6 +20,10 @@ public:
     // Opens path for reading; false with errorString() set when it cannot
     // be read or is not a regular file.
     bool open(const QString &path);
+    // Opens other's file once more, with a descriptor (and file position)
+    // of its own; false when its path no longer names the same, unchanged
+    // file.
+    bool reopen(const SourceFile &other);
     void close();
     bool isOpen() const { return m_file.isOpen(); }
 

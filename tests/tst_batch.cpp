@@ -1,11 +1,14 @@
 #include "cuesheet.h"
 #include "jobcheck.h"
 #include "namepattern.h"
+#include "orderedrunner.h"
 #include "piecelist.h"
 #include "rangelist.h"
 #include "testfiles.h"
 
 #include <QtTest>
+
+#include <atomic>
 
 namespace {
 
@@ -38,6 +41,8 @@ private slots:
     void pieceNames_data();
     void pieceNames();
     void jobCheckReportsEveryProblem();
+    void orderedRunner_data();
+    void orderedRunner();
 
 private:
     ScratchFolder m_dir;
@@ -261,6 +266,47 @@ void TestBatch::jobCheckReportsEveryProblem()
     job.folder = m_dir.filePath(QStringLiteral("missing"));
     QCOMPARE(JobCheck::problems(job, {pieces.first()}),
              QStringList{QStringLiteral("the output folder \"%1\" does not exist").arg(job.folder)});
+}
+
+void TestBatch::orderedRunner_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::addColumn<int>("failing");   // the task that fails, -1 for none
+    QTest::addColumn<QString>("ran");   // the outcomes, in the order they came
+    QTest::addColumn<int>("succeeded");
+
+    QTest::newRow("one thread") << 1 << -1 << "0+ 1+ 2+ 3+ 4+" << 5;
+    QTest::newRow("the first task ends last") << 2 << -1 << "0+ 1+ 2+ 3+ 4+" << 5;
+    QTest::newRow("no task starts after a failure") << 1 << 2 << "0+ 1+ 2-" << 2;
+    QTest::newRow("the running one ends after a failure") << 2 << 1 << "0+ 1-" << 1;
+}
+
+// Task 0 takes longest, so with two threads the others end before it.
+void TestBatch::orderedRunner()
+{
+    QFETCH(int, threads);
+    QFETCH(int, failing);
+    QFETCH(QString, ran);
+    QFETCH(int, succeeded);
+
+    const Qt::HANDLE caller = QThread::currentThreadId();
+    std::atomic<bool> onCaller{false};
+    QStringList outcomes;
+    const int done = OrderedRunner(threads, 5).run(
+        5,
+        [&](int index, int, QString *why) {
+            onCaller = onCaller || QThread::currentThreadId() == caller;
+            QThread::msleep(index == 0 ? 100 : 1);
+            *why = QString::number(index);
+            return index != failing;
+        },
+        [&](int index, bool ok, const QString &why) {
+            QCOMPARE(why, QString::number(index));
+            outcomes << QString::number(index) + (ok ? '+' : '-');
+        });
+    QCOMPARE(outcomes.join(' '), ran);
+    QCOMPARE(done, succeeded);
+    QVERIFY(!onCaller);
 }
 
 QTEST_APPLESS_MAIN(TestBatch)

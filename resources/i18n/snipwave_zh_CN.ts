@@ -620,6 +620,10 @@ Ctrl+Q：退出
         <source>Not a regular file</source>
         <translation>不是普通文件</translation>
     </message>
+    <message>
+        <source>The file changed since it was opened</source>
+        <translation>文件在打开后发生了变化</translation>
+    </message>
 </context>
 <context>
     <name>SourceWalk</name>
