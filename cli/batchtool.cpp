@@ -506,8 +506,10 @@ int BatchTool::write(SourceFile &source, const Job &job)
 
     const int written = OrderedRunner(threads).run(count, task, outcome, tick);
     if (m_progress) {
-        if (failed < 0)
+        if (failed < 0) {
+            m_drawnPercent = -1; // the last piece's number, even at 100 % already
             drawProgress(total, total, count, count);
+        }
         m_err << '\n';
         m_err.flush();
     }
