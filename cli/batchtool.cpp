@@ -1,5 +1,6 @@
 #include "batchtool.h"
 
+#include "atomicfile.h"
 #include "cutjob.h"
 #include "jsonstring.h"
 #include "jobcheck.h"
@@ -479,6 +480,7 @@ int BatchTool::write(SourceFile &source, const Job &job)
     for (const Piece &piece : job.pieces)
         total += piece.bytes;
     std::atomic<qint64> done{0};
+    AtomicFile::removeStale(job.folder);
 
     auto task = [&](int index, int worker, QString *why) {
         SourceFile &input = worker == 0 ? source : *others.at(size_t(worker - 1));
@@ -526,6 +528,7 @@ bool BatchTool::writePiece(SourceFile &source, const Job &job, int index, const 
 {
     CutJob::Options options;
     options.sync = job.sync;
+    options.removeStale = false; // write() did, once for all pieces
     options.progress = progress;
     const CutResult result = CutJob::write(job.plans.at(index), source,
                                            QDir(job.folder).filePath(job.pieces.at(index).fileName), options);

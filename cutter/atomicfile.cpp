@@ -241,7 +241,8 @@ bool AtomicFile::open()
         return fail(ENOENT);
     if (refuseTarget())
         return false;
-    removeStale(QFileInfo(m_path).absolutePath());
+    if (m_removeStale)
+        removeStale(QFileInfo(m_path).absolutePath());
     if (!createTemporary())
         return false;
     if (!m_file.open(m_fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {

@@ -46,6 +46,11 @@ public:
     // is written. A hint: where it cannot be given, nothing changes.
     void reserve(qint64 bytes);
 
+    // Whether open() first removes stale temporaries from the folder (it
+    // does by default). A job writing many files there does it once instead:
+    // every scan reads the whole folder.
+    void setRemoveStale(bool on) { m_removeStale = on; }
+
     // Flush the data to the disk before the file takes its name (fdatasync).
     void setSyncToDisk(bool on) { m_sync = on; }
 
@@ -88,6 +93,7 @@ private:
     qint64 m_reserved = 0; // bytes set aside by reserve()
     QString m_reason;      // a failure that has no errno
     bool m_sync = true;
+    bool m_removeStale = true;
 };
 
 #endif // ATOMICFILE_H

@@ -29,6 +29,7 @@ CutResult CutJob::write(const CutPlan &plan, SourceFile &input, const QString &o
 {
     CutWriter writer;
     writer.setSyncToDisk(options.sync);
+    writer.setRemoveStale(options.removeStale);
     writer.setProgress(options.progress);
     writer.setSourceCheck([&input] { return input.unchanged(); });
     return writer.write(plan, input.file(), output);

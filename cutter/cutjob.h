@@ -19,6 +19,7 @@ public:
     {
         CutRequest request;
         bool sync = true;
+        bool removeStale = true; // see AtomicFile::setRemoveStale()
         CutWriter::Progress progress;
     };
 

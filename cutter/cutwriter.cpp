@@ -25,6 +25,7 @@ CutResult CutWriter::write(const CutPlan &plan, QFileDevice &source, const QStri
         return CutResult::failure(plan.error);
     AtomicFile out(output);
     out.setSyncToDisk(sync());
+    out.setRemoveStale(m_removeStale);
     if (!out.open())
         return CutResult::failure(CutResult::OutputCreateFailed, out.errorString());
     out.reserve(plan.outputBytes());

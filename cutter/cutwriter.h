@@ -23,6 +23,8 @@ public:
     using SourceCheck = std::function<bool()>;
 
     void setSyncToDisk(bool on) { m_sync = on; }
+    // See AtomicFile::setRemoveStale().
+    void setRemoveStale(bool on) { m_removeStale = on; }
     void setProgress(Progress progress) { m_progress = std::move(progress); }
     void setSourceCheck(SourceCheck check) { m_sourceCheck = std::move(check); }
 
@@ -33,6 +35,7 @@ private:
     bool sync() const { return m_sync; }
 
     bool m_sync = true;
+    bool m_removeStale = true;
     Progress m_progress;
     SourceCheck m_sourceCheck;
 };

@@ -10,6 +10,11 @@
 
 #include <cmath>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 // Batch cuts of real files, made here with ffmpeg and lame, and judged with
 // ffprobe's list of the audio packets (which leaves the Info frame out).
 namespace {
@@ -147,6 +152,7 @@ private slots:
     void silencesWhereThePausesAre();
     void clashesStopTheWholeJob();
     void failureMidwayKeepsTheDonePieces();
+    void staleTemporaryIsRemoved();
     void wrongCommandLines_data();
     void wrongCommandLines();
 
@@ -387,6 +393,24 @@ void TestBatchCut::failureMidwayKeepsTheDonePieces()
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
              (QStringList{QStringLiteral("pauses_1.mp3"), QStringLiteral("pauses_2.mp3")}));
     QCOMPARE(readAll(piecePath(QStringLiteral("pauses_2.mp3"))), joined(audio, frameAt(1), frameAt(2)));
+}
+
+// The folder is swept for a killed run's temporaries once per job, not by
+// every piece.
+void TestBatchCut::staleTemporaryIsRemoved()
+{
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const QString stale = writeFile(piecePath(QStringLiteral(".snipwave-%1-k3x9a0.part").arg(gone)), "partial");
+    const struct timespec old = {::time(nullptr) - 2 * 60 * 60, 0};
+    const struct timespec times[2] = {old, old};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(stale).constData(), times, 0), 0);
+
+    QCOMPARE(cut(m_pauses, {"--every", "3", "-d", m_dir.path()}).code, 0);
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"pauses_1.mp3", "pauses_2.mp3", "pauses_3.mp3"}));
 }
 
 void TestBatchCut::wrongCommandLines_data()
