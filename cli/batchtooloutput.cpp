@@ -1,0 +1,150 @@
+// BatchTool, second part: what a run puts out. The plan as JSON for a dry
+// run, the pieces written two at a time with a line of JSON each, and the
+// progress bar.
+
+#include "batchtool.h"
+
+#include "atomicfile.h"
+#include "cutjob.h"
+#include "jsonstring.h"
+#include "mp3splitter.h"
+#include "orderedrunner.h"
+#include "sourcefile.h"
+#include "sourcewalk.h"
+
+#include <QDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Milliseconds as seconds with three decimals, exactly.
+QByteArray seconds(qint64 ms)
+{
+    return QByteArray::number(ms / 1000) + '.' + QByteArray::number(ms % 1000).rightJustified(3, '0');
+}
+
+} // namespace
+
+QByteArray BatchTool::pieceJson(const QString &folder, const Piece &piece)
+{
+    QByteArray json = "{\"name\":" + jsonString(QDir(folder).filePath(piece.fileName));
+    json += ",\"start\":" + seconds(piece.heardStartMs);
+    json += ",\"end\":" + seconds(piece.heardEndMs);
+    json += ",\"frames\":" + QByteArray::number(piece.endFrame - piece.startFrame);
+    json += ",\"bytes\":" + QByteArray::number(piece.bytes);
+    return json + '}';
+}
+
+QByteArray BatchTool::planJson(const SourceWalk &walk, const Job &job) const
+{
+    QByteArray points;
+    QByteArray pieces;
+    for (int i = 0; i < job.pieces.size(); ++i) {
+        const Piece &piece = job.pieces.at(i);
+        if (i > 0) {
+            pieces += ",\n";
+            if (piece.startMs == job.pieces.at(i - 1).endMs)
+                points += (points.isEmpty() ? "" : ",") + seconds(piece.heardStartMs);
+        }
+        pieces += "  " + pieceJson(job.folder, piece);
+    }
+    return "{\"source\":" + jsonString(job.input) + ",\"frames\":" + QByteArray::number(walk.frameCount())
+        + ",\"splitPoints\":[" + points + "],\"pieces\":[\n" + pieces + "\n]}\n";
+}
+
+void BatchTool::drawProgress(qint64 done, qint64 total, int piece, int count)
+{
+    if (!m_progress)
+        return;
+    const int percent = total > 0 ? int(done * 100 / total) : 100;
+    if (percent == m_drawnPercent)
+        return;
+    m_drawnPercent = percent;
+    constexpr int Width = 30;
+    const int filled = percent * Width / 100;
+    m_err << '\r' << '[' << QString(filled, QLatin1Char('#')) << QString(Width - filled, QLatin1Char('-')) << "] "
+          << QStringLiteral("%1%").arg(percent, 3) << "  " << tr("piece %1 of %2").arg(piece).arg(count) << "\x1b[K";
+    m_err.flush();
+}
+
+// The pieces are written by a few threads at once, each reading the source
+// through a descriptor of its own; what they report goes out in the pieces'
+// order. After a failure no further piece is begun, and the ones being
+// written are finished.
+int BatchTool::write(SourceFile &source, const Job &job)
+{
+    const int count = job.pieces.size();
+    const int threads = std::min(OrderedRunner::copyThreads(), count);
+    std::vector<std::unique_ptr<SourceFile>> others;
+    for (int i = 1; i < threads; ++i) {
+        others.push_back(std::make_unique<SourceFile>());
+        if (!others.back()->reopen(source))
+            return failure(job.input + QStringLiteral(": ") + others.back()->errorString());
+    }
+    qint64 total = 0;
+    for (const Piece &piece : job.pieces)
+        total += piece.bytes;
+    std::atomic<qint64> done{0};
+    AtomicFile::removeStale(job.folder);
+
+    auto task = [&](int index, int worker, QString *why) {
+        SourceFile &input = worker == 0 ? source : *others.at(size_t(worker - 1));
+        qint64 counted = 0;
+        const bool ok = writePiece(input, job, index, [&](qint64 copied, qint64) {
+            done += copied - counted;
+            counted = copied;
+        }, why);
+        done += job.pieces.at(index).bytes - counted;
+        return ok;
+    };
+    int failed = -1;
+    QString reason;
+    auto outcome = [&](int index, bool ok, const QString &why) {
+        if (!ok && failed < 0) {
+            failed = index;
+            reason = why;
+        }
+        if (ok && job.json) {
+            m_out << pieceJson(job.folder, job.pieces.at(index)) << '\n';
+            m_out.flush();
+        }
+    };
+    auto tick = [&](int running) { drawProgress(done, total, std::min(running + 1, count), count); };
+
+    const int written = OrderedRunner(threads).run(count, task, outcome, tick);
+    if (m_progress) {
+        if (failed < 0) {
+            m_drawnPercent = -1; // the last piece's number, even at 100 % already
+            drawProgress(total, total, count, count);
+        }
+        m_err << '\n';
+        m_err.flush();
+    }
+    if (failed >= 0)
+        return failure(tr("%1: %2 (%3 of %4 pieces written)")
+                           .arg(QDir(job.folder).filePath(job.pieces.at(failed).fileName), reason)
+                           .arg(written)
+                           .arg(count));
+    return 0;
+}
+
+bool BatchTool::writePiece(SourceFile &source, const Job &job, int index, const CutWriter::Progress &progress,
+                           QString *why) const
+{
+    CutJob::Options options;
+    options.sync = job.sync;
+    options.removeStale = false; // write() did, once for all pieces
+    options.progress = progress;
+    const CutResult result = CutJob::write(job.plans.at(index), source,
+                                           QDir(job.folder).filePath(job.pieces.at(index).fileName), options);
+    if (!result.reason.isEmpty())
+        *why = result.reason;
+    else if (!result.ok())
+        *why = Mp3Splitter::errorMessage(result.code);
+    return result.ok();
+}
