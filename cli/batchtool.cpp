@@ -11,7 +11,6 @@
 #include "timeparser.h"
 
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
