@@ -79,13 +79,17 @@ void BatchTool::drawProgress(qint64 done, qint64 total, int piece, int count)
 int BatchTool::write(SourceFile &source, const Job &job)
 {
     const int count = job.pieces.size();
-    const int threads = std::min(OrderedRunner::copyThreads(), count);
+    // A source that can no longer be opened by its name (removed, renamed,
+    // changed) is still read through the first descriptor, by one thread;
+    // a change shows there as the pieces are written.
     std::vector<std::unique_ptr<SourceFile>> others;
-    for (int i = 1; i < threads; ++i) {
-        others.push_back(std::make_unique<SourceFile>());
-        if (!others.back()->reopen(source))
-            return failure(job.input + QStringLiteral(": ") + others.back()->errorString());
+    for (int i = 1; i < std::min(OrderedRunner::copyThreads(), count); ++i) {
+        auto other = std::make_unique<SourceFile>();
+        if (!other->reopen(source))
+            break;
+        others.push_back(std::move(other));
     }
+    const int threads = 1 + int(others.size());
     qint64 total = 0;
     for (const Piece &piece : job.pieces)
         total += piece.bytes;
