@@ -10,6 +10,7 @@
 #include <QTranslator>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(Q_OS_UNIX) && !defined(QT_POSIX_IPC)
@@ -21,6 +22,8 @@
 #include <ctime>
 #define SNIPWAVE_SYSV_SEGMENTS
 #endif
+
+CustomGuiApplication *CustomGuiApplication::owner = nullptr;
 
 namespace {
 
@@ -73,13 +76,16 @@ CustomGuiApplication::CustomGuiApplication(int &argc, char **argv, const QString
     : QApplication(argc, argv)
     , globalMousePos(0, 0)
 {
-    sharedMemory.setKey(uniqueKey);
+    sharedMemory->setKey(uniqueKey);
     if (!takeSegment())
         return; // another instance runs, or no segment: no polling
+    owner = this;
+    static const bool registered = std::atexit(releaseSegmentAtExit) == 0;
+    Q_UNUSED(registered)
 
-    if (sharedMemory.lock()) {
-        static_cast<char *>(sharedMemory.data())[0] = idleState;
-        sharedMemory.unlock();
+    if (sharedMemory->lock()) {
+        static_cast<char *>(sharedMemory->data())[0] = idleState;
+        sharedMemory->unlock();
     }
 
     auto *timer = new QTimer(this);
@@ -97,19 +103,35 @@ bool CustomGuiApplication::takeSegment()
     for (int attempt = 0; attempt < 2; ++attempt) {
         // Attaching to an abandoned segment and detaching again makes Qt
         // remove it, since the detach leaves it without any attachment.
-        if (isAbandoned(sharedMemory) && sharedMemory.attach())
-            sharedMemory.detach();
+        if (isAbandoned(*sharedMemory) && sharedMemory->attach())
+            sharedMemory->detach();
 
-        if (sharedMemory.attach(QSharedMemory::ReadWrite)) {
+        if (sharedMemory->attach(QSharedMemory::ReadWrite)) {
             running = true;
             return false;
         }
-        if (sharedMemory.create(segmentSize, QSharedMemory::ReadWrite))
+        if (sharedMemory->create(segmentSize, QSharedMemory::ReadWrite))
             return true;
-        if (sharedMemory.error() != QSharedMemory::AlreadyExists)
+        if (sharedMemory->error() != QSharedMemory::AlreadyExists)
             return false;
     }
     return false;
+}
+
+CustomGuiApplication::~CustomGuiApplication()
+{
+    if (owner == this)
+        owner = nullptr;
+}
+
+// Qt ends the process with exit() when the X server goes away, as at a
+// logout: no destructor of main's runs then, and the System V segment and
+// its lock semaphore would outlive the process. Destroying the segment's
+// object detaches the last attachment, which removes both.
+void CustomGuiApplication::releaseSegmentAtExit()
+{
+    if (owner)
+        owner->sharedMemory.reset();
 }
 
 bool CustomGuiApplication::isRunning() const
@@ -119,34 +141,34 @@ bool CustomGuiApplication::isRunning() const
 
 bool CustomGuiApplication::sendMessage(const QString &message)
 {
-    if (!running)
+    if (!running || !sharedMemory)
         return false;
 
     QByteArray bytes(1, messageWaitingState);
     bytes += message.toUtf8();
     bytes += '\0';
 
-    if (!sharedMemory.lock())
+    if (!sharedMemory->lock())
         return false;
-    const int length = std::min(bytes.size(), sharedMemory.size());
-    std::memcpy(sharedMemory.data(), bytes.constData(), size_t(length));
-    sharedMemory.unlock();
+    const int length = std::min(bytes.size(), sharedMemory->size());
+    std::memcpy(sharedMemory->data(), bytes.constData(), size_t(length));
+    sharedMemory->unlock();
     return true;
 }
 
 void CustomGuiApplication::checkForMessage()
 {
-    if (!sharedMemory.isAttached() || !sharedMemory.lock())
+    if (!sharedMemory || !sharedMemory->isAttached() || !sharedMemory->lock())
         return;
 
     // Read the message and mark it taken under one hold of the lock, so a
     // message written right after the read is not wiped by the reset.
-    const QByteArray content(static_cast<const char *>(sharedMemory.constData()),
-                             sharedMemory.size());
+    const QByteArray content(static_cast<const char *>(sharedMemory->constData()),
+                             sharedMemory->size());
     const bool waiting = !content.isEmpty() && content.at(0) != idleState;
     if (waiting)
-        static_cast<char *>(sharedMemory.data())[0] = idleState;
-    sharedMemory.unlock();
+        static_cast<char *>(sharedMemory->data())[0] = idleState;
+    sharedMemory->unlock();
 
     if (!waiting)
         return;

@@ -7,6 +7,8 @@
 #include <QSharedMemory>
 #include <QString>
 
+#include <memory>
+
 // The program's application object. Only one instance of the program runs at
 // a time: the first process creates a small shared memory segment under the
 // given key and polls it once a second for a message another process may
@@ -23,6 +25,7 @@ class CustomGuiApplication : public QApplication
 
 public:
     CustomGuiApplication(int &argc, char **argv, const QString &uniqueKey);
+    ~CustomGuiApplication() override;
 
     bool isRunning() const;
 
@@ -51,9 +54,14 @@ private:
     // Attaches to a running instance's segment (and sets running) or makes
     // this process's own; true when the own one was made.
     bool takeSegment();
+    static void releaseSegmentAtExit();
+
+    static CustomGuiApplication *owner; // the one whose segment it is
 
     bool running = false;
-    QSharedMemory sharedMemory;
+    // Destroyed early at exit() (see releaseSegmentAtExit()): its lock
+    // semaphore goes only with the object.
+    std::unique_ptr<QSharedMemory> sharedMemory = std::make_unique<QSharedMemory>();
     QPoint globalMousePos;
 };
 

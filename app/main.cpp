@@ -1,11 +1,15 @@
+#include "atomicfile.h"
 #include "customguiapplication.h"
 #include "mainwindow.h"
+#include "quitsignals.h"
 
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QStringList>
 #include <QStyleFactory>
+
+#include <cstdlib>
 
 namespace {
 
@@ -41,6 +45,10 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // Qt ends the process with exit() when the X server goes away: a cut's
+    // unfinished output goes with it, as it does when the window closes.
+    std::atexit(AtomicFile::removeTemporariesNow);
+
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
 
     const int fontId = QFontDatabase::addApplicationFont(
@@ -54,10 +62,20 @@ int main(int argc, char *argv[])
 
     app.installTranslations();
 
+    // Made before the window so that it outlives it: a signal while the
+    // window is being destroyed (and waits for a running cut) is still taken.
+    QuitSignals quitSignals;
     MainWindow window;
     window.resetUi();
     window.show();
     QObject::connect(&app, &CustomGuiApplication::messageAvailable, &window, &MainWindow::openHandedFile);
+
+    // Told to end by a signal, the program ends as when the window is
+    // closed; quit() also ends a dialog's loop that may be running.
+    QObject::connect(&quitSignals, &QuitSignals::received, &window, [&window] {
+        window.close();
+        QCoreApplication::quit();
+    });
     if (!file.isEmpty())
         window.openFile(file);
 

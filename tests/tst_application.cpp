@@ -1,4 +1,5 @@
 #include "customguiapplication.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFocusEvent>
@@ -90,6 +91,8 @@ private slots:
 
     void secondStartEndsAtOnce();
     void startAfterKilledInstanceRuns();
+    void signalEndsItAsClosingDoes_data();
+    void signalEndsItAsClosingDoes();
     void leftoverSegmentOfLivingProcessIsTaken_data();
     void leftoverSegmentOfLivingProcessIsTaken();
     void fileArgumentIsOpened_data();
@@ -215,6 +218,33 @@ void TestApplication::startAfterKilledInstanceRuns()
     QVERIFY(another->waitForFinished(20000));
     QCOMPARE(another->exitCode(), 0);
     QCOMPARE(next->state(), QProcess::Running);
+}
+
+void TestApplication::signalEndsItAsClosingDoes_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+// The settings are saved and the segment and its semaphore are given back,
+// with their key files: nothing is left for the next start to clear.
+void TestApplication::signalEndsItAsClosingDoes()
+{
+    QFETCH(int, signal);
+    QProcess *window = startProgram();
+    QTRY_COMPARE_WITH_TIMEOUT(attachmentsOf(programKeyFile()), 1, 20000);
+    const QString settings = sandbox->filePath(QStringLiteral("config/snipwave/settings.json"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(settings), 20000);
+    QVERIFY(!readAll(settings).contains("Common"));
+
+    ::kill(pid_t(window->processId()), signal);
+    QVERIFY(window->waitForFinished(20000));
+    QCOMPARE(window->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(window->exitCode(), 0);
+    QVERIFY(readAll(settings).contains("Common"));
+    QCOMPARE(QDir(sandbox->filePath("tmp")).entryList({QStringLiteral("qipc_*")}, QDir::Files), QStringList());
 }
 
 // A segment nobody is attached to, made some seconds ago by a process that
