@@ -64,7 +64,7 @@ int main(int argc, char *argv[])
 
     // Made before the window so that it outlives it: a signal while the
     // window is being destroyed (and waits for a running cut) is still taken.
-    QuitSignals quitSignals;
+    QuitSignals quitSignals(AtomicFile::removeTemporariesNow);
     MainWindow window;
     window.resetUi();
     window.show();

@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,9 +13,17 @@ const int Signals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // The handler's way to the event loop: it may only write to a descriptor.
 int pipeEnds[2] = {-1, -1};
+std::atomic<bool> announced{false};
+QuitSignals::LastWords lastWords = nullptr;
 
 extern "C" void announce(int signal)
 {
+    // A second signal: no more waiting for an orderly end.
+    if (announced.exchange(true)) {
+        if (lastWords)
+            lastWords();
+        _exit(128 + signal);
+    }
     const int saved = errno;
     const unsigned char byte = static_cast<unsigned char>(signal);
     if (::write(pipeEnds[1], &byte, 1) < 0) {
@@ -25,9 +34,12 @@ extern "C" void announce(int signal)
 
 } // namespace
 
-QuitSignals::QuitSignals(QObject *parent)
+QuitSignals::QuitSignals(LastWords words, QObject *parent)
     : QObject(parent)
 {
+    static_assert(std::atomic<bool>::is_always_lock_free, "the handler needs a lock-free flag");
+    lastWords = words;
+    announced = false;
     static_assert(sizeof(Signals) / sizeof(Signals[0]) == Count, "one saved action per signal");
     if (::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0)
         return; // the signals keep their default action
@@ -37,9 +49,7 @@ QuitSignals::QuitSignals(QObject *parent)
         struct sigaction action = {};
         sigfillset(&action.sa_mask);
         action.sa_handler = announce;
-        // Back to the default after the first: a second signal ends the
-        // process even while the first is being dealt with.
-        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        action.sa_flags = SA_RESTART;
         sigaction(Signals[i], nullptr, &m_previous[i]);
         m_installed[i] = m_previous[i].sa_handler != SIG_IGN;
         if (m_installed[i])

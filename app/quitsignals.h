@@ -11,15 +11,18 @@ class QSocketNotifier;
 // the terminal that started the window) are announced by received() on the
 // GUI thread instead of ending the process on the spot, so that the program
 // can end the way closing its window does: settings saved, a running cut
-// finished, the single-instance segment given back. A second signal of the
-// same kind ends the process at once. A signal that was ignored when the
-// object was made (nohup) stays ignored. One at a time per process.
+// finished, the single-instance segment given back. A second signal ends the
+// process at once, after its last words (only what a signal handler may do).
+// A signal that was ignored when the object was made (nohup) stays ignored.
+// One at a time per process.
 class QuitSignals : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit QuitSignals(QObject *parent = nullptr);
+    using LastWords = void (*)();
+
+    explicit QuitSignals(LastWords lastWords = nullptr, QObject *parent = nullptr);
     ~QuitSignals() override;
 
 signals:
