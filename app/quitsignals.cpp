@@ -26,9 +26,9 @@ extern "C" void announce(int signal)
     }
     const int saved = errno;
     const unsigned char byte = static_cast<unsigned char>(signal);
-    if (::write(pipeEnds[1], &byte, 1) < 0) {
-        // The pipe is full of earlier signals: this one changes nothing.
-    }
+    // Only the first signal gets here, and an empty pipe takes its byte.
+    const ssize_t written = ::write(pipeEnds[1], &byte, 1);
+    Q_UNUSED(written)
     errno = saved;
 }
 
