@@ -1038,12 +1038,17 @@ void TestMainWindow::keys()
     } else if (what == "end") {
         QCOMPARE(engine->getEndTime(), qint64(expected));
     } else if (what == "position") {
+        // A seek may take a while on a busy machine; a key that must not
+        // seek gets the same time to show it did not.
+        const auto near = [&] { return qAbs(engine->getPlayer()->position() - expected) < 5; };
+        QTRY_VERIFY2(near(), qPrintable(QString::number(engine->getPlayer()->position())));
         QTest::qWait(200);
-        QVERIFY2(qAbs(engine->getPlayer()->position() - expected) < 5,
-                 qPrintable(QString::number(engine->getPlayer()->position())));
+        QVERIFY2(near(), qPrintable(QString::number(engine->getPlayer()->position())));
     } else if (what == "playing") {
+        const auto playing = [&] { return engine->getPlayer()->state() == QMediaPlayer::PlayingState; };
+        QTRY_COMPARE(playing(), bool(expected));
         QTest::qWait(200);
-        QCOMPARE(engine->getPlayer()->state() == QMediaPlayer::PlayingState, bool(expected));
+        QCOMPARE(playing(), bool(expected));
     } else {
         QTRY_COMPARE(table->rowCount(), expected);
         QVERIFY(waiting->finished());
