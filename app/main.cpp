@@ -1,4 +1,4 @@
-#include "atomicfile.h"
+#include "io/atomicfile.h"
 #include "customguiapplication.h"
 #include "mainwindow.h"
 #include "quitsignals.h"

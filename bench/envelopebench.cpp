@@ -7,7 +7,7 @@
 //
 // Prints one table row per file, medians over the rounds (default 9).
 
-#include "loudnessenvelope.h"
+#include "analysis/loudnessenvelope.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,13 +1,13 @@
 #include "batchtool.h"
 
-#include "cutjob.h"
+#include "edit/cutjob.h"
 #include "jobcheck.h"
 #include "mp3splitter.h"
 #include "namepattern.h"
-#include "silencefinder.h"
-#include "sourcefile.h"
-#include "sourcewalk.h"
-#include "tagcopier.h"
+#include "analysis/silencefinder.h"
+#include "io/sourcefile.h"
+#include "scan/sourcewalk.h"
+#include "tags/tagcopier.h"
 #include "timeparser.h"
 
 #include <QCommandLineParser>

@@ -1,8 +1,8 @@
 #ifndef BATCHTOOL_H
 #define BATCHTOOL_H
 
-#include "cutplan.h"
-#include "cutwriter.h"
+#include "edit/cutplan.h"
+#include "edit/cutwriter.h"
 #include "piecelist.h"
 
 #include <QCoreApplication>

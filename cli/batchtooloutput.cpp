@@ -4,13 +4,13 @@
 
 #include "batchtool.h"
 
-#include "atomicfile.h"
-#include "cutjob.h"
+#include "io/atomicfile.h"
+#include "edit/cutjob.h"
 #include "jsonstring.h"
 #include "mp3splitter.h"
 #include "orderedrunner.h"
-#include "sourcefile.h"
-#include "sourcewalk.h"
+#include "io/sourcefile.h"
+#include "scan/sourcewalk.h"
 
 #include <QDir>
 #include <QTextStream>

@@ -1,10 +1,10 @@
 #include "cuttool.h"
 
 #include "batchtool.h"
-#include "cutjob.h"
+#include "edit/cutjob.h"
 #include "jsonstring.h"
-#include "loudnessenvelope.h"
-#include "mp3fileinfo.h"
+#include "analysis/loudnessenvelope.h"
+#include "scan/mp3fileinfo.h"
 #include "mp3splitter.h"
 #include "timeparser.h"
 

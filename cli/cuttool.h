@@ -1,7 +1,7 @@
 #ifndef CUTTOOL_H
 #define CUTTOOL_H
 
-#include "cutjob.h"
+#include "edit/cutjob.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "signalguard.h"
 
-#include "atomicfile.h"
+#include "io/atomicfile.h"
 
 #include <unistd.h>
 

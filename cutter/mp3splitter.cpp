@@ -1,10 +1,10 @@
 #include "mp3splitter.h"
 
-#include "atomicfile.h"
-#include "cutjob.h"
-#include "firstframelocator.h"
-#include "mpegheader.h"
-#include "sourcefile.h"
+#include "io/atomicfile.h"
+#include "edit/cutjob.h"
+#include "scan/firstframelocator.h"
+#include "format/mpegheader.h"
+#include "io/sourcefile.h"
 
 #include <QDateTime>
 #include <QDir>

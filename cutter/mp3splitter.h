@@ -2,8 +2,8 @@
 #define MP3SPLITTER_H
 
 #include "audiocutabstract.h"
-#include "cutplan.h"
-#include "cutresult.h"
+#include "edit/cutplan.h"
+#include "edit/cutresult.h"
 
 #include <QByteArray>
 #include <QString>

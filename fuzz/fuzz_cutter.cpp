@@ -6,12 +6,12 @@
 // order; a header frame that the file info reads back with the right count;
 // and the same frames whether the file is mapped or read in blocks.
 
-#include "bufferedsource.h"
-#include "cutjob.h"
-#include "framewalker.h"
-#include "mp3fileinfo.h"
+#include "io/bufferedsource.h"
+#include "edit/cutjob.h"
+#include "scan/framewalker.h"
+#include "scan/mp3fileinfo.h"
 #include "mp3splitter.h"
-#include "mpegheader.h"
+#include "format/mpegheader.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #ifndef ENGINE_H
 #define ENGINE_H
 
-#include "cutplan.h"
+#include "edit/cutplan.h"
 
 #include <QDateTime>
 #include <QMediaPlayer>

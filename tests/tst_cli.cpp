@@ -1,7 +1,7 @@
 #include "cuttool.h"
-#include "mp3fileinfo.h"
+#include "scan/mp3fileinfo.h"
 #include "mp3streambuilder.h"
-#include "mpegheader.h"
+#include "format/mpegheader.h"
 #include "testfiles.h"
 #include "timeparser.h"
 

@@ -1,7 +1,7 @@
-#include "cutjob.h"
-#include "cutplanner.h"
-#include "headerframe.h"
-#include "mp3fileinfo.h"
+#include "edit/cutjob.h"
+#include "edit/cutplanner.h"
+#include "format/headerframe.h"
+#include "scan/mp3fileinfo.h"
 #include "testfiles.h"
 
 #include <QtTest>

@@ -1,8 +1,8 @@
-#include "atomicfile.h"
-#include "bufferedsource.h"
+#include "io/atomicfile.h"
+#include "io/bufferedsource.h"
 #include "mp3splitter.h"
 #include "mp3streambuilder.h"
-#include "rangecopier.h"
+#include "io/rangecopier.h"
 #include "testfiles.h"
 
 #include <QtTest>

@@ -1,5 +1,5 @@
 #include "engine.h"
-#include "mp3fileinfo.h"
+#include "scan/mp3fileinfo.h"
 #include "mp3splitter.h"
 #include "musicplayer.h"
 

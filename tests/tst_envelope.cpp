@@ -1,4 +1,4 @@
-#include "loudnessenvelope.h"
+#include "analysis/loudnessenvelope.h"
 
 #include <QProcess>
 #include <QSignalSpy>

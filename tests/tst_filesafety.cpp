@@ -1,6 +1,6 @@
-#include "atomicfile.h"
+#include "io/atomicfile.h"
 #include "mp3streambuilder.h"
-#include "sourcefile.h"
+#include "io/sourcefile.h"
 #include "testfiles.h"
 
 #include <QtTest>

@@ -1,6 +1,6 @@
-#include "headerframe.h"
-#include "mpegheader.h"
-#include "silentframe.h"
+#include "format/headerframe.h"
+#include "format/mpegheader.h"
+#include "format/silentframe.h"
 #include "testfiles.h"
 
 #include <QProcess>

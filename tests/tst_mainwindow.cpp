@@ -4,8 +4,8 @@
 // own with the same settings file, so none depends on another.
 
 #include "audiocutabstract.h"
-#include "cutjob.h"
-#include "cutplanner.h"
+#include "edit/cutjob.h"
+#include "edit/cutplanner.h"
 #include "engine.h"
 #include "mp3splitter.h"
 #include "mainwindow.h"
@@ -13,7 +13,7 @@
 #include "musicplayer.h"
 #include "operation.h"
 #include "selectbar.h"
-#include "sourcefile.h"
+#include "io/sourcefile.h"
 #include "stylesheetreader.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
-#include "headerframe.h"
-#include "mp3fileinfo.h"
+#include "format/headerframe.h"
+#include "scan/mp3fileinfo.h"
 #include "mp3splitter.h"
 #include "mp3streambuilder.h"
-#include "mpegheader.h"
+#include "format/mpegheader.h"
 #include "testfiles.h"
 
 #include <QtTest>

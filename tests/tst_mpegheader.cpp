@@ -1,6 +1,6 @@
 #include "mp3splitter.h"
 #include "mp3streambuilder.h"
-#include "mpegheader.h"
+#include "format/mpegheader.h"
 
 #include <QtTest>
 

@@ -2,7 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "engine.h"
-#include "loudnessenvelope.h"
+#include "analysis/loudnessenvelope.h"
 #include "musicplayer.h"
 
 #include <QFileInfo>

@@ -5,7 +5,7 @@
 #include "ui_mainwindow.h"
 
 #include "engine.h"
-#include "mp3fileinfo.h"
+#include "scan/mp3fileinfo.h"
 #include "musicplayer.h"
 
 #include <QDragEnterEvent>

@@ -6,7 +6,7 @@
 #include "ui_mainwindow.h"
 
 #include "appsettings.h"
-#include "cutplanner.h"
+#include "edit/cutplanner.h"
 #include "engine.h"
 #include "musicplayer.h"
 #include "settingskeys.h"

@@ -1,4 +1,4 @@
-#include "mappedrange.h"
+#include "io/mappedrange.h"
 
 #ifdef Q_OS_UNIX
 #include <atomic>

@@ -1,8 +1,8 @@
 #ifndef CUTWRITER_H
 #define CUTWRITER_H
 
-#include "cutplan.h"
-#include "cutresult.h"
+#include "edit/cutplan.h"
+#include "edit/cutresult.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "headerframe.h"
+#include "format/headerframe.h"
 
-#include "mpegheader.h"
-#include "silentframe.h"
+#include "format/mpegheader.h"
+#include "format/silentframe.h"
 
 #include <algorithm>
 #include <limits>

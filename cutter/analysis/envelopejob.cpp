@@ -1,8 +1,8 @@
-#include "envelopejob.h"
+#include "analysis/envelopejob.h"
 
-#include "bufferedsource.h"
-#include "framewalker.h"
-#include "mpg123decoder.h"
+#include "io/bufferedsource.h"
+#include "scan/framewalker.h"
+#include "analysis/mpg123decoder.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "mpg123decoder.h"
+#include "analysis/mpg123decoder.h"
 
 #include <mpg123.h>
 

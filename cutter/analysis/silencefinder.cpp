@@ -1,10 +1,10 @@
-#include "silencefinder.h"
+#include "analysis/silencefinder.h"
 
-#include "bufferedsource.h"
-#include "framewalker.h"
-#include "mpegheader.h"
-#include "mpg123decoder.h"
-#include "sourcewalk.h"
+#include "io/bufferedsource.h"
+#include "scan/framewalker.h"
+#include "format/mpegheader.h"
+#include "analysis/mpg123decoder.h"
+#include "scan/sourcewalk.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "framewalker.h"
+#include "scan/framewalker.h"
 
-#include "bufferedsource.h"
-#include "mpegheader.h"
+#include "io/bufferedsource.h"
+#include "format/mpegheader.h"
 
 #include <algorithm>
 #include <cstring>

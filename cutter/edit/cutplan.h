@@ -1,7 +1,7 @@
 #ifndef CUTPLAN_H
 #define CUTPLAN_H
 
-#include "frameheader.h"
+#include "format/frameheader.h"
 
 #include <QByteArray>
 #include <QVector>

@@ -1,4 +1,4 @@
-#include "mpegheader.h"
+#include "format/mpegheader.h"
 
 #include <array>
 #include <limits>

@@ -1,12 +1,12 @@
-#include "sourcewalk.h"
+#include "scan/sourcewalk.h"
 
-#include "bufferedsource.h"
-#include "cutplan.h"
-#include "cutplanner.h"
-#include "firstframelocator.h"
-#include "framewalker.h"
-#include "headerframe.h"
-#include "mpegheader.h"
+#include "io/bufferedsource.h"
+#include "edit/cutplan.h"
+#include "edit/cutplanner.h"
+#include "scan/firstframelocator.h"
+#include "scan/framewalker.h"
+#include "format/headerframe.h"
+#include "format/mpegheader.h"
 
 #include <QFile>
 

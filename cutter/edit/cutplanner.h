@@ -1,7 +1,7 @@
 #ifndef CUTPLANNER_H
 #define CUTPLANNER_H
 
-#include "cutplan.h"
+#include "edit/cutplan.h"
 
 class QIODevice;
 

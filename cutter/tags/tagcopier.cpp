@@ -1,4 +1,4 @@
-#include "tagcopier.h"
+#include "tags/tagcopier.h"
 
 #include <QFile>
 

@@ -1,11 +1,11 @@
-#include "mp3fileinfo.h"
+#include "scan/mp3fileinfo.h"
 
-#include "bufferedsource.h"
-#include "cutplanner.h"
-#include "firstframelocator.h"
-#include "framewalker.h"
-#include "headerframe.h"
-#include "mpegheader.h"
+#include "io/bufferedsource.h"
+#include "edit/cutplanner.h"
+#include "scan/firstframelocator.h"
+#include "scan/framewalker.h"
+#include "format/headerframe.h"
+#include "format/mpegheader.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "cutwriter.h"
+#include "edit/cutwriter.h"
 
-#include "atomicfile.h"
-#include "rangecopier.h"
+#include "io/atomicfile.h"
+#include "io/rangecopier.h"
 
 #include <QFileDevice>
 

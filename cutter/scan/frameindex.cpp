@@ -1,10 +1,10 @@
-#include "frameindex.h"
+#include "scan/frameindex.h"
 
-#include "bufferedsource.h"
-#include "firstframelocator.h"
-#include "framewalker.h"
-#include "headerframe.h"
-#include "mpegheader.h"
+#include "io/bufferedsource.h"
+#include "scan/firstframelocator.h"
+#include "scan/framewalker.h"
+#include "format/headerframe.h"
+#include "format/mpegheader.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "sourcefile.h"
+#include "io/sourcefile.h"
 
 #include <QCoreApplication>
 

@@ -1,8 +1,8 @@
-#include "firstframelocator.h"
+#include "scan/firstframelocator.h"
 
-#include "bufferedsource.h"
-#include "framewalker.h"
-#include "mpegheader.h"
+#include "io/bufferedsource.h"
+#include "scan/framewalker.h"
+#include "format/mpegheader.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "atomicfile.h"
+#include "io/atomicfile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "loudnessenvelope.h"
+#include "analysis/loudnessenvelope.h"
 
-#include "envelopejob.h"
+#include "analysis/envelopejob.h"
 
 #include <QRunnable>
 

@@ -1,12 +1,12 @@
-#include "cutplanner.h"
+#include "edit/cutplanner.h"
 
-#include "bufferedsource.h"
-#include "cutresult.h"
-#include "firstframelocator.h"
-#include "framewalker.h"
-#include "headerframe.h"
-#include "mpegheader.h"
-#include "silentframe.h"
+#include "io/bufferedsource.h"
+#include "edit/cutresult.h"
+#include "scan/firstframelocator.h"
+#include "scan/framewalker.h"
+#include "format/headerframe.h"
+#include "format/mpegheader.h"
+#include "format/silentframe.h"
 
 #include <QIODevice>
 

@@ -1,7 +1,7 @@
 #ifndef BUFFEREDSOURCE_H
 #define BUFFEREDSOURCE_H
 
-#include "mappedrange.h"
+#include "io/mappedrange.h"
 
 #include <QByteArray>
 #include <QtGlobal>

@@ -1,6 +1,6 @@
-#include "frameheader.h"
+#include "format/frameheader.h"
 
-#include "mpegheader.h"
+#include "format/mpegheader.h"
 
 namespace {
 

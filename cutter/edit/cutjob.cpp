@@ -1,8 +1,8 @@
-#include "cutjob.h"
+#include "edit/cutjob.h"
 
-#include "cutplanner.h"
-#include "sourcefile.h"
-#include "tagcopier.h"
+#include "edit/cutplanner.h"
+#include "io/sourcefile.h"
+#include "tags/tagcopier.h"
 
 CutResult CutJob::open(SourceFile &input, const QString &source, const QString &output)
 {

@@ -1,4 +1,4 @@
-#include "bufferedsource.h"
+#include "io/bufferedsource.h"
 
 #include <QFileDevice>
 

@@ -1,4 +1,4 @@
-#include "rangecopier.h"
+#include "io/rangecopier.h"
 
 #include <QFileDevice>
 

@@ -1,7 +1,7 @@
 #ifndef ENVELOPEJOB_H
 #define ENVELOPEJOB_H
 
-#include "frameindex.h"
+#include "scan/frameindex.h"
 
 #include <QMutex>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "silentframe.h"
+#include "format/silentframe.h"
 
-#include "headerframe.h"
-#include "mpegheader.h"
+#include "format/headerframe.h"
+#include "format/mpegheader.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #ifndef CUTJOB_H
 #define CUTJOB_H
 
-#include "cutplan.h"
-#include "cutresult.h"
-#include "cutwriter.h"
+#include "edit/cutplan.h"
+#include "edit/cutresult.h"
+#include "edit/cutwriter.h"
 
 #include <QString>
 
