@@ -2,6 +2,7 @@
 
 #include "batchtool.h"
 #include "edit/cutjob.h"
+#include "edittool.h"
 #include "jsonstring.h"
 #include "analysis/loudnessenvelope.h"
 #include "scan/mp3fileinfo.h"
@@ -114,7 +115,13 @@ int CutTool::run(const QStringList &arguments)
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
     const QCommandLineOption envelopeOption(QStringLiteral("envelope"), QString());
     const QCommandLineOption columns(QStringLiteral("columns"), QString(), QStringLiteral("N"));
-    parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns});
+    const QCommandLineOption remove(QStringLiteral("remove"), QString(), QStringLiteral("START-END"));
+    const QCommandLineOption keep(QStringLiteral("keep"), QString(), QStringLiteral("START-END"));
+    const QCommandLineOption join(QStringLiteral("join"), QString());
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns,
+                       remove, keep, join, dryRun, json});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -140,6 +147,43 @@ int CutTool::run(const QStringList &arguments)
     }
 
     const QStringList inputs = parser.positionalArguments();
+    const bool editing = parser.isSet(remove) || parser.isSet(keep) || parser.isSet(join);
+    if (editing || parser.isSet(dryRun) || parser.isSet(json)) {
+        for (const QCommandLineOption *other : {&infoOption, &envelopeOption})
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("--%1 takes no edit").arg(other->names().constLast()));
+    }
+    if (editing) {
+        EditTool::Command command;
+        int kinds = 0;
+        for (const auto &kind : {qMakePair(&remove, EditTool::Command::Remove), qMakePair(&keep, EditTool::Command::Keep),
+                                 qMakePair(&join, EditTool::Command::Join)}) {
+            if (parser.isSet(*kind.first)) {
+                command.kind = kind.second;
+                ++kinds;
+            }
+        }
+        if (kinds > 1)
+            return usageError(QStringLiteral("one of --remove, --keep or --join"));
+        if (parser.isSet(start) || parser.isSet(end))
+            return usageError(QStringLiteral("--start and --end go with a single cut, not with --remove, --keep or --join"));
+        if (command.kind == EditTool::Command::Join ? inputs.size() < 2 : inputs.size() != 1)
+            return usageError(command.kind == EditTool::Command::Join ? QStringLiteral("--join takes two input files or more")
+                                                                      : QStringLiteral("one input file only"));
+        const QCommandLineOption &rangeOption = command.kind == EditTool::Command::Remove ? remove : keep;
+        for (const QString &text : command.kind == EditTool::Command::Join ? QStringList() : parser.values(rangeOption)) {
+            QPair<qint64, qint64> range;
+            QString why;
+            if (!EditTool::parseRange(text, &range, &why))
+                return usageError(QStringLiteral("bad --%1 '%2': %3").arg(rangeOption.names().constLast(), text, why));
+            command.ranges.append(range);
+        }
+        command.inputs = inputs;
+        return edit(command, parser.isSet(dryRun), parser.isSet(json), parser.value(output),
+                    parser.isSet(exact), parser.isSet(keepTags), parser.isSet(sync));
+    }
+    if (parser.isSet(json) && !parser.isSet(dryRun))
+        return usageError(QStringLiteral("--json goes with --dry-run"));
     if (inputs.isEmpty())
         return usageError(QStringLiteral("no input file"));
     if (inputs.size() > 1)
@@ -174,7 +218,7 @@ int CutTool::run(const QStringList &arguments)
     }
 
     for (const QCommandLineOption *needed : {&start, &end, &output}) {
-        if (!parser.isSet(*needed))
+        if (!parser.isSet(*needed) && !(needed == &output && parser.isSet(dryRun)))
             return usageError(QStringLiteral("--%1 is missing").arg(needed->names().constLast()));
     }
     qint64 startMs = 0;
@@ -186,8 +230,15 @@ int CutTool::run(const QStringList &arguments)
         return usageError(QStringLiteral("bad --end '%1': %2").arg(parser.value(end), why));
     if (endMs < startMs)
         return usageError(QStringLiteral("--end lies before --start"));
-    if (parser.value(output).isEmpty())
+    if (parser.value(output).isEmpty() && !parser.isSet(dryRun))
         return usageError(QStringLiteral("empty --output"));
+    if (parser.isSet(dryRun)) {
+        EditTool::Command command;
+        command.ranges = {{startMs, endMs}};
+        command.inputs = inputs;
+        return edit(command, true, parser.isSet(json), parser.value(output), parser.isSet(exact),
+                    parser.isSet(keepTags), parser.isSet(sync));
+    }
     CutJob::Options options;
     options.request.startMs = startMs;
     options.request.endMs = endMs;
@@ -197,6 +248,21 @@ int CutTool::run(const QStringList &arguments)
     // still appears under its name only when complete.
     options.sync = parser.isSet(sync);
     return cut(input, parser.value(output), options);
+}
+
+int CutTool::edit(EditTool::Command command, bool dryRun, bool json, const QString &output, bool exact,
+                  bool keepTags, bool sync)
+{
+    if (dryRun && !json)
+        return usageError(QStringLiteral("--dry-run prints the plan as JSON: add --json"));
+    if (!dryRun && output.isEmpty())
+        return usageError(QStringLiteral("--output is missing"));
+    command.output = output;
+    command.dryRun = dryRun;
+    command.exact = exact;
+    command.keepTags = keepTags;
+    command.sync = sync;
+    return EditTool(m_out, m_err).run(command);
 }
 
 bool CutTool::readable(const QString &input)
