@@ -86,18 +86,18 @@ void TestCutterIo::windowReadsTheFile()
     QCOMPARE(source.isMapped(), mapped && size > 0);
 
     QRandomGenerator random(7);
-    QVector<QPair<qint64, int>> fills = {{0, 10}, {0, capacity}, {qint64(size) - 1, 4}, {size, 4},
-                                         {qint64(size) + 100, 4}, {-1, 4}};
+    QVector<QPair<qint64, int>> fills = {{0, 10}, {0, capacity}, {0, 3 * capacity + 5}, {qint64(size) - 1, 4},
+                                         {size, 4}, {qint64(size) + 100, 4}, {-1, 4}, {0, -1}};
     // A walk forwards in steps of a frame, then random jumps both ways.
     for (qint64 pos = 0; pos < size && fills.size() < 3000; pos += 417 + random.bounded(2))
         fills.append({pos, random.bounded(4, 2882)});
     for (int i = 0; i < 300; ++i)
-        fills.append({random.bounded(size + 10), random.bounded(capacity + 1)});
+        fills.append({random.bounded(size + 10), random.bounded(i % 10 ? capacity + 1 : 4 * capacity)});
 
     for (const auto &fill : qAsConst(fills)) {
         const qint64 pos = fill.first;
         const int n = fill.second;
-        const int expected = pos < 0 ? 0 : int(qBound<qint64>(0, size - pos, n));
+        const int expected = pos < 0 ? 0 : int(qBound<qint64>(0, size - pos, qMax(n, 0)));
         const int got = source.fill(pos, n);
         QCOMPARE(got, expected);
         if (got > 0)
