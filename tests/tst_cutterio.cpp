@@ -34,7 +34,8 @@ private slots:
     void atomicFileNew();
     void atomicFileReplaces();
     void atomicFileKeepsTheOldUntilCommit();
-    void atomicFileFollowsALink();
+    void atomicFileReplacesALink_data();
+    void atomicFileReplacesALink();
     void atomicFileRefuses_data();
     void atomicFileRefuses();
 
@@ -278,17 +279,34 @@ void TestCutterIo::atomicFileKeepsTheOldUntilCommit()
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("cut.mp3")});
 }
 
-void TestCutterIo::atomicFileFollowsALink()
+// The name given is replaced, as mv replaces it; where a link under it
+// points stays as it was.
+void TestCutterIo::atomicFileReplacesALink_data()
 {
+    QTest::addColumn<QStringList>("chain"); // each a link to the next, the last where they end
+
+    QTest::newRow("a link") << QStringList{"link.mp3", "target.mp3"};
+    QTest::newRow("a chain of links") << QStringList{"link.mp3", "link2.mp3", "target.mp3"};
+    QTest::newRow("a dangling link") << QStringList{"link.mp3", "gone.mp3"};
+}
+
+void TestCutterIo::atomicFileReplacesALink()
+{
+    QFETCH(QStringList, chain);
     const QString target = m_dir.write(QStringLiteral("target.mp3"), "old");
-    const QString link = m_dir.filePath(QStringLiteral("link.mp3"));
-    QVERIFY(QFile::link(target, link));
-    AtomicFile file(link);
+    for (int i = 0; i + 1 < chain.size(); ++i)
+        QCOMPARE(::symlink(QFile::encodeName(chain.at(i + 1)).constData(),
+                           QFile::encodeName(m_dir.filePath(chain.at(i))).constData()), 0);
+    AtomicFile file(m_dir.filePath(chain.first()));
     QVERIFY(file.open());
     file.file().write("new");
     QVERIFY(file.commit());
-    QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(readAll(target), QByteArray("new"));
+    QVERIFY(!QFileInfo(m_dir.filePath(chain.first())).isSymLink());
+    QCOMPARE(readAll(m_dir.filePath(chain.first())), QByteArray("new"));
+    QCOMPARE(readAll(target), QByteArray("old"));
+    QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("gone.mp3"))));
+    for (const QString &link : chain.mid(1, chain.size() - 2))
+        QVERIFY(QFileInfo(m_dir.filePath(link)).isSymLink());
 }
 
 void TestCutterIo::atomicFileRefuses_data()

@@ -84,6 +84,8 @@ private slots:
 
     void cutStopped_data();
     void cutStopped();
+    void outputLinkReplaced_data();
+    void outputLinkReplaced();
 
 private:
     ScratchFolder m_dir;
@@ -382,6 +384,56 @@ void TestFileSafety::cutStopped()
     QVERIFY(!QFileInfo::exists(output));
     const QString complaint = QString::fromLocal8Bit(process.readAllStandardError());
     QVERIFY2(signal != 0 || complaint.contains(qt_error_string(EFBIG)), qPrintable(complaint));
+}
+
+// A link another user left in a shared folder (sticky, writable by all)
+// under the output's name: the real program replaces the link, as mv would,
+// or is refused; where the link points is never written.
+void TestFileSafety::outputLinkReplaced_data()
+{
+    QTest::addColumn<int>("user");     // who runs the cut
+    QTest::addColumn<bool>("batch");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("root cuts one piece") << 0 << false << 0;
+    QTest::newRow("root cuts pieces with --overwrite") << 0 << true << 0;
+    QTest::newRow("a user cuts one piece") << 65534 << false << 1;
+    QTest::newRow("a user cuts pieces with --overwrite") << 65534 << true << 1;
+}
+
+void TestFileSafety::outputLinkReplaced()
+{
+    QFETCH(int, user);
+    QFETCH(bool, batch);
+    QFETCH(int, code);
+    if (::geteuid() != 0)
+        QSKIP("needs root, to act as two users");
+    const QString shared = m_dir.filePath(QStringLiteral("shared"));
+    const QString source = m_dir.filePath(QStringLiteral("tone.mp3"));
+    const QString link = shared + QStringLiteral("/piece1.mp3");
+    const QString target = m_dir.write(QStringLiteral("victim.mp3"), "the user's own file");
+    const QByteArray linkName = QFile::encodeName(link);
+    QVERIFY(QFile::copy(fixturePath(QStringLiteral("tone_440hz_2s.mp3")), source));
+    QVERIFY(::mkdir(QFile::encodeName(shared).constData(), 0777) == 0
+            && ::chmod(QFile::encodeName(shared).constData(), 01777) == 0
+            && ::chmod(QFile::encodeName(source).constData(), 0644) == 0
+            && ::chown(QFile::encodeName(target).constData(), uid_t(user), gid_t(user)) == 0
+            && ::symlink(QFile::encodeName(target).constData(), linkName.constData()) == 0
+            && ::lchown(linkName.constData(), 65533, 65533) == 0);
+
+    const QStringList cut = batch ? QStringList{source, "--every", "1", "-d", shared, "--name", "piece{n}.mp3", "--overwrite"}
+                                  : QStringList{source, "-s", "0", "-e", "1", "-o", link};
+    QProcess process;
+    process.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=%1").arg(user), QStringLiteral("--regid=%1").arg(user),
+                                                         "--clear-groups", SNIPWAVE_CUT_EXECUTABLE} + cut);
+    QVERIFY(process.waitForFinished(60000));
+    const QByteArray complaint = process.readAllStandardError();
+    QVERIFY2(process.exitCode() == code, complaint.constData());
+    QCOMPARE(readAll(target), QByteArray("the user's own file"));
+    QCOMPARE(QFileInfo(link).isSymLink(), code != 0);
+    QVERIFY(code != 0 || readAll(link).size() > 1000);
+    QVERIFY2(code == 0 || complaint.contains(qt_error_string(EPERM).toLocal8Bit()), complaint.constData());
+    QCOMPARE(temporaries(shared), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestFileSafety)
