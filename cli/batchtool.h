@@ -87,7 +87,7 @@ private:
     static QByteArray pieceJson(const QString &folder, const Piece &piece);
     QByteArray planJson(const SourceWalk &walk, const Job &job) const;
     bool writePiece(SourceFile &source, const Job &job, int index, const CutWriter::Progress &progress,
-                    QString *why) const;
+                    const CutWriter::CommitGate &gate, QString *why) const;
     void drawProgress(qint64 done, qint64 total, int piece, int count);
     int usageError(const QString &why);
     int failure(const QString &why);
