@@ -8,6 +8,7 @@
 #include "io/sourcefile.h"
 #include "scan/sourcewalk.h"
 #include "tags/tagcopier.h"
+#include "sheettext.h"
 #include "timeparser.h"
 
 #include <QCommandLineParser>
@@ -217,7 +218,11 @@ bool BatchTool::readText(const QString &path, QByteArray *bytes)
         failure(path + QStringLiteral(": ") + file.errorString());
         return false;
     }
-    *bytes = (path == QLatin1String("-") && m_stdin) ? m_stdin->readAll() : file.readAll();
+    QString why;
+    if (!SheetText::read((path == QLatin1String("-") && m_stdin) ? *m_stdin : file, bytes, &why)) {
+        failure(path + QStringLiteral(": ") + why);
+        return false;
+    }
     return true;
 }
 
@@ -242,12 +247,16 @@ int BatchTool::readPieces(const QString &mode, const QString &value, Job *job)
         CueSheet sheet;
         if (!CueSheet::parse(text, job->input, &sheet, &why))
             return failure(value + QStringLiteral(": ") + why);
+        if (!JobCheck::tooManyPieces(sheet.tracks.size()).isEmpty())
+            return failure(value + QStringLiteral(": ") + JobCheck::tooManyPieces(sheet.tracks.size()));
         job->pieces = PieceList::fromCue(sheet);
     } else {
         job->mode = Ranges;
         QVector<RangeList::Range> ranges;
-        if (!RangeList::parse(QString::fromUtf8(text), &ranges, &why))
+        if (!RangeList::parse(text, &ranges, &why))
             return failure(value + QStringLiteral(": ") + why);
+        if (!JobCheck::tooManyPieces(ranges.size()).isEmpty())
+            return failure(value + QStringLiteral(": ") + JobCheck::tooManyPieces(ranges.size()));
         job->pieces = PieceList::fromRanges(ranges);
     }
     job->titled = std::any_of(job->pieces.cbegin(), job->pieces.cend(), [](const Piece &p) { return !p.title.isEmpty(); });
@@ -269,7 +278,12 @@ int BatchTool::findPieces(QFile &source, SourceWalk &walk, Job *job)
                 ++k;
             return frame;
         });
-        job->pieces = PieceList::every(walk.msOf(walk.frameCount()), step);
+        // Counted before the pieces are made: a tiny step makes millions.
+        const qint64 lengthMs = walk.msOf(walk.frameCount());
+        const QString tooMany = JobCheck::tooManyPieces(lengthMs / step + 1);
+        if (!tooMany.isEmpty())
+            return failure(job->input + QStringLiteral(": ") + tooMany);
+        job->pieces = PieceList::every(lengthMs, step);
     } else if (job->mode == Silences) {
         SilenceFinder finder(source, walk);
         SilenceFinder::Settings settings;
@@ -284,6 +298,8 @@ int BatchTool::findPieces(QFile &source, SourceWalk &walk, Job *job)
             walk.remember(split.frame, split.offset);
             splitMs << walk.msOf(split.frame);
         }
+        if (!JobCheck::tooManyPieces(splitMs.size() + 1).isEmpty())
+            return failure(job->input + QStringLiteral(": ") + JobCheck::tooManyPieces(splitMs.size() + 1));
         job->pieces = PieceList::between(splitMs);
     } else {
         QVector<qint64> marks;

@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString Data = fixturePath(QString());
@@ -204,6 +206,26 @@ void TestCli::commandLine_data()
             << QStringLiteral("snipwave-cut: bad --columns '%1'").arg(bad);
     QTest::newRow("envelope, no frame") << QStringList{"--envelope", Data + "crc_protected.packets.csv"} << 1
                                         << QString() << "snipwave-cut: " + Data + "crc_protected.packets.csv: no MPEG";
+
+    // A FIFO would keep the query waiting for a writer; a header frame alone
+    // holds no audio to measure.
+    static QTemporaryDir odd;
+    const QString fifo = odd.filePath(QStringLiteral("fifo"));
+    const QString headerOnly = odd.filePath(QStringLiteral("header.mp3"));
+    const QByteArray vbr = readAll(fixture);
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0
+            && !writeFile(headerOnly, vbr.left(MpegHeader::frameBytes(vbr.constData()))).isEmpty());
+    for (const char *query : {"--info", "--envelope"}) {
+        QTest::addRow("%s on a FIFO", query) << QStringList{query, fifo} << 1 << QString()
+                                             << "snipwave-cut: " + fifo + ": Is a FIFO (named pipe), not a file\n";
+        QTest::addRow("%s on a header frame alone", query) << QStringList{query, headerOnly} << 1 << QString()
+                                                           << "snipwave-cut: " + headerOnly + ": no MPEG audio frame found";
+    }
+    QTest::newRow("exact, from the end on") << (cutArgs("3", "99999") << "--exact") << 1 << QString()
+                                            << "snipwave-cut: Start time is beyond the end of audio. (error -10)\n";
+    QTest::newRow("output named like a temporary file")
+        << QStringList{fixture, "-s", "1", "-e", "2", "-o", ".snipwave-12-abc.part"} << 1 << QString()
+        << "snipwave-cut: File creating failed. (The name has the form of Snipwave's temporary files) (error -8)\n";
 }
 
 void TestCli::commandLine()

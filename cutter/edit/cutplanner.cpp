@@ -318,6 +318,9 @@ bool planExact(BufferedSource &source, const FirstFrameLocator::Result &first,
     if (!walk.reachedFirst || walk.frames <= startFrame)
         return failed(plan, CutResult::StartBeyondEnd);
     const qint64 total = heardTotal(plan, walk);
+    // As in whole frames: a start at or past the heard end is beyond it.
+    if (total >= 0 && s >= total && s > 0)
+        return failed(plan, CutResult::StartBeyondEnd);
     if (total >= 0)
         e = qMin(e, total);
     if (e <= s)
