@@ -451,24 +451,34 @@ void TestFileSafety::outputLinkReplaced()
 // and nothing else is left.
 void TestFileSafety::batchEndsEarly_data()
 {
+    QTest::addColumn<QString>("limit");   // ulimit -f, or "full" for a folder of 2 MB
     QTest::addColumn<bool>("readerLeaves");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("a piece fails") << false << qt_error_string(EFBIG);
-    QTest::newRow("the --json reader leaves") << true << qt_error_string(EPIPE);
+    QTest::newRow("a piece passes the file-size limit") << "16384" << false << qt_error_string(EFBIG);
+    QTest::newRow("the disk fills up") << "full" << false << qt_error_string(ENOSPC);
+    QTest::newRow("the --json reader leaves") << "unlimited" << true << qt_error_string(EPIPE);
 }
 
 void TestFileSafety::batchEndsEarly()
 {
+    QFETCH(QString, limit);
     QFETCH(bool, readerLeaves);
     QFETCH(QString, reason);
     const QString list = m_dir.write(QStringLiteral("list.txt"), "0 1\n1 2\n2 3\n3 7:00:00\n7:00:00 7:00:01\n");
     const QString out = m_dir.filePath(QStringLiteral("out"));
     QVERIFY(QDir().mkdir(out));
+    const bool full = limit == QLatin1String("full");
+    if (full && QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=2m", "tmpfs", out}) != 0)
+        QSKIP("needs a small file system: mount as root");
+    const auto unmount = qScopeGuard([&] {
+        if (full)
+            QProcess::execute(QStringLiteral("umount"), {out});
+    });
     QProcess process;
     // The reader of the JSON lines takes one and leaves.
     const QString reader = readerLeaves ? QStringLiteral(" | head -n 1") : QString();
-    process.start(QStringLiteral("bash"), {"-o", "pipefail", "-c", QStringLiteral("ulimit -f %1; \"$0\" \"$@\"%2").arg(readerLeaves ? "unlimited" : "16384", reader),
+    process.start(QStringLiteral("bash"), {"-o", "pipefail", "-c", QStringLiteral("ulimit -f %1; \"$0\" \"$@\"%2").arg(full ? "unlimited" : limit, reader),
                                            SNIPWAVE_CUT_EXECUTABLE, m_big.filePath("long.mp3"), "--ranges", list, "-d", out,
                                            "--name", "{n}.mp3", "--json"});
     QVERIFY(process.waitForFinished(60000));
