@@ -83,6 +83,13 @@ int BatchTool::failure(const QString &why)
     return 1;
 }
 
+// -1 when a job of count pieces may go on, else the exit code of its refusal.
+int BatchTool::refuseTooMany(const QString &what, qint64 count)
+{
+    const QString why = JobCheck::tooManyPieces(count);
+    return why.isEmpty() ? -1 : failure(what + QStringLiteral(": ") + why);
+}
+
 int BatchTool::run(const QStringList &arguments)
 {
     Job job;
@@ -247,16 +254,16 @@ int BatchTool::readPieces(const QString &mode, const QString &value, Job *job)
         CueSheet sheet;
         if (!CueSheet::parse(text, job->input, &sheet, &why))
             return failure(value + QStringLiteral(": ") + why);
-        if (!JobCheck::tooManyPieces(sheet.tracks.size()).isEmpty())
-            return failure(value + QStringLiteral(": ") + JobCheck::tooManyPieces(sheet.tracks.size()));
+        if (const int refused = refuseTooMany(value, sheet.tracks.size()); refused >= 0)
+            return refused;
         job->pieces = PieceList::fromCue(sheet);
     } else {
         job->mode = Ranges;
         QVector<RangeList::Range> ranges;
         if (!RangeList::parse(text, &ranges, &why))
             return failure(value + QStringLiteral(": ") + why);
-        if (!JobCheck::tooManyPieces(ranges.size()).isEmpty())
-            return failure(value + QStringLiteral(": ") + JobCheck::tooManyPieces(ranges.size()));
+        if (const int refused = refuseTooMany(value, ranges.size()); refused >= 0)
+            return refused;
         job->pieces = PieceList::fromRanges(ranges);
     }
     job->titled = std::any_of(job->pieces.cbegin(), job->pieces.cend(), [](const Piece &p) { return !p.title.isEmpty(); });
@@ -280,9 +287,8 @@ int BatchTool::findPieces(QFile &source, SourceWalk &walk, Job *job)
         });
         // Counted before the pieces are made: a tiny step makes millions.
         const qint64 lengthMs = walk.msOf(walk.frameCount());
-        const QString tooMany = JobCheck::tooManyPieces(lengthMs / step + 1);
-        if (!tooMany.isEmpty())
-            return failure(job->input + QStringLiteral(": ") + tooMany);
+        if (const int refused = refuseTooMany(job->input, lengthMs / step + 1); refused >= 0)
+            return refused;
         job->pieces = PieceList::every(lengthMs, step);
     } else if (job->mode == Silences) {
         SilenceFinder finder(source, walk);
@@ -298,8 +304,8 @@ int BatchTool::findPieces(QFile &source, SourceWalk &walk, Job *job)
             walk.remember(split.frame, split.offset);
             splitMs << walk.msOf(split.frame);
         }
-        if (!JobCheck::tooManyPieces(splitMs.size() + 1).isEmpty())
-            return failure(job->input + QStringLiteral(": ") + JobCheck::tooManyPieces(splitMs.size() + 1));
+        if (const int refused = refuseTooMany(job->input, splitMs.size() + 1); refused >= 0)
+            return refused;
         job->pieces = PieceList::between(splitMs);
     } else {
         QVector<qint64> marks;

@@ -91,6 +91,7 @@ private:
     void drawProgress(qint64 done, qint64 total, int piece, int count);
     int usageError(const QString &why);
     int failure(const QString &why);
+    int refuseTooMany(const QString &what, qint64 count);
 
     QTextStream &m_out;
     QTextStream &m_err;

@@ -46,8 +46,10 @@ SignalGuard::SignalGuard()
 {
     std::vector<int> handled(std::begin(Quiet), std::end(Quiet));
     handled.insert(handled.end(), std::begin(Core), std::end(Core));
+#ifdef SIGRTMIN
     for (int s = SIGRTMIN; s <= SIGRTMAX; ++s)
         handled.push_back(s);
+#endif
     handled.push_back(SIGXFSZ);
 
     for (int signal : handled) {
