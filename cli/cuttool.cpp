@@ -5,6 +5,7 @@
 #include "edittool.h"
 #include "jsonstring.h"
 #include "analysis/loudnessenvelope.h"
+#include "io/sourcefile.h"
 #include "scan/mp3fileinfo.h"
 #include "mp3splitter.h"
 #include "timeparser.h"
@@ -265,10 +266,13 @@ int CutTool::edit(EditTool::Command command, bool dryRun, bool json, const QStri
     return EditTool(m_out, m_err).run(command);
 }
 
+
+// Refuses at once what is no regular file: a FIFO would keep the query
+// waiting for a writer, a device would never end.
 bool CutTool::readable(const QString &input)
 {
-    QFile file(input);
-    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    SourceFile file;
+    if (file.open(input))
         return true;
     m_err << Program << ": " << input << ": " << file.errorString() << '\n';
     m_err.flush();
@@ -298,15 +302,26 @@ int CutTool::info(const QString &input)
     if (!readable(input))
         return Failed;
     const Mp3FileInfo facts = Mp3FileInfo::read(input);
-    if (!facts.found) {
-        m_err << Program << ": " << input << ": no MPEG audio frame found ("
-              << Mp3Splitter::errorMessage(Mp3Splitter::FirstFrameNotFound) << ")\n";
-        m_err.flush();
-        return Failed;
-    }
+    if (!facts.found)
+        return noFrame(input);
     m_out << infoJson(facts) << '\n';
+    return printed();
+}
+
+int CutTool::noFrame(const QString &input)
+{
+    m_err << Program << ": " << input << ": no MPEG audio frame found ("
+          << Mp3Splitter::errorMessage(Mp3Splitter::FirstFrameNotFound) << ")\n";
+    m_err.flush();
+    return Failed;
+}
+
+// Standard output that went nowhere (a closed pipe, a full disk) fails the
+// query: what was asked for did not arrive.
+int CutTool::printed()
+{
     m_out.flush();
-    return Success;
+    return m_out.status() == QTextStream::Ok ? Success : Failed;
 }
 
 QByteArray CutTool::infoJson(const Mp3FileInfo &info)
@@ -336,6 +351,9 @@ int CutTool::envelope(const QString &input, int columns)
 {
     if (!readable(input))
         return Failed;
+    // A file of a header frame alone has no audio to measure, as --info says.
+    if (!Mp3FileInfo::read(input).found)
+        return noFrame(input);
     QString why;
     const QVector<float> values = LoudnessEnvelope::compute(input, columns, &why);
     if (values.isEmpty()) {
@@ -344,8 +362,7 @@ int CutTool::envelope(const QString &input, int columns)
         return Failed;
     }
     m_out << envelopeJson(values) << '\n';
-    m_out.flush();
-    return Success;
+    return printed();
 }
 
 QByteArray CutTool::envelopeJson(const QVector<float> &values)

@@ -50,6 +50,8 @@ private:
     int envelope(const QString &input, int columns);
     int usageError(const QString &why);
     bool readable(const QString &input);
+    int noFrame(const QString &input);
+    int printed();
 
     QTextStream &m_out;
     QTextStream &m_err;
