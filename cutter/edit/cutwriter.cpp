@@ -14,7 +14,7 @@ constexpr qint64 MaxPiece = 8 * 1024 * 1024;
 
 bool writeAll(QFileDevice &out, const QByteArray &bytes)
 {
-    return bytes.isEmpty() || out.write(bytes) == bytes.size();
+    return RangeCopier::writeAll(out, bytes.constData(), bytes.size());
 }
 
 } // namespace

@@ -91,11 +91,22 @@ bool RangeCopier::copyThroughBuffer(qint64 offset, qint64 length)
                 m_error = m_source.errorString();
             return false;
         }
-        if (m_target.write(m_buffer.constData(), got) != got) {
+        if (!writeAll(m_target, m_buffer.constData(), got)) {
             m_error = m_target.errorString();
             return false;
         }
         length -= got;
+    }
+    return true;
+}
+
+bool RangeCopier::writeAll(QFileDevice &target, const char *data, qint64 size)
+{
+    for (qint64 done = 0; done < size;) {
+        const qint64 written = target.write(data + done, size - done);
+        if (written <= 0)
+            return false;
+        done += written;
     }
     return true;
 }
