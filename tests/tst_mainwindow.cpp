@@ -945,6 +945,8 @@ void TestMainWindow::clearMovesCheckedFilesToTrash()
     QCOMPARE(rowOfPath(longCut), -1);
     QVERIFY(!QFile::exists(longCut));
     QVERIFY(inTrash(longCut));
+    // Rows are left and none is checked.
+    QVERIFY(selectAll->isEnabled() && !selectAll->isChecked() && !clear->isEnabled());
     QTRY_COMPARE(engine->getCutterState(), int(Engine::IDEL));
     QVERIFY(cutterControlsEnabled());
     QTest::qWait(200); // the removed row's widgets go; nothing may still point at them

@@ -102,6 +102,7 @@ MainWindow::MainWindow(QWidget *parent)
     engine->setThemeIndex(themeIndex);
     applySelectColor(false);
     setupModes();
+    setupOutputList();
     // Before the history: picking its entry shows that file's envelope.
     setupEnvelope();
 

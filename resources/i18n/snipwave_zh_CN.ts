@@ -384,10 +384,6 @@ Copyright 2026 The Snipwave developers</source>
         <translation>此文件长达 24 小时或以上。Snipwave 只能剪切短于 24 小时的文件。</translation>
     </message>
     <message>
-        <source>There is no trash for these files: they were deleted.</source>
-        <translation>这些文件没有可用的回收站：已将其删除。</translation>
-    </message>
-    <message>
         <source>Keys:
 Space: play or pause
 I or [: start point at the playback position
@@ -547,6 +543,13 @@ Ctrl+Q：退出
     <message>
         <source>unknown field {%1} in the name pattern; known are {n}, {title}, {performer}, {stem}, {start} and {end}</source>
         <translation>名称模式中有未知字段 {%1}；可用的字段为 {n}、{title}、{performer}、{stem}、{start} 和 {end}</translation>
+    </message>
+</context>
+<context>
+    <name>OutputList</name>
+    <message>
+        <source>There is no trash for these files: they were deleted.</source>
+        <translation>这些文件没有可用的回收站：已将其删除。</translation>
     </message>
 </context>
 <context>
