@@ -3,6 +3,7 @@
 // on the engine's worker thread. Every test function gets a window of its
 // own with the same settings file, so none depends on another.
 
+#include "appsettings.h"
 #include "audiocutabstract.h"
 #include "edit/cutjob.h"
 #include "edit/cutplanner.h"
@@ -13,10 +14,14 @@
 #include "musicplayer.h"
 #include "operation.h"
 #include "selectbar.h"
+#include "settingskeys.h"
 #include "io/sourcefile.h"
 #include "stylesheetreader.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QBuffer>
+#include <QImage>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -196,6 +201,8 @@ private slots:
     void progressSlider();
     void dropOpensMp3Only_data();
     void dropOpensMp3Only();
+    void unusableFilesGetANotice_data();
+    void unusableFilesGetANotice();
     void longSourceRefused_data();
     void longSourceRefused();
     void openSaveDirShowsTheFolder();
@@ -1192,6 +1199,66 @@ void TestMainWindow::dropOpensMp3Only()
         QCOMPARE(box->currentText(), source);
         QCOMPARE(box->count(), 3);
     }
+}
+
+// Dropped, or picked from the history: a file the window cannot use is
+// named in a notice and changes nothing; a gone one leaves the history.
+void TestMainWindow::unusableFilesGetANotice_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("notice");
+
+    QImage picture(64, 64, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    picture.save(&png, "PNG");
+    QTest::newRow("picture named .mp3") << sandbox.filePath("sources/picture.mp3") << png.data()
+                                        << "\"picture.mp3\" holds no MP3 audio: it cannot be played or cut.";
+    QTest::newRow("empty file") << sandbox.filePath("sources/empty.mp3") << QByteArray()
+                                << "\"empty.mp3\" is empty: there is nothing to play or cut.";
+    QTest::newRow("history entry gone") << "/gone/old.mp3" << QByteArray()
+        << "\"old.mp3\" is no longer there: it was moved or deleted. It leaves the list of opened files.";
+}
+
+void TestMainWindow::unusableFilesGetANotice()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, notice);
+
+    auto *box = child<QComboBox>("lineEdit_CurrentFile");
+    QString shown;
+    auto driver = answerNextDialog("pushButtonConfirm", &shown);
+    const bool gone = !path.startsWith(sandbox.path());
+    if (gone) {
+        box->showPopup();
+        QAbstractItemView *view = box->view();
+        QTRY_VERIFY(view->isVisible());
+        const QRect item = view->visualRect(view->model()->index(box->findText(path), 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &enter);
+        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &drop);
+    }
+    QTRY_VERIFY(driver->finished());
+    QCOMPARE(shown, notice);
+    QCOMPARE(box->findText(path), -1);
+    QCOMPARE(box->count(), gone ? 2 : 3);
+    const QStringList history = window->findChild<AppSettings *>()
+        ->getValue(SettingsKeys::common, SettingsKeys::operationSection, SettingsKeys::openHistory).toStringList();
+    QVERIFY(!history.contains(path));
+    QCOMPARE(engine->getPlayer()->state(), QMediaPlayer::StoppedState);
+    QVERIFY(!preview->isEnabled());
 }
 
 void TestMainWindow::longSourceRefused_data()

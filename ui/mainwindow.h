@@ -112,6 +112,10 @@ private:
     // Marking and cutting (mainwindowcut.cpp).
     void showNotice(const QString &text, bool themed);
     void showFileNotice();
+    // Why a file cannot be played or cut, for a notice; empty when it can
+    // (and for anything that is not a file).
+    QString unusableReason(const QString &path) const;
+    void onCurrentFilePicked(int index);
     // Every change of the marks ends here: both kept within the audio, the
     // end not before the start (the mark that moved gives way), then the
     // engine, the fields, the handles and the length label follow.
