@@ -181,6 +181,8 @@ private slots:
     void refusesCut_data();
     void refusesCut();
     void firstCutMakesTheDefaultFolder();
+    void typedSaveFolder_data();
+    void typedSaveFolder();
     void cutListsAndPlaysTheNewFile();
     void playButtonOfPlayingRowStops();
     void newerCutGoesOnTopAndPlaysToItsEnd();
@@ -668,12 +670,42 @@ void TestMainWindow::firstCutMakesTheDefaultFolder()
     const QString music = sandbox.filePath("home/music");
     QDir(music).removeRecursively();
     saveTo->setText(music);
-    QCOMPARE(saveTo->styleSheet(), QStringLiteral("color:red"));
+    // Not a fault: the field says what will happen.
+    QCOMPARE(saveTo->styleSheet(), QStringLiteral("color:black"));
+    QCOMPARE(saveTo->toolTip(), QStringLiteral("This folder does not exist yet: the first cut makes it."));
     QString path;
     cut(1000, 3000, &path);
     QCOMPARE(QFileInfo(path).path(), music);
     QVERIFY(QFileInfo(path).isFile());
     QCOMPARE(saveTo->styleSheet(), QStringLiteral("color:black"));
+}
+
+void TestMainWindow::typedSaveFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("exists");
+
+    QTest::newRow("folder that is there") << "home/typed" << true;
+    QTest::newRow("folder that is not") << "home/nowhere" << false;
+}
+
+// Typed and confirmed, a folder that is there is kept for the next start; one
+// that is not is red and says why.
+void TestMainWindow::typedSaveFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, exists);
+    const QString path = sandbox.filePath(folder);
+    QVERIFY(!exists || QDir().mkpath(path));
+    saveTo->setFocus();
+    saveTo->selectAll();
+    QTest::keyClicks(saveTo, path);
+    QTest::keyClick(saveTo, Qt::Key_Return);
+    const QString stored = window->findChild<AppSettings *>()
+        ->getValue(SettingsKeys::common, SettingsKeys::operationSection, SettingsKeys::savePath).toString();
+    QCOMPARE(stored, exists ? path : saveDir);
+    QCOMPARE(saveTo->styleSheet() == QStringLiteral("color:red"), !exists);
+    QCOMPARE(saveTo->toolTip().contains(QStringLiteral("does not exist")), !exists);
 }
 
 void TestMainWindow::cutListsAndPlaysTheNewFile()

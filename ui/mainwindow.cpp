@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -121,6 +122,7 @@ MainWindow::MainWindow(QWidget *parent)
     // kept until then.
     connect(ui->lineEdit_CurrentFile, QOverload<int>::of(&QComboBox::activated), this,
             &MainWindow::onCurrentFilePicked);
+    connect(ui->lineEdit_saveTo, &QLineEdit::editingFinished, this, &MainWindow::rememberSaveDir);
     engine->getPlayer()->setFile(ui->lineEdit_CurrentFile->currentText().trimmed());
 
     connectPlayer();

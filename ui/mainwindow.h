@@ -123,6 +123,8 @@ private:
     void placeHandlesOnMarks();
     bool ensureSaveDir();
     static QString defaultSaveDir();
+    static bool isDefaultSaveDir(const QString &dir);
+    void rememberSaveDir();
     void refuseLongSource(qint64 duration);
     void applySelectColor(bool band);
 
