@@ -171,6 +171,7 @@ private slots:
     void cleanup();
 
     void opensWithHistoryEntry();
+    void iconButtonsSayWhatTheyDo();
     void timeFieldsWithoutDurationLeaveHandles();
     void playsAndPauses();
     void timeFieldsMarkThePiece_data();
@@ -462,6 +463,16 @@ void TestMainWindow::opensWithHistoryEntry()
 
 // Before any media the player knows no duration: the handles stay put
 // instead of being sent to a position computed from a division by zero.
+// A button that shows only an icon names its job in a tooltip.
+void TestMainWindow::iconButtonsSayWhatTheyDo()
+{
+    const auto buttons = child<QWidget>("centralWidget")->findChildren<QPushButton *>();
+    for (const QPushButton *button : buttons) {
+        if (button->text().isEmpty() && !child<SelectBar>("widgetSelectBar")->isAncestorOf(button))
+            QVERIFY2(!button->toolTip().isEmpty(), qPrintable(button->objectName()));
+    }
+}
+
 void TestMainWindow::timeFieldsWithoutDurationLeaveHandles()
 {
     QCOMPARE(duration(), qint64(0));
@@ -486,12 +497,13 @@ void TestMainWindow::playsAndPauses()
     auto *position = child<QLabel>("label_passedTime");
     QVERIFY(position->isVisible());
     QTRY_VERIFY(engine->getPlayer()->position() > 1100);
-    // The label follows the player's position reports, so it may be one
-    // report (a second of text at most) behind the position asked now.
+    // To the millisecond, as the marks. The label follows the player's
+    // position reports, so it may be one report behind the position asked now.
     const auto shownNow = [&] {
         const qint64 now = engine->getPlayer()->position();
-        return position->text() == MusicPlayer::positionText(now) + " / "
-            || position->text() == MusicPlayer::positionText(qMax<qint64>(0, now - 1000)) + " / ";
+        const QTime shown = QTime::fromString(position->text(), QStringLiteral("HH:mm:ss\"zzz / "));
+        const qint64 ms = QTime(0, 0).msecsTo(shown);
+        return shown.isValid() && ms <= now && now - ms <= 1000;
     };
     QTRY_VERIFY(shownNow());
 

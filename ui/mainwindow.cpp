@@ -228,8 +228,10 @@ void MainWindow::loadHistoryAndSaveDir()
 void MainWindow::connectPlayer()
 {
     MusicPlayer *player = engine->getPlayer();
-    connect(player, &MusicPlayer::prositionTextChanged, this,
-            [this](const QString &text) { ui->label_passedTime->setText(text + QStringLiteral(" / ")); });
+    // To the millisecond, as the marks are.
+    connect(player, &QMediaPlayer::positionChanged, this, [this](qint64 position) {
+        ui->label_passedTime->setText(MusicPlayer::durationText(position) + QStringLiteral(" / "));
+    });
     connect(player, SIGNAL(durationTextChanged(QString)), ui->label_duration, SLOT(setText(QString)));
     connect(player, SIGNAL(durationChanged(qint64)), this, SLOT(setProgressBarMaximum(qint64)));
     connect(player, &QMediaPlayer::durationChanged, this, &MainWindow::refuseLongSource);
