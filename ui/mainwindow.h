@@ -38,7 +38,8 @@ class StyleSheetReader;
 // rows), the menus, the theme and closing;
 // mainwindowinput.cpp the keys, the progress slider, dropped and handed-over
 // files; mainwindowenvelope.cpp the source's loudness in the selection bar;
-// mainwindowmodes.cpp the cut's mode and the range it will play.
+// mainwindowmodes.cpp the cut's mode and the range it will play;
+// mainwindowsourcecheck.cpp which files it can open.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -112,6 +113,8 @@ private:
     // Marking and cutting (mainwindowcut.cpp).
     void showNotice(const QString &text, bool themed);
     void showFileNotice();
+
+    // Which files can be opened (mainwindowsourcecheck.cpp).
     // Why a file cannot be played or cut, for a notice; empty when it can
     // (and for anything that is not a file).
     QString unusableReason(const QString &path) const;
