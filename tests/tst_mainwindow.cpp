@@ -51,9 +51,13 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cerrno>
 #include <cmath>
 #include <functional>
 #include <memory>
+
+#include <signal.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -188,6 +192,7 @@ private slots:
     void playButtonOfPlayingRowStops();
     void newerCutGoesOnTopAndPlaysToItsEnd();
     void cutIntoOtherFolderPlaysTheNewFile();
+    void failedCutListsNothing_data();
     void failedCutListsNothing();
     void secondCutWaitsForTheRunningOne();
     void resetStopsTheListedFile_data();
@@ -800,10 +805,22 @@ void TestMainWindow::cutIntoOtherFolderPlaysTheNewFile()
 
 // A save "folder" that is a file passes the check and fails in the cutter:
 // the dialog stays open with the message and no row names a missing file.
+void TestMainWindow::failedCutListsNothing_data()
+{
+    QTest::addColumn<bool>("folderIsAFile");
+    QTest::addColumn<int>("errnum"); // the system's reason the window shows
+
+    QTest::newRow("save folder is a file") << true << int(ENOTDIR);
+    QTest::newRow("no room for the cut") << false << int(EFBIG);
+}
+
 void TestMainWindow::failedCutListsNothing()
 {
+    QFETCH(bool, folderIsAFile);
+    QFETCH(int, errnum);
     play();
-    saveTo->setText(source);
+    if (folderIsAFile)
+        saveTo->setText(source);
     setMarks(1000, 3000);
     QString info;
     ModalDriver driver([&](QWidget *modal) {
@@ -814,9 +831,17 @@ void TestMainWindow::failedCutListsNothing()
         modal->findChild<QPushButton *>("pushButtonConfirm")->click();
         return true;
     });
+    // Files of this process may grow to 4 KiB only, as if the disk were full.
+    struct rlimit saved = {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit limit = {folderIsAFile ? saved.rlim_cur : 4096, saved.rlim_max};
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     QTest::mouseClick(preview, Qt::LeftButton);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previous);
     QVERIFY(driver.finished());
-    QVERIFY2(info.contains("File creating failed."), qPrintable(info));
+    QVERIFY2(info.contains("File creating failed. (" + qt_error_string(errnum) + ")"), qPrintable(info));
     QCOMPARE(table->rowCount(), 0);
 }
 
