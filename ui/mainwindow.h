@@ -35,11 +35,11 @@ class StyleSheetReader;
 // The code is split by responsibility: mainwindow.cpp holds construction,
 // the source file and its playback; mainwindowcut.cpp marking and cutting;
 // mainwindowoutput.cpp the buttons of the output list (OutputList holds its
-// rows), the menus, the theme and closing;
+// rows), the menus, the theme and closing; mainwindowsourcecheck.cpp which
+// files it can open;
 // mainwindowinput.cpp the keys, the progress slider, dropped and handed-over
 // files; mainwindowenvelope.cpp the source's loudness in the selection bar;
-// mainwindowmodes.cpp the cut's mode and the range it will play;
-// mainwindowsourcecheck.cpp which files it can open.
+// mainwindowmodes.cpp the cut's mode and the range it will play.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -113,12 +113,6 @@ private:
     // Marking and cutting (mainwindowcut.cpp).
     void showNotice(const QString &text, bool themed);
     void showFileNotice();
-
-    // Which files can be opened (mainwindowsourcecheck.cpp).
-    // Why a file cannot be played or cut, for a notice; empty when it can
-    // (and for anything that is not a file).
-    QString unusableReason(const QString &path) const;
-    void onCurrentFilePicked(int index);
     // Every change of the marks ends here: both kept within the audio, the
     // end not before the start (the mark that moved gives way), then the
     // engine, the fields, the handles and the length label follow.
@@ -126,8 +120,6 @@ private:
     void placeHandlesOnMarks();
     bool ensureSaveDir();
     static QString defaultSaveDir();
-    static bool isDefaultSaveDir(const QString &dir);
-    void rememberSaveDir();
     void refuseLongSource(qint64 duration);
     void applySelectColor(bool band);
 
@@ -144,6 +136,16 @@ private:
     void onProgressReleased();
     bool progressGrooveClicked(QMouseEvent *event);
     bool timeFieldEvent(QTimeEdit *field, QEvent *event);
+
+    // Which files can be opened (mainwindowsourcecheck.cpp).
+    // Why a file cannot be played or cut, for a notice; empty when it can
+    // (and for anything that is not a file).
+    QString unusableReason(const QString &path) const;
+    void onCurrentFilePicked(int index);
+
+    // The save folder (mainwindowcut.cpp).
+    static bool isDefaultSaveDir(const QString &dir);
+    void rememberSaveDir();
 
     // Output list (mainwindowoutput.cpp).
     void setupOutputList();

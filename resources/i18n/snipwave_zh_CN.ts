@@ -170,6 +170,42 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>"%1" is empty: there is nothing to play or cut.</source>
+        <translation>“%1”是空文件：没有可播放或剪辑的内容。</translation>
+    </message>
+    <message>
+        <source>"%1" holds no MP3 audio: it cannot be played or cut.</source>
+        <translation>“%1”中没有 MP3 音频：无法播放或剪辑。</translation>
+    </message>
+    <message>
+        <source>"%1" is no longer there: it was moved or deleted. It leaves the list of opened files.</source>
+        <translation>“%1”已不在原处：它已被移动或删除，将从打开记录中移除。</translation>
+    </message>
+    <message>
+        <source>This folder does not exist yet: the first cut makes it.</source>
+        <translation>此目录尚不存在：第一次剪辑时会自动创建。</translation>
+    </message>
+    <message>
+        <source>This folder does not exist. Choose one with the folder button, or type the path of one.</source>
+        <translation>此目录不存在。请用目录按钮选择，或输入一个已有目录的路径。</translation>
+    </message>
+    <message>
+        <source>The folder the cuts are saved in</source>
+        <translation>剪辑文件的保存目录</translation>
+    </message>
+    <message>
+        <source>Start point at the playback position (I)</source>
+        <translation>在播放位置设置开始点 (I)</translation>
+    </message>
+    <message>
+        <source>End point at the playback position (O)</source>
+        <translation>在播放位置设置结束点 (O)</translation>
+    </message>
+    <message>
+        <source>Choose the folder the cuts are saved in</source>
+        <translation>选择剪辑文件的保存目录</translation>
+    </message>
+    <message>
         <source>00:00:00</source>
         <translation>00:00:00</translation>
     </message>
@@ -410,42 +446,6 @@ Ctrl+S 或回车：保存并试听
 F1：本帮助
 Ctrl+Q：退出
 在编辑时间框或文件路径时，按键用于编辑文字。</translation>
-    </message>
-    <message>
-        <source>"%1" is empty: there is nothing to play or cut.</source>
-        <translation>“%1”是空文件：没有可播放或剪辑的内容。</translation>
-    </message>
-    <message>
-        <source>"%1" holds no MP3 audio: it cannot be played or cut.</source>
-        <translation>“%1”中没有 MP3 音频：无法播放或剪辑。</translation>
-    </message>
-    <message>
-        <source>"%1" is no longer there: it was moved or deleted. It leaves the list of opened files.</source>
-        <translation>“%1”已不在原处：它已被移动或删除，将从打开记录中移除。</translation>
-    </message>
-    <message>
-        <source>This folder does not exist yet: the first cut makes it.</source>
-        <translation>此目录尚不存在：第一次剪辑时会自动创建。</translation>
-    </message>
-    <message>
-        <source>This folder does not exist. Choose one with the folder button, or type the path of one.</source>
-        <translation>此目录不存在。请用目录按钮选择，或输入一个已有目录的路径。</translation>
-    </message>
-    <message>
-        <source>The folder the cuts are saved in</source>
-        <translation>剪辑文件的保存目录</translation>
-    </message>
-    <message>
-        <source>Start point at the playback position (I)</source>
-        <translation>在播放位置设置开始点 (I)</translation>
-    </message>
-    <message>
-        <source>End point at the playback position (O)</source>
-        <translation>在播放位置设置结束点 (O)</translation>
-    </message>
-    <message>
-        <source>Choose the folder the cuts are saved in</source>
-        <translation>选择剪辑文件的保存目录</translation>
     </message>
 </context>
 <context>
