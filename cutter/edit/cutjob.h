@@ -2,7 +2,7 @@
 #define CUTJOB_H
 
 #include "edit/cutplan.h"
-#include "edit/cutresult.h"
+#include "io/cutresult.h"
 #include "edit/cutwriter.h"
 
 #include <QString>
@@ -21,6 +21,7 @@ public:
         bool sync = true;
         bool removeStale = true; // see AtomicFile::setRemoveStale()
         CutWriter::Progress progress;
+        CutWriter::CommitGate commitGate;
     };
 
     static CutResult run(const QString &source, const QString &output, const Options &options,

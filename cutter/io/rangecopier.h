@@ -32,11 +32,6 @@ public:
     // After a failure: the system's reason, when it gave one.
     QString errorString() const { return m_error; }
 
-    // Writes all of data, or finds out why not. A write that the disk cuts
-    // short returns what fit and sets no error; only the next one fails with
-    // the system's reason ("No space left on device").
-    static bool writeAll(QFileDevice &target, const char *data, qint64 size);
-
 private:
     bool copyInKernel(qint64 &offset, qint64 &length);
     bool copyThroughBuffer(qint64 offset, qint64 length);
