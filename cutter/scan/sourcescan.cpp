@@ -165,6 +165,7 @@ SourceScan SourceScan::run(QIODevice *device, const Visitor &visit, const std::a
         FrameWalker walker(source, next, first.header);
         if (!walker.next())
             break;
+        scan.contiguous = scan.contiguous && (walker.offset() == next || scan.frames == 0);
         see(walker.offset(), walker.data(), walker.length());
         next = walker.offset() + walker.length();
     }
