@@ -3,10 +3,12 @@
 #include <QSet>
 
 #include <chapterframe.h>
+#include <id3v2framefactory.h>
 #include <id3v2header.h>
 #include <tableofcontentsframe.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -82,9 +84,13 @@ ChapterReading ChapterReader::read(const QVector<TagBlock> &tags, qint64 lengthM
         TagLib::ID3v2::Header header;
         header.setMajorVersion(unsigned(tag.version()));
         for (const TagBlock::Frame &frame : tag.frames()) {
-            if (frame.id == "CHAP") {
-                const TagLib::ID3v2::ChapterFrame chap(&header, vector(frame.bytes));
-                Element e{latin1(chap.elementID()), {title(chap), chap.startTime(), chap.endTime()}};
+            if (frame.id != "CHAP" && frame.id != "CTOC")
+                continue;
+            // The factory reads the frame header for the tag's version.
+            const std::unique_ptr<TagLib::ID3v2::Frame> parsed(
+                TagLib::ID3v2::FrameFactory::instance()->createFrame(vector(frame.bytes), &header));
+            if (const auto *chap = dynamic_cast<const TagLib::ID3v2::ChapterFrame *>(parsed.get())) {
+                Element e{latin1(chap->elementID()), {title(*chap), chap->startTime(), chap->endTime()}};
                 if (e.id.isEmpty()) {
                     reading.notes.append({ChapterNote::Unreadable, e.id, e.chapter.title});
                 } else if (known.contains(e.id)) {
@@ -93,11 +99,12 @@ ChapterReading ChapterReader::read(const QVector<TagBlock> &tags, qint64 lengthM
                     known.insert(e.id);
                     elements.append(e);
                 }
-            } else if (frame.id == "CTOC") {
-                const TagLib::ID3v2::TableOfContentsFrame toc(&header, vector(frame.bytes));
-                known.insert(latin1(toc.elementID()));
-                for (const TagLib::ByteVector &child : toc.childElements())
+            } else if (const auto *toc = dynamic_cast<const TagLib::ID3v2::TableOfContentsFrame *>(parsed.get())) {
+                known.insert(latin1(toc->elementID()));
+                for (const TagLib::ByteVector &child : toc->childElements())
                     named.append(latin1(child));
+            } else if (frame.id == "CHAP") {
+                reading.notes.append({ChapterNote::Unreadable, QString(), QString()});
             }
         }
     }
