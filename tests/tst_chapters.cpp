@@ -1,3 +1,4 @@
+#include "edit/cutjob.h"
 #include "tags/chaptermap.h"
 #include "tags/chapterreader.h"
 #include "tags/tagcopier.h"
@@ -19,8 +20,8 @@ namespace {
 using Chapters = QVector<Chapter>;
 
 // Chapters as a tagger writes them, chapter i with element ID "c<i>", and a
-// table of contents listing the given IDs (none: no table).
-QVector<TagBlock> tagged(const Chapters &chapters, const QStringList &table)
+// table of contents listing the given IDs (none: no table), as an ID3v2.4 tag.
+QByteArray tagged(const Chapters &chapters, const QStringList &table)
 {
     TagLib::ID3v2::Tag tag;
     for (int i = 0; i < chapters.size(); ++i) {
@@ -40,7 +41,7 @@ QVector<TagBlock> tagged(const Chapters &chapters, const QStringList &table)
         tag.addFrame(new TagLib::ID3v2::TableOfContentsFrame("toc", children));
     }
     const TagLib::ByteVector bytes = tag.render();
-    return {TagBlock::parse(QByteArray(bytes.data(), int(bytes.size())))};
+    return QByteArray(bytes.data(), int(bytes.size()));
 }
 
 // The chapters ffprobe reads from a file, its title tags included.
@@ -82,6 +83,8 @@ private slots:
     void written();
     void mapped_data();
     void mapped();
+    void keptThroughACut_data();
+    void keptThroughACut();
 
 private:
     ScratchFolder m_scratch;
@@ -120,7 +123,7 @@ void TestChapters::read()
     QFETCH(qint64, lengthMs);
     QFETCH(Chapters, read);
     QFETCH(QList<int>, notes);
-    const ChapterReading reading = ChapterReader::read(tagged(written, table), lengthMs);
+    const ChapterReading reading = ChapterReader::read({TagBlock::parse(tagged(written, table))}, lengthMs);
     QCOMPARE(reading.chapters, read);
     QList<int> got;
     for (const ChapterNote &note : reading.notes)
@@ -193,6 +196,46 @@ void TestChapters::mapped()
     QFETCH(QVector<KeptRange>, kept);
     QFETCH(Chapters, mapped);
     QCOMPARE(ChapterMap::through(sources, kept), mapped);
+}
+
+void TestChapters::keptThroughACut_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<qint64>("startMs");
+    QTest::addColumn<qint64>("endMs");
+    QTest::addColumn<Chapters>("kept"); // where the marks put them
+
+    const int whole = CutRequest::WholeFrames, exact = CutRequest::Exact;
+    const Chapters across{{"A", 0, 200}, {"B", 200, 1000}, {"C", 1000, 1100}};
+    QTest::newRow("whole frames, across chapters") << whole << qint64(500) << qint64(1600) << across;
+    QTest::newRow("exact, across chapters") << exact << qint64(500) << qint64(1600) << across;
+    QTest::newRow("inside one chapter") << whole << qint64(800) << qint64(1200) << Chapters{{"B", 0, 400}};
+}
+
+// The source's chapters A 0-700, B 700-1500, C 1500-2000 ms, cut with its
+// tags kept: what survives lies where the marks put it, within half a frame.
+void TestChapters::keptThroughACut()
+{
+    QFETCH(int, mode);
+    QFETCH(qint64, startMs);
+    QFETCH(qint64, endMs);
+    QFETCH(Chapters, kept);
+    const Chapters chapters{{"A", 0, 700}, {"B", 700, 1500}, {"C", 1500, 2000}};
+    const QString source = m_scratch.write("source.mp3", tagged(chapters, {"c0", "c1", "c2"})
+                                                             + readAll(fixturePath("tone_440hz_2s.mp3")));
+    CutJob::Options options;
+    options.request = {startMs, endMs, CutRequest::Mode(mode), true};
+    const QString output = m_scratch.filePath("piece.mp3");
+    QVERIFY(CutJob::run(source, output, options).ok());
+
+    const Chapters got = probed(output);
+    QCOMPARE(got.size(), kept.size());
+    const qint64 halfFrame = 1152 * 1000 / 44100 / 2 + 1;
+    for (int i = 0; i < got.size(); ++i) {
+        QCOMPARE(got[i].title, kept[i].title);
+        QVERIFY2(qAbs(got[i].startMs - kept[i].startMs) <= halfFrame, qPrintable(QString::number(got[i].startMs)));
+        QVERIFY2(qAbs(got[i].endMs - kept[i].endMs) <= halfFrame, qPrintable(QString::number(got[i].endMs)));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestChapters)

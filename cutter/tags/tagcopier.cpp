@@ -1,5 +1,6 @@
 #include "tags/tagcopier.h"
 
+#include "tags/chapterreader.h"
 #include "tags/chapterwriter.h"
 
 #include <QFile>
@@ -91,6 +92,7 @@ void addChapters(QVector<TagBlock> &tags, const QVector<Chapter> &chapters)
 TagCopier::TagCopier(const QString &sourcePath)
     : m_source(TagBlock::readLeading(sourcePath))
     , m_kept(m_source)
+    , m_chapters(ChapterReader::read(m_source).chapters)
     , m_id3v1(readId3v1(sourcePath))
 {
     for (TagBlock &tag : m_kept)
@@ -120,6 +122,11 @@ CutTags TagCopier::render(const TagOverrides &overrides, const QVector<Chapter> 
     }
     rendered.id3v1 = m_id3v1.isEmpty() ? QByteArray() : withOverrides(m_id3v1, overrides);
     return rendered;
+}
+
+QVector<Chapter> TagCopier::chaptersThrough(const QVector<KeptRange> &kept) const
+{
+    return ChapterMap::through({m_chapters}, kept);
 }
 
 CutTags TagCopier::forCut(const QString &sourcePath, const TagOverrides &overrides)

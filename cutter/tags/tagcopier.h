@@ -2,6 +2,7 @@
 #define TAGCOPIER_H
 
 #include "tags/chapter.h"
+#include "tags/chaptermap.h"
 #include "tags/tagblock.h"
 
 #include <QByteArray>
@@ -49,6 +50,10 @@ public:
     // place of the source's.
     CutTags forPiece(const TagOverrides &overrides = {}, const QVector<Chapter> &chapters = {}) const;
 
+    // The source's chapters as a piece made of the kept ranges of it has
+    // them (see ChapterMap), for forPiece().
+    QVector<Chapter> chaptersThrough(const QVector<KeptRange> &kept) const;
+
     // The source's ID3v2 tags as read, whole-file frames included.
     const QVector<TagBlock> &sourceTags() const { return m_source; }
 
@@ -61,6 +66,7 @@ private:
 
     QVector<TagBlock> m_source;
     QVector<TagBlock> m_kept;  // the same without the whole-file frames
+    QVector<Chapter> m_chapters;
     QByteArray m_id3v1;
     CutTags m_plain;           // forPiece() with nothing to add
 };
