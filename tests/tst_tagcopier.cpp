@@ -219,6 +219,9 @@ void TestTagCopier::copiedAsWritten_data()
         << id3v2(3, {title3, binary3, length3}, 0, char(0x80)) << id3v2(3, {title3, binary3}, 0);
     QTest::newRow("a frame its tagger drops when the audio changes")
         << id3v2(4, {title4, frame(4, "TXXX", QByteArray("\x03k\0v", 4), 0x20)}, 0) << id3v2(4, {title4}, 0);
+    const QByteArray plainSized = frame(3, "TIT2", "\x03" + QByteArray(300, 's'));
+    QTest::newRow("ID3v2.4 with plain frame sizes")
+        << id3v2(4, {plainSized, length3, artist4}, 0) << id3v2(4, {plainSized, artist4}, 0);
     QTest::newRow("nothing left to copy") << id3v2(3, {length3, chapter3}, 100) << QByteArray();
 }
 

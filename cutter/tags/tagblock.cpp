@@ -130,18 +130,27 @@ TagBlock TagBlock::parse(const QByteArray &data)
             : TagLib::ID3v2::SynchData::toUInt(vector(body.left(4)));
         body = body.mid(int(std::min<qint64>(skip, body.size())));
     }
-    tag.parseFrames(body);
+    tag.parseFrames(body, false);
+    // Some taggers wrote ID3v2.4 frame sizes as plain integers, as in 2.3.
+    if (tag.m_version == 4 && tag.hasUnreadableRest()) {
+        TagBlock plain = tag;
+        plain.m_frames.clear();
+        plain.m_rest.clear();
+        plain.parseFrames(body, true);
+        if (!plain.hasUnreadableRest())
+            return plain;
+    }
     return tag;
 }
 
-void TagBlock::parseFrames(const QByteArray &body)
+void TagBlock::parseFrames(const QByteArray &body, bool plainSizes)
 {
     const int headerSize = m_version == 2 ? 6 : HeaderSize;
     const int idSize = m_version == 2 ? 3 : 4;
     int at = 0;
     while (at + headerSize <= body.size() && body.at(at) != 0) {
         const QByteArray id = body.mid(at, idSize);
-        const qint64 size = headerSize + frameSize(body, at, m_version);
+        const qint64 size = headerSize + frameSize(body, at, plainSizes ? 3 : m_version);
         if (!validId(id) || at + size > body.size())
             break;
         Frame frame{id, QByteArray(body.constData() + at, int(size)), dropsWhenAudioChanges(body, at, m_version)};

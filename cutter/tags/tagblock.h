@@ -62,7 +62,7 @@ public:
     static QVector<Frame> fromTagLib(const QVector<TagLib::ID3v2::Frame *> &frames, int version);
 
 private:
-    void parseFrames(const QByteArray &body);
+    void parseFrames(const QByteArray &body, bool plainSizes);
 
     int m_version = 0;
     int m_sourceSize = 0;
