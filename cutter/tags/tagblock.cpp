@@ -2,7 +2,6 @@
 
 #include <QFile>
 
-#include <id3v2header.h>
 #include <id3v2synchdata.h>
 #include <id3v2tag.h>
 #include <textidentificationframe.h>
@@ -41,19 +40,26 @@ quint32 bigEndian(const QByteArray &data, int at)
 }
 
 // The tag's size field, bytes 6..9 of its header: synchsafe, 7 bits a byte.
+qint64 bodySize(const QByteArray &header)
+{
+    return TagLib::ID3v2::SynchData::toUInt(vector(header.mid(6, 4)));
+}
+
+// All the bytes of the tag that starts with header, -1 when it is none:
+// "ID3", a version from 2 to 4, a revision below 0xFF, a synchsafe size.
 qint64 tagSize(const QByteArray &header)
 {
     if (header.size() < HeaderSize || !header.startsWith("ID3"))
         return -1;
     const int version = quint8(header.at(3));
-    if (version < 2 || version > 4)
+    if (version < 2 || version > 4 || quint8(header.at(4)) == 0xFF)
         return -1;
     for (int i = 6; i < HeaderSize; ++i) {
         if (quint8(header.at(i)) >= 0x80)
             return -1;
     }
-    const TagLib::ID3v2::Header parsed(vector(header.left(HeaderSize)));
-    return parsed.completeTagSize();
+    const bool footer = version == 4 && (header.at(5) & FooterPresent);
+    return HeaderSize + bodySize(header) + (footer ? HeaderSize : 0);
 }
 
 // A frame's size, its header not counted: ID3v2.2 gives it in bytes 3..5,
@@ -104,8 +110,7 @@ TagBlock TagBlock::parse(const QByteArray &data)
     const qint64 size = tagSize(data);
     if (size < 0 || size > data.size())
         return tag;
-    const TagLib::ID3v2::Header header(vector(data.left(HeaderSize)));
-    tag.m_version = int(header.majorVersion());
+    tag.m_version = data.at(3);
     tag.m_sourceSize = int(size);
     tag.m_header = data.left(HeaderSize);
     const char flags = tag.m_header.at(5);
@@ -115,7 +120,7 @@ TagBlock TagBlock::parse(const QByteArray &data)
     if (flags & rewritten)
         tag.m_verbatim = data.left(int(size));
     // The frames are copied out of data, which is only read here.
-    QByteArray body = QByteArray::fromRawData(data.constData() + HeaderSize, int(header.tagSize()));
+    QByteArray body = QByteArray::fromRawData(data.constData() + HeaderSize, int(bodySize(data)));
     if (tag.m_version < 4 && (flags & Unsynchronised))
         body = bytes(TagLib::ID3v2::SynchData::decode(vector(body)));
     tag.m_unsynchronisedFrames = tag.m_version == 4 && (flags & Unsynchronised);
