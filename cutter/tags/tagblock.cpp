@@ -124,10 +124,8 @@ TagBlock TagBlock::parse(const QByteArray &data)
     if (tag.m_version < 4 && (flags & Unsynchronised))
         body = bytes(TagLib::ID3v2::SynchData::decode(vector(body)));
     tag.m_unsynchronisedFrames = tag.m_version == 4 && (flags & Unsynchronised);
-    if (tag.m_version == 2 && (flags & ExtendedHeader)) {
-        tag.m_rest = QByteArray(body.constData(), body.size()); // compressed, with no defined way to read it
-        return tag;
-    }
+    if (tag.m_version == 2 && (flags & ExtendedHeader))
+        return TagBlock(); // compressed, in a way the format never defined
     if (tag.m_version > 2 && (flags & ExtendedHeader) && body.size() >= 4) {
         // ID3v2.3 counts the size field out, 2.4 counts it in (synchsafe).
         const qint64 skip = tag.m_version == 3

@@ -34,8 +34,8 @@ public:
     // Bytes the tag took where it was read, header and footer included.
     int sourceSize() const { return m_sourceSize; }
     int padding() const { return m_padding; }
-    // The frames could not all be told apart (compressed ID3v2.2 tags,
-    // broken frame sizes); what could not is kept in one piece at the end.
+    // The frames could not all be told apart (a broken frame size); what
+    // could not is kept in one piece at the end.
     bool hasUnreadableRest() const { return !m_rest.isEmpty(); }
 
     const QVector<Frame> &frames() const { return m_frames; }
