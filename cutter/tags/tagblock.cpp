@@ -111,7 +111,6 @@ TagBlock TagBlock::parse(const QByteArray &data)
     if (size < 0 || size > data.size())
         return tag;
     tag.m_version = data.at(3);
-    tag.m_sourceSize = int(size);
     tag.m_header = data.left(HeaderSize);
     const char flags = tag.m_header.at(5);
     // Up to ID3v2.3 unsynchronisation covers the whole tag; 2.4 marks it

@@ -17,7 +17,9 @@ public:
     struct Frame
     {
         QByteArray id;    // "TIT2"; three letters in ID3v2.2
-        QByteArray bytes; // the frame header and its body, as stored in the tag
+        // The frame header and its body as stored in the tag, once the
+        // tag-wide unsynchronisation of ID3v2.2 and 2.3 is undone.
+        QByteArray bytes;
         // The tagger asked for the frame to go when the audio is changed.
         bool dropWhenAudioChanges = false;
     };
@@ -31,9 +33,6 @@ public:
 
     bool isValid() const { return m_version != 0; }
     int version() const { return m_version; } // 2, 3 or 4 (ID3v2.x)
-    // Bytes the tag took where it was read, header and footer included.
-    int sourceSize() const { return m_sourceSize; }
-    int padding() const { return m_padding; }
     // The frames could not all be told apart (a broken frame size); what
     // could not is kept in one piece at the end.
     bool hasUnreadableRest() const { return !m_rest.isEmpty(); }
@@ -65,7 +64,6 @@ private:
     void parseFrames(const QByteArray &body, bool plainSizes);
 
     int m_version = 0;
-    int m_sourceSize = 0;
     QByteArray m_verbatim; // the whole tag as read, where its frames alone do not give it back
     QByteArray m_header;   // its 10 header bytes
     QVector<Frame> m_frames;

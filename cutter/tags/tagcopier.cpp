@@ -90,9 +90,8 @@ void addChapters(QVector<TagBlock> &tags, const QVector<Chapter> &chapters)
 } // namespace
 
 TagCopier::TagCopier(const QString &sourcePath)
-    : m_source(TagBlock::readLeading(sourcePath))
-    , m_kept(m_source)
-    , m_chapters(ChapterReader::read(m_source).chapters)
+    : m_kept(TagBlock::readLeading(sourcePath))
+    , m_chapters(ChapterReader::read(m_kept).chapters)
     , m_id3v1(readId3v1(sourcePath))
 {
     for (TagBlock &tag : m_kept)

@@ -54,18 +54,17 @@ public:
     // them (see ChapterMap), for forPiece().
     QVector<Chapter> chaptersThrough(const QVector<KeptRange> &kept) const;
 
-    // The source's ID3v2 tags as read, whole-file frames included.
-    const QVector<TagBlock> &sourceTags() const { return m_source; }
-
+    // The tags once, without chapters.
     static CutTags forCut(const QString &sourcePath, const TagOverrides &overrides = {});
 
+    // Room a tag keeps for a tagger to grow it in place, without every piece
+    // of a batch carrying a large padding.
     static constexpr int MaxPadding = 16 * 1024;
 
 private:
     CutTags render(const TagOverrides &overrides, const QVector<Chapter> &chapters) const;
 
-    QVector<TagBlock> m_source;
-    QVector<TagBlock> m_kept;  // the same without the whole-file frames
+    QVector<TagBlock> m_kept;  // the source's ID3v2 tags without the whole-file frames
     QVector<Chapter> m_chapters;
     QByteArray m_id3v1;
     CutTags m_plain;           // forPiece() with nothing to add
