@@ -1,4 +1,5 @@
 #include "edit/cutjob.h"
+#include "edit/editjob.h"
 #include "tags/chaptermap.h"
 #include "tags/chapterreader.h"
 #include "tags/tagcopier.h"
@@ -14,6 +15,7 @@
 
 Q_DECLARE_METATYPE(Chapter)
 Q_DECLARE_METATYPE(KeptRange)
+Q_DECLARE_METATYPE(EditSpan)
 
 namespace {
 
@@ -83,8 +85,8 @@ private slots:
     void written();
     void mapped_data();
     void mapped();
-    void keptThroughACut_data();
-    void keptThroughACut();
+    void keptThroughAnEdit_data();
+    void keptThroughAnEdit();
 
 private:
     ScratchFolder m_scratch;
@@ -198,35 +200,54 @@ void TestChapters::mapped()
     QCOMPARE(ChapterMap::through(sources, kept), mapped);
 }
 
-void TestChapters::keptThroughACut_data()
+void TestChapters::keptThroughAnEdit_data()
 {
+    QTest::addColumn<int>("sources"); // copies of the chaptered source
+    QTest::addColumn<QVector<EditSpan>>("spans");
     QTest::addColumn<int>("mode");
-    QTest::addColumn<qint64>("startMs");
-    QTest::addColumn<qint64>("endMs");
     QTest::addColumn<Chapters>("kept"); // where the marks put them
 
     const int whole = CutRequest::WholeFrames, exact = CutRequest::Exact;
     const Chapters across{{"A", 0, 200}, {"B", 200, 1000}, {"C", 1000, 1100}};
-    QTest::newRow("whole frames, across chapters") << whole << qint64(500) << qint64(1600) << across;
-    QTest::newRow("exact, across chapters") << exact << qint64(500) << qint64(1600) << across;
-    QTest::newRow("inside one chapter") << whole << qint64(800) << qint64(1200) << Chapters{{"B", 0, 400}};
+    QTest::newRow("cut, whole frames") << 1 << QVector<EditSpan>{{0, 500, 1600}} << whole << across;
+    QTest::newRow("cut, exact") << 1 << QVector<EditSpan>{{0, 500, 1600}} << exact << across;
+    QTest::newRow("cut inside one chapter") << 1 << QVector<EditSpan>{{0, 800, 1200}} << whole << Chapters{{"B", 0, 400}};
+    QTest::newRow("removal") << 1 << QVector<EditSpan>{{0, 0, 600}, {0, 1000, EditSpan::ToTheEnd}} << whole
+                             << Chapters{{"A", 0, 600}, {"B", 600, 1100}, {"C", 1100, 1600}};
+    QTest::newRow("join") << 2 << QVector<EditSpan>{{0, 0, EditSpan::ToTheEnd}, {1, 0, EditSpan::ToTheEnd}} << whole
+                          << Chapters{{"A", 0, 700}, {"B", 700, 1500}, {"C", 1500, 2000},
+                                      {"A", 2000, 2700}, {"B", 2700, 3500}, {"C", 3500, 4000}};
 }
 
-// The source's chapters A 0-700, B 700-1500, C 1500-2000 ms, cut with its
-// tags kept: what survives lies where the marks put it, within half a frame.
-void TestChapters::keptThroughACut()
+// Sources with the chapters A 0-700, B 700-1500, C 1500-2000 ms, edited with
+// their tags kept as the command line does: what survives lies where the
+// marks put it, within half a frame.
+void TestChapters::keptThroughAnEdit()
 {
+    QFETCH(int, sources);
+    QFETCH(QVector<EditSpan>, spans);
     QFETCH(int, mode);
-    QFETCH(qint64, startMs);
-    QFETCH(qint64, endMs);
     QFETCH(Chapters, kept);
-    const Chapters chapters{{"A", 0, 700}, {"B", 700, 1500}, {"C", 1500, 2000}};
-    const QString source = m_scratch.write("source.mp3", tagged(chapters, {"c0", "c1", "c2"})
-                                                             + readAll(fixturePath("tone_440hz_2s.mp3")));
-    CutJob::Options options;
-    options.request = {startMs, endMs, CutRequest::Mode(mode), true};
-    const QString output = m_scratch.filePath("piece.mp3");
-    QVERIFY(CutJob::run(source, output, options).ok());
+    const QByteArray source = tagged({{"A", 0, 700}, {"B", 700, 1500}, {"C", 1500, 2000}}, {"c0", "c1", "c2"})
+        + readAll(fixturePath("tone_440hz_2s.mp3"));
+    QStringList paths;
+    for (int i = 0; i < sources; ++i)
+        paths.append(m_scratch.write(QStringLiteral("source%1.mp3").arg(i), source));
+    const QString output = m_scratch.filePath("edited.mp3");
+    if (spans.size() == 1) {
+        CutJob::Options options;
+        options.request.startMs = spans[0].startMs;
+        options.request.endMs = spans[0].endMs;
+        options.request.mode = CutRequest::Mode(mode);
+        options.request.keepTags = true;
+        QVERIFY(CutJob::run(paths[0], output, options).ok());
+    } else {
+        EditJob job;
+        QVERIFY(job.open(paths, output).ok());
+        const CutPlan plan = job.plan({spans, CutRequest::Mode(mode), true, {}});
+        QCOMPARE(plan.error, 0);
+        QVERIFY(job.write(plan, output, {}).ok());
+    }
 
     const Chapters got = probed(output);
     QCOMPARE(got.size(), kept.size());

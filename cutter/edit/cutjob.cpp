@@ -18,8 +18,7 @@ CutPlan CutJob::plan(SourceFile &input, const QString &source, const CutRequest 
     CutPlan plan = CutPlanner::plan(&input.file(), request);
     if (plan.error == CutResult::Ok && request.keepTags) {
         // Chapters that survive the cut move to where the piece plays them.
-        const TagCopier copier(source);
-        const CutTags tags = copier.forPiece({}, copier.chaptersThrough({{0, plan.heardStartMs(), plan.heardEndMs()}}));
+        const CutTags tags = TagCopier::forEdit({source}, {{0, plan.heardStartMs(), plan.heardEndMs()}});
         plan.tagFront = tags.id3v2;
         plan.tagBack = tags.id3v1;
     }

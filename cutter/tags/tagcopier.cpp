@@ -123,9 +123,15 @@ CutTags TagCopier::render(const TagOverrides &overrides, const QVector<Chapter> 
     return rendered;
 }
 
-QVector<Chapter> TagCopier::chaptersThrough(const QVector<KeptRange> &kept) const
+CutTags TagCopier::forEdit(const QStringList &sources, const QVector<KeptRange> &kept)
 {
-    return ChapterMap::through({m_chapters}, kept);
+    if (sources.isEmpty())
+        return {};
+    const TagCopier first(sources.first());
+    QVector<QVector<Chapter>> chapters{first.m_chapters};
+    for (int i = 1; i < sources.size(); ++i)
+        chapters.append(ChapterReader::read(sources.at(i)).chapters);
+    return first.forPiece({}, ChapterMap::through(chapters, kept));
 }
 
 CutTags TagCopier::forCut(const QString &sourcePath, const TagOverrides &overrides)

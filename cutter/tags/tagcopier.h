@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // What a batch split puts into the tags of a piece in place of the source's
@@ -50,10 +51,10 @@ public:
     // place of the source's.
     CutTags forPiece(const TagOverrides &overrides = {}, const QVector<Chapter> &chapters = {}) const;
 
-    // The source's chapters as a piece made of the kept ranges of it has
-    // them (see ChapterMap), for forPiece().
-    QVector<Chapter> chaptersThrough(const QVector<KeptRange> &kept) const;
-
+    // An edit's tags: those of the first source, with the chapters of every
+    // source that survive in the kept ranges (whose source numbers index
+    // sources), where the output plays them.
+    static CutTags forEdit(const QStringList &sources, const QVector<KeptRange> &kept);
     // The tags once, without chapters.
     static CutTags forCut(const QString &sourcePath, const TagOverrides &overrides = {});
 
