@@ -303,7 +303,7 @@ int CutTool::info(const QString &input)
     const Mp3FileInfo facts = Mp3FileInfo::read(input);
     if (!facts.found)
         return noFrame(input);
-    m_out << infoJson(facts) << '\n';
+    m_out << infoJson(facts, ChapterReader::read(input, facts.durationMs)) << '\n';
     return printed();
 }
 
@@ -323,7 +323,35 @@ int CutTool::printed()
     return m_out.status() == QTextStream::Ok ? Success : Failed;
 }
 
-QByteArray CutTool::infoJson(const Mp3FileInfo &info)
+namespace {
+
+QByteArray chaptersJson(const ChapterReading &reading)
+{
+    static const char *const notes[] = {
+        "named by a table of contents but missing", "unreadable", "a second element of its ID",
+        "ends where it starts", "starts after the audio", "starts with an earlier one", "shortened",
+    };
+    QByteArray json = ",\"chapters\":[";
+    for (int i = 0; i < reading.chapters.size(); ++i) {
+        const Chapter &c = reading.chapters.at(i);
+        json += (i > 0 ? ",{\"title\":" : "{\"title\":") + jsonString(c.title) + ",\"startMs\":"
+            + QByteArray::number(c.startMs) + ",\"endMs\":" + QByteArray::number(c.endMs) + '}';
+    }
+    json += ']';
+    if (reading.notes.isEmpty())
+        return json;
+    json += ",\"chaptersSkipped\":[";
+    for (int i = 0; i < reading.notes.size(); ++i) {
+        const ChapterNote &n = reading.notes.at(i);
+        json += (i > 0 ? ",{\"id\":" : "{\"id\":") + jsonString(n.id) + ",\"title\":" + jsonString(n.title)
+            + ",\"why\":" + jsonString(QString::fromLatin1(notes[n.what])) + '}';
+    }
+    return json + ']';
+}
+
+} // namespace
+
+QByteArray CutTool::infoJson(const Mp3FileInfo &info, const ChapterReading &chapters)
 {
     auto number = [](qint64 value) { return QByteArray::number(value); };
     QByteArray json = "{";
@@ -343,6 +371,8 @@ QByteArray CutTool::infoJson(const Mp3FileInfo &info)
     json += ",\"frames\":" + number(info.headerFrames);
     json += ",\"bytes\":" + number(info.headerBytes) + '}';
     json += ",\"streamEnd\":" + number(info.streamEnd);
+    if (!chapters.chapters.isEmpty() || !chapters.notes.isEmpty())
+        json += chaptersJson(chapters);
     return json + '}';
 }
 

@@ -1,5 +1,6 @@
 #include "cuttool.h"
 #include "scan/mp3fileinfo.h"
+#include "tags/chapterwriter.h"
 #include "mp3streambuilder.h"
 #include "format/mpegheader.h"
 #include "testfiles.h"
@@ -53,6 +54,7 @@ private slots:
     void commandLine();
     void infoJson_data();
     void infoJson();
+    void infoListsChapters();
     void cutWritesTheFrames();
     void envelopeJson_data();
     void envelopeJson();
@@ -291,6 +293,24 @@ void TestCli::infoJson()
     QJsonParseError error;
     QVERIFY(QJsonDocument::fromJson(run.out.toUtf8(), &error).isObject());
     QCOMPARE(error.error, QJsonParseError::NoError);
+}
+
+// Chapters as a tagger may leave them on the 2-second tone: one running past
+// the end of the audio, one starting after it.
+void TestCli::infoListsChapters()
+{
+    TagBlock tag = TagBlock::empty();
+    for (const TagBlock::Frame &frame : ChapterWriter::frames({{"A", 0, 700}, {"B", 700, 2500}, {"C", 2600, 3000}}, 4))
+        tag.addFrame(frame);
+    const QString path = m_dir.write("chapters.mp3", tag.render(0) + readAll(Data + "tone_440hz_2s.mp3"));
+    const Run run = runTool({QStringLiteral("--info"), path});
+    QCOMPARE(run.code, 0);
+    const QJsonObject info = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(QJsonDocument(info.value("chapters").toArray()).toJson(QJsonDocument::Compact),
+             QByteArray(R"([{"endMs":700,"startMs":0,"title":"A"},{"endMs":2000,"startMs":700,"title":"B"}])"));
+    QCOMPARE(QJsonDocument(info.value("chaptersSkipped").toArray()).toJson(QJsonDocument::Compact),
+             QByteArray(R"([{"id":"chp1","title":"B","why":"shortened"},)"
+                        R"({"id":"chp2","title":"C","why":"starts after the audio"}])"));
 }
 
 void TestCli::envelopeJson_data()
