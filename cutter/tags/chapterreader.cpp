@@ -8,6 +8,7 @@
 #include <tableofcontentsframe.h>
 
 #include <algorithm>
+#include <numeric>
 #include <memory>
 
 namespace {
@@ -34,43 +35,17 @@ QString title(const TagLib::ID3v2::ChapterFrame &frame)
     return titles.isEmpty() ? QString() : QString::fromStdWString(titles.front()->toString().toWString());
 }
 
-// The chapters that make a timeline: in start order, each ending by the
-// next one's start and by the audio's end.
-QVector<Chapter> timeline(QVector<Element> elements, qint64 lengthMs, QVector<ChapterNote> &notes)
-{
-    std::stable_sort(elements.begin(), elements.end(), [](const Element &a, const Element &b) {
-        return a.chapter.startMs < b.chapter.startMs;
-    });
-    QVector<Chapter> chapters;
-    QString lastId;
-    auto note = [&notes](ChapterNote::What what, const QString &id, const Chapter &c) {
-        notes.append({what, id, c.title});
-    };
-    for (Element &e : elements) {
-        Chapter &c = e.chapter;
-        if (c.endMs <= c.startMs) {
-            note(ChapterNote::Empty, e.id, c);
-        } else if (lengthMs >= 0 && c.startMs >= lengthMs) {
-            note(ChapterNote::PastTheEnd, e.id, c);
-        } else if (!chapters.isEmpty() && chapters.back().startMs == c.startMs) {
-            note(ChapterNote::SameStart, e.id, c);
-        } else {
-            if (!chapters.isEmpty() && chapters.back().endMs > c.startMs) {
-                chapters.back().endMs = c.startMs;
-                note(ChapterNote::Shortened, lastId, chapters.back());
-            }
-            if (lengthMs >= 0 && c.endMs > lengthMs) {
-                c.endMs = lengthMs;
-                note(ChapterNote::Shortened, e.id, c);
-            }
-            chapters.append(c);
-            lastId = e.id;
-        }
-    }
-    return chapters;
-}
-
 } // namespace
+
+QString ChapterNote::why() const
+{
+    static const char *const texts[] = {
+        "named by a table of contents but missing", "unreadable", "a second element of its ID",
+        "ends where it starts", "starts after the audio", "starts where an earlier one starts",
+        "shortened to the next one's start or the audio's end",
+    };
+    return QString::fromLatin1(texts[what]);
+}
 
 ChapterReading ChapterReader::read(const QVector<TagBlock> &tags, qint64 lengthMs)
 {
@@ -113,8 +88,50 @@ ChapterReading ChapterReader::read(const QVector<TagBlock> &tags, qint64 lengthM
         if (!known.contains(id))
             reading.notes.append({ChapterNote::MissingElement, id, QString()});
     }
-    reading.chapters = timeline(elements, lengthMs, reading.notes);
+    QVector<Chapter> chapters;
+    QStringList ids;
+    for (const Element &e : qAsConst(elements)) {
+        chapters.append(e.chapter);
+        ids.append(e.id);
+    }
+    reading.chapters = timeline(chapters, ids, lengthMs, &reading.notes);
     return reading;
+}
+
+QVector<Chapter> ChapterReader::timeline(const QVector<Chapter> &listed, const QStringList &ids, qint64 lengthMs,
+                                         QVector<ChapterNote> *notes)
+{
+    QVector<int> order(listed.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&listed](int a, int b) { return listed[a].startMs < listed[b].startMs; });
+    QVector<Chapter> chapters;
+    QString lastId;
+    auto note = [notes](ChapterNote::What what, const QString &id, const Chapter &c) {
+        notes->append({what, id, c.title});
+    };
+    for (int i : qAsConst(order)) {
+        Chapter c = listed[i];
+        const QString id = ids.value(i);
+        if (c.endMs <= c.startMs) {
+            note(ChapterNote::Empty, id, c);
+        } else if (lengthMs >= 0 && c.startMs >= lengthMs) {
+            note(ChapterNote::PastTheEnd, id, c);
+        } else if (!chapters.isEmpty() && chapters.back().startMs == c.startMs) {
+            note(ChapterNote::SameStart, id, c);
+        } else {
+            if (!chapters.isEmpty() && chapters.back().endMs > c.startMs) {
+                chapters.back().endMs = c.startMs;
+                note(ChapterNote::Shortened, lastId, chapters.back());
+            }
+            if (lengthMs >= 0 && c.endMs > lengthMs) {
+                c.endMs = lengthMs;
+                note(ChapterNote::Shortened, id, c);
+            }
+            chapters.append(c);
+            lastId = id;
+        }
+    }
+    return chapters;
 }
 
 ChapterReading ChapterReader::read(const QString &path, qint64 lengthMs)

@@ -5,6 +5,7 @@
 #include "tags/tagblock.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // Something about a chapter the reader did not take as it was written.
@@ -23,6 +24,9 @@ struct ChapterNote
     What what = Unreadable;
     QString id;    // the element ID
     QString title;
+
+    // What happened, in a few words: "starts after the audio".
+    QString why() const;
 };
 
 struct ChapterReading
@@ -42,6 +46,11 @@ public:
     // lengthMs < 0: the audio's length is not known and not checked.
     static ChapterReading read(const QVector<TagBlock> &tags, qint64 lengthMs = -1);
     static ChapterReading read(const QString &path, qint64 lengthMs = -1);
+
+    // Chapters as listed made a timeline by the same rules; ids[i] names
+    // listed[i] in the notes.
+    static QVector<Chapter> timeline(const QVector<Chapter> &listed, const QStringList &ids, qint64 lengthMs,
+                                     QVector<ChapterNote> *notes);
 };
 
 #endif // CHAPTERREADER_H
