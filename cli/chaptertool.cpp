@@ -5,6 +5,7 @@
 #include "mp3splitter.h"
 #include "rangelist.h"
 #include "scan/sourcescan.h"
+#include "sheettext.h"
 #include "tags/chaptermap.h"
 #include "tags/chapterreader.h"
 #include "tags/tagcopier.h"
@@ -53,6 +54,10 @@ QVector<Chapter> ChapterTool::fromPieces(const QVector<Piece> &pieces, qint64 du
 bool ChapterTool::readPieces(const Command &command, qint64 durationMs, QVector<Piece> *pieces)
 {
     if (command.from.isEmpty()) {
+        if (durationMs / command.everyMs >= MaxChapters) {
+            failed(tr("--chapters-every %1 ms would make more than %2 chapters").arg(command.everyMs).arg(MaxChapters));
+            return false;
+        }
         for (qint64 at = 0; at < durationMs; at += command.everyMs) {
             Piece piece;
             piece.startMs = at;
@@ -62,26 +67,26 @@ bool ChapterTool::readPieces(const Command &command, qint64 durationMs, QVector<
         return true;
     }
     QFile file(command.from);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failed(command.from + QStringLiteral(": ") + file.errorString());
-        return false;
-    }
-    const QByteArray text = file.read(MaxListBytes + 1);
-    if (text.size() > MaxListBytes) {
-        failed(tr("%1: longer than %2 MB; no list of chapters is").arg(command.from).arg(MaxListBytes >> 20));
-        return false;
-    }
+    QByteArray text;
     QString why;
+    if (!file.open(QIODevice::ReadOnly) || !SheetText::read(file, &text, &why)) {
+        failed(command.from + QStringLiteral(": ") + (why.isEmpty() ? file.errorString() : why));
+        return false;
+    }
     if (command.from.endsWith(QLatin1String(".cue"), Qt::CaseInsensitive)) {
         CueSheet sheet;
-        if (!CueSheet::parse(text, command.input, &sheet, &why))
-            return failed(command.from + QStringLiteral(": ") + why), false;
-        *pieces = PieceList::fromCue(sheet);
+        if (CueSheet::parse(text, command.input, &sheet, &why))
+            *pieces = PieceList::fromCue(sheet);
     } else {
         QVector<RangeList::Range> ranges;
-        if (!RangeList::parse(QString::fromUtf8(text), &ranges, &why))
-            return failed(command.from + QStringLiteral(": ") + why), false;
-        *pieces = PieceList::fromRanges(ranges);
+        if (RangeList::parse(text, &ranges, &why))
+            *pieces = PieceList::fromRanges(ranges);
+    }
+    if (pieces->size() > MaxChapters)
+        why = tr("more than %1 chapters").arg(MaxChapters);
+    if (!why.isEmpty()) {
+        failed(command.from + QStringLiteral(": ") + why);
+        return false;
     }
     return true;
 }

@@ -41,8 +41,8 @@ public:
 
     static QString helpText();
 
-    // Sheets and lists longer than this are refused unread.
-    static constexpr qint64 MaxListBytes = 16 * 1024 * 1024;
+    // More would make a tag of megabytes that no player lists usefully.
+    static constexpr int MaxChapters = 10000;
 
 private:
     bool readPieces(const Command &command, qint64 durationMs, QVector<Piece> *pieces);
