@@ -91,19 +91,8 @@ bool ChapterTool::readPieces(const Command &command, qint64 durationMs, QVector<
     return true;
 }
 
-int ChapterTool::run(const Command &command)
+QVector<Chapter> ChapterTool::timeline(const QVector<Piece> &pieces, qint64 durationMs)
 {
-    EditJob job;
-    const CutResult opened = job.open({command.input}, command.output);
-    if (!opened.ok()) {
-        const QString reason = opened.reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(opened.reason);
-        return failed(Mp3Splitter::errorMessage(opened.code) + reason);
-    }
-    const qint64 durationMs = job.scan(0).durationMs();
-    QVector<Piece> pieces;
-    if (!readPieces(command, durationMs, &pieces))
-        return 1;
-
     QStringList ids;
     for (int i = 0; i < pieces.size(); ++i)
         ids.append(pieces.at(i).origin.isEmpty() ? tr("chapter %1").arg(i + 1) : pieces.at(i).origin);
@@ -112,6 +101,26 @@ int ChapterTool::run(const Command &command)
     for (const ChapterNote &note : qAsConst(notes))
         m_err << Program << ": " << note.id << ": \"" << note.title << "\" " << note.why() << '\n';
     m_err.flush();
+    return chapters;
+}
+
+int ChapterTool::failed(const CutResult &result)
+{
+    const QString reason = result.reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(result.reason);
+    return failed(Mp3Splitter::errorMessage(result.code) + reason);
+}
+
+int ChapterTool::run(const Command &command)
+{
+    EditJob job;
+    const CutResult opened = job.open({command.input}, command.output);
+    if (!opened.ok())
+        return failed(opened);
+    const qint64 durationMs = job.scan(0).durationMs();
+    QVector<Piece> pieces;
+    if (!readPieces(command, durationMs, &pieces))
+        return 1;
+    const QVector<Chapter> chapters = timeline(pieces, durationMs);
 
     // The whole file as it plays, exact: every audio frame as it is, under a
     // header frame that keeps the source's delay and padding, so that the
@@ -121,7 +130,7 @@ int ChapterTool::run(const Command &command)
     request.mode = CutRequest::Exact;
     CutPlan plan = job.plan(request);
     if (plan.error != CutResult::Ok)
-        return failed(Mp3Splitter::errorMessage(plan.error));
+        return failed(CutResult::failure(plan.error));
     const CutTags tags = TagCopier(command.input)
                              .forPiece({}, ChapterMap::through({chapters}, {{0, plan.heardStartMs(), plan.heardEndMs()}}));
     plan.tagFront = tags.id3v2;
@@ -129,8 +138,5 @@ int ChapterTool::run(const Command &command)
     EditJob::Options options;
     options.sync = command.sync;
     const CutResult written = job.write(plan, command.output, options);
-    if (!written.ok())
-        return failed(Mp3Splitter::errorMessage(written.code)
-                      + (written.reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(written.reason)));
-    return 0;
+    return written.ok() ? 0 : failed(written);
 }

@@ -1,6 +1,7 @@
 #ifndef CHAPTERTOOL_H
 #define CHAPTERTOOL_H
 
+#include "io/cutresult.h"
 #include "piecelist.h"
 #include "tags/chapter.h"
 
@@ -46,7 +47,10 @@ public:
 
 private:
     bool readPieces(const Command &command, qint64 durationMs, QVector<Piece> *pieces);
+    // The pieces' chapters in start order, what was changed of them said.
+    QVector<Chapter> timeline(const QVector<Piece> &pieces, qint64 durationMs);
     int failed(const QString &why);
+    int failed(const CutResult &result);
 
     QTextStream &m_out;
     QTextStream &m_err;
