@@ -1,0 +1,39 @@
+#ifndef LEVELMAP_H
+#define LEVELMAP_H
+
+#include <QtGlobal>
+
+// The level of an output, granule by granule, as steps of global_gain: one
+// step scales the decoded samples by 2^(1/4), 1.5 dB. A fixed gain applies to
+// every granule; a fade-in rises from the floor to that gain over the first
+// granules, a fade-out falls back to it over the last ones. Granules are
+// counted over the output's audio frames (two a frame in MPEG-1, one in
+// MPEG-2 and 2.5).
+struct LevelMap
+{
+    // A fade starts (or ends) this many steps below the level: 96 dB, under
+    // the least significant bit of 16-bit audio, and far enough above 0 that
+    // the granules keep decoding as the quiet sound they are.
+    static constexpr int FadeFloor = -64;
+
+    int gainSteps = 0;
+    qint64 fadeInGranules = 0;
+    qint64 fadeOutGranules = 0;
+    qint64 totalGranules = 0;
+
+    bool isIdentity() const { return gainSteps == 0 && !hasFades(); }
+    bool hasFades() const { return fadeInGranules > 0 || fadeOutGranules > 0; }
+    // Whether the granule lies in a fade, where a gain clamped at 0 is wanted.
+    bool inFade(qint64 granule) const;
+    // The change to global_gain for an output granule. Within a fade the
+    // amplitude follows a straight line from silence to the level, rounded to
+    // steps, so the steps never fall during a fade-in nor rise during a
+    // fade-out.
+    int stepAt(qint64 granule) const;
+
+    // The nearest whole step to a gain in decibels.
+    static int stepsForDecibels(double db);
+    static double decibelsForSteps(int steps) { return steps * 1.5; }
+};
+
+#endif // LEVELMAP_H
