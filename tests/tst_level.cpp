@@ -1,0 +1,366 @@
+#include "format/headerframe.h"
+#include "format/mpegheader.h"
+#include "level/framegain.h"
+#include "level/lamereplaygain.h"
+#include "level/levelcopier.h"
+#include "level/levelmap.h"
+#include "level/loudnessmeter.h"
+#include "level/loudnessscan.h"
+#include "scan/mp3fileinfo.h"
+#include "testfiles.h"
+
+#include <QtTest>
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QVector>
+
+#include <cmath>
+
+// The level changed without decoding, judged by listening: ffmpeg decodes the
+// source and the output, checking every frame's CRC, and the samples must
+// scale as the global_gain steps say.
+class TestLevel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init() { QVERIFY(m_dir.renew()); }
+
+    void gainScalesEverySample_data();
+    void gainScalesEverySample();
+    void fadesRampMonotonically_data();
+    void fadesRampMonotonically();
+    void gainOutOfRangeIsHeldAndReported_data();
+    void gainOutOfRangeIsHeldAndReported();
+    void replayGainFieldsReachTheDecoder_data();
+    void replayGainFieldsReachTheDecoder();
+    void loudnessOfKnownSignals_data();
+    void loudnessOfKnownSignals();
+    void loudnessAgreesWithFfmpeg();
+    void normalizeNeverClips_data();
+    void normalizeNeverClips();
+
+private:
+    QString source(const QString &name) const { return m_fixtures.filePath(name + QStringLiteral(".mp3")); }
+    QString leveled(const QString &name, const LevelMap &map, FrameGain::Report *report = nullptr);
+
+    QTemporaryDir m_fixtures;
+    ScratchFolder m_dir;
+};
+
+namespace {
+
+bool run(const QString &program, const QStringList &arguments, QByteArray *out = nullptr,
+         QByteArray *err = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return false;
+    if (out)
+        *out = process.readAllStandardOutput();
+    if (err)
+        *err = process.readAllStandardError();
+    return process.exitCode() == 0;
+}
+
+// Interleaved 16-bit samples as ffmpeg plays the file; any complaint of the
+// decoder (a CRC that does not match, a frame it cannot read) fails.
+QVector<qint16> decode(const QString &path)
+{
+    QByteArray raw, complaints;
+    if (!run(QStringLiteral("ffmpeg"), {"-v", "error", "-err_detect", "crccheck", "-i", path,
+                                         "-f", "s16le", "-"}, &raw, &complaints)
+        || !complaints.isEmpty()) {
+        qWarning("ffmpeg: %s", complaints.constData());
+        return {};
+    }
+    QVector<qint16> samples(raw.size() / 2);
+    memcpy(samples.data(), raw.constData(), size_t(samples.size()) * 2);
+    return samples;
+}
+
+double rms(const QVector<qint16> &s, int from, int count)
+{
+    double sum = 0;
+    for (int i = from; i < from + count; ++i)
+        sum += double(s[i]) * s[i];
+    return std::sqrt(sum / count);
+}
+
+} // namespace
+
+void TestLevel::initTestCase()
+{
+    QVERIFY(m_fixtures.isValid());
+    // Pink noise that swells and fades, well under full scale.
+    const QString wav = m_fixtures.filePath(QStringLiteral("source.wav"));
+    QVERIFY(run(QStringLiteral("ffmpeg"), {"-v", "error", "-f", "lavfi", "-i",
+        "anoisesrc=d=4:c=pink:r=44100:seed=3,volume='0.2+0.1*sin(2*PI*0.7*t)':eval=frame",
+        "-ac", "2", wav}));
+    const QList<QPair<QString, QStringList>> encodings = {
+        {"cbr128", {"-b", "128"}},
+        {"vbr", {"-V", "2"}},
+        {"crc", {"-b", "112", "-p"}},
+        {"mpeg2mono", {"--resample", "22.05", "-b", "32", "-m", "m"}},
+        {"low8k", {"--resample", "8", "-b", "8", "-m", "m", "-p"}},
+    };
+    for (const auto &e : encodings)
+        QVERIFY2(run(QStringLiteral("lame"), QStringList{"--quiet"} + e.second + QStringList{wav, source(e.first)}),
+                 qPrintable(e.first));
+}
+
+// The source with its audio frames passed through the level copier; its
+// header frame and anything before it stay as they are.
+QString TestLevel::leveled(const QString &name, const LevelMap &map, FrameGain::Report *report)
+{
+    const Mp3FileInfo info = Mp3FileInfo::read(source(name));
+    QFile in(source(name));
+    QFile out(m_dir.filePath(name + QStringLiteral("-leveled.mp3")));
+    if (!info.found || !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)
+        || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return QString();
+    const QByteArray front = in.read(info.firstFrameOffset + 4);
+    const qint64 audio = info.firstFrameOffset
+        + (info.headerFrame == QLatin1String("none") ? 0 : MpegHeader::frameBytes(front.constData() + info.firstFrameOffset));
+    in.seek(0);
+    out.write(in.read(audio));
+    LevelMap whole = map;
+    whole.totalGranules = info.frames * (info.version == 1 ? 2 : 1);
+    LevelCopier copier(in, out, whole);
+    if (!copier.copy(audio, in.size() - audio))
+        return QString();
+    if (report)
+        *report = copier.report();
+    return out.fileName();
+}
+
+static void addFiles()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"cbr128", "vbr", "crc", "mpeg2mono", "low8k"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestLevel::gainScalesEverySample_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("steps");
+    for (const char *name : {"cbr128", "vbr", "crc", "mpeg2mono", "low8k"}) {
+        for (int steps : {-4, -1, 3})
+            QTest::addRow("%s %+d", name, steps) << QString::fromLatin1(name) << steps;
+    }
+}
+
+void TestLevel::gainScalesEverySample()
+{
+    QFETCH(QString, name);
+    QFETCH(int, steps);
+    LevelMap map;
+    map.gainSteps = steps;
+    const QString output = leveled(name, map);
+    QVERIFY(!output.isEmpty());
+    const QVector<qint16> before = decode(source(name));
+    const QVector<qint16> after = decode(output);
+    QVERIFY(!before.isEmpty());
+    QCOMPARE(after.size(), before.size());
+    const double factor = std::pow(2.0, steps / 4.0);
+    // Both decodes are rounded to 16 bits: half a step each, the first
+    // scaled by the factor.
+    const double tolerance = 0.5 * factor + 0.5 + 0.01;
+    int compared = 0;
+    for (int i = 0; i < before.size(); ++i) {
+        const double wanted = before[i] * factor;
+        if (std::abs(wanted) > 32000)
+            continue;
+        ++compared;
+        if (std::abs(after[i] - wanted) > tolerance)
+            QFAIL(qPrintable(QStringLiteral("sample %1: %2, wanted %3").arg(i).arg(after[i]).arg(wanted)));
+    }
+    QVERIFY(compared > before.size() * 9 / 10);
+}
+
+void TestLevel::fadesRampMonotonically_data()
+{
+    addFiles();
+}
+
+// Measured against the source granule by granule, the output's level rises
+// from silence to the source's over the fade-in, stays the source's between
+// the fades, and falls back to silence over the fade-out.
+void TestLevel::fadesRampMonotonically()
+{
+    QFETCH(QString, name);
+    LevelMap map;
+    map.fadeInGranules = 40;
+    map.fadeOutGranules = 60;
+    const QString output = leveled(name, map);
+    QVERIFY(!output.isEmpty());
+    const QVector<qint16> before = decode(source(name));
+    const QVector<qint16> after = decode(output);
+    QCOMPARE(after.size(), before.size());
+    const int channels = Mp3FileInfo::read(source(name)).version == 1 && name != "mpeg2mono" ? 2 : 1;
+    const int granule = 576 * channels;
+    const int granules = before.size() / granule;
+    QVector<double> ratio;
+    for (int g = 0; g < granules; ++g)
+        ratio.append(rms(after, g * granule, granule) / qMax(1.0, rms(before, g * granule, granule)));
+    // the gapless trim moves the decode by part of a granule
+    const int in = int(map.fadeInGranules), out = int(map.fadeOutGranules);
+    QVERIFY2(ratio.first() < 0.02, qPrintable(QString::number(ratio.first())));
+    QVERIFY2(ratio.last() < 0.05, qPrintable(QString::number(ratio.last())));
+    for (int g = 1; g < in - 2; ++g)
+        QVERIFY2(ratio[g] >= ratio[g - 1] - 0.01, qPrintable(QStringLiteral("fade-in granule %1").arg(g)));
+    for (int g = granules - out + 3; g < granules; ++g)
+        QVERIFY2(ratio[g] <= ratio[g - 1] + 0.01, qPrintable(QStringLiteral("fade-out granule %1").arg(g)));
+    for (int g = in + 2; g < granules - out - 2; ++g)
+        QVERIFY2(std::abs(ratio[g] - 1.0) < 0.01, qPrintable(QStringLiteral("granule %1").arg(g)));
+}
+
+void TestLevel::gainOutOfRangeIsHeldAndReported_data()
+{
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<bool>("above");
+    QTest::newRow("louder than 255") << 200 << true;
+    QTest::newRow("quieter than 0") << -230 << false;
+}
+
+void TestLevel::gainOutOfRangeIsHeldAndReported()
+{
+    QFETCH(int, steps);
+    QFETCH(bool, above);
+    const QByteArray file = readAll(source(QStringLiteral("crc")));
+    const Mp3FileInfo info = Mp3FileInfo::read(source(QStringLiteral("crc")));
+    // an audio frame in the middle, with sound in every granule
+    QByteArray frame = file.mid(int(info.firstFrameOffset + file.size() / 2), 2000);
+    frame = frame.mid(frame.indexOf("\xFF\xFA"));
+    frame.truncate(MpegHeader::frameBytes(frame.constData()));
+    int highest = 0, lowest = 255;
+    for (int gr = 0; gr < 2; ++gr) {
+        for (int ch = 0; ch < 2; ++ch) {
+            QVERIFY(FrameGain::mainDataBits(frame.constData(), gr, ch) > 0);
+            highest = qMax(highest, FrameGain::globalGain(frame.constData(), gr, ch));
+            lowest = qMin(lowest, FrameGain::globalGain(frame.constData(), gr, ch));
+        }
+    }
+    FrameGain::Report report;
+    QVERIFY(FrameGain::apply(frame.data(), frame.size(), steps, &report));
+    QCOMPARE(report.granules, qint64(2));
+    QCOMPARE(FrameGain::globalGain(frame.constData(), 1, 1), above ? 255 : 0);
+    QCOMPARE(above ? report.mostAbove : report.mostBelow, above ? highest + steps - 255 : -(lowest + steps));
+    QCOMPARE(above ? report.below : report.above, qint64(0));
+    QCOMPARE(quint16(quint8(frame[4]) << 8 | quint8(frame[5])), HeaderFrame::frameCrc(frame.constData()));
+}
+
+void TestLevel::replayGainFieldsReachTheDecoder_data()
+{
+    QTest::addColumn<double>("gain");
+    QTest::addColumn<double>("peak");
+    QTest::newRow("quieter") << -7.3 << 0.988;
+    QTest::newRow("louder") << 4.1 << 0.25;
+}
+
+// ffprobe reads the fields from the LAME extension as players do.
+void TestLevel::replayGainFieldsReachTheDecoder()
+{
+    QFETCH(double, gain);
+    QFETCH(double, peak);
+    const QString name = source(QStringLiteral("cbr128"));
+    QByteArray file = readAll(name);
+    const int length = MpegHeader::frameBytes(file.constData());
+    QByteArray header = file.left(length);
+    QVERIFY(LameReplayGain::write(header, gain, peak));
+    QVERIFY(HeaderFrame::read(header.constData(), header.size()).tagCrcRight);
+    file.replace(0, length, header);
+    const QString path = m_dir.write(QStringLiteral("tagged.mp3"), file);
+    QByteArray probe;
+    QVERIFY(run(QStringLiteral("ffprobe"), {"-v", "error", "-show_streams", path}, &probe));
+    const auto field = [&probe](const char *key) {
+        const auto m = QRegularExpression(QStringLiteral("%1=(-?[0-9.]+)").arg(QLatin1String(key)))
+                           .match(QString::fromLatin1(probe));
+        return m.hasMatch() ? m.captured(1).toDouble() : 1e9;
+    };
+    QVERIFY2(std::abs(field("track_gain") - gain) < 0.051, probe.constData());
+    QVERIFY2(std::abs(field("track_peak") - peak) < 0.0001, probe.constData());
+}
+
+void TestLevel::loudnessOfKnownSignals_data()
+{
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<double>("amplitude");
+    QTest::addColumn<double>("silentShare");
+    QTest::addColumn<double>("lufs");
+    // 997 Hz at full scale in one channel reads -3.01 LUFS
+    QTest::newRow("mono, full scale") << 1 << 1.0 << 0.0 << -3.01;
+    QTest::newRow("stereo, -20 dBFS") << 2 << 0.1 << 0.0 << -20.0;
+    // the gate leaves the silence out
+    QTest::newRow("half silent") << 2 << 0.1 << 0.5 << -20.0;
+}
+
+void TestLevel::loudnessOfKnownSignals()
+{
+    QFETCH(int, channels);
+    QFETCH(double, amplitude);
+    QFETCH(double, silentShare);
+    QFETCH(double, lufs);
+    constexpr int Rate = 48000;
+    const int count = Rate * 10;
+    QVector<qint16> samples(count * channels);
+    for (int i = int(count * silentShare); i < count; ++i) {
+        const double v = amplitude * std::sin(2 * M_PI * 997.0 * i / Rate);
+        for (int ch = 0; ch < channels; ++ch)
+            samples[i * channels + ch] = qint16(std::lround(qBound(-32768.0, v * 32768.0, 32767.0)));
+    }
+    LoudnessMeter meter(Rate, channels);
+    meter.add(samples.constData(), count);
+    QVERIFY2(std::abs(meter.loudness() - lufs) < 0.05, qPrintable(QString::number(meter.loudness())));
+    QVERIFY(std::abs(meter.peak() - amplitude) < 0.001);
+}
+
+// ffmpeg's own BS.1770 meter on the same file.
+void TestLevel::loudnessAgreesWithFfmpeg()
+{
+    for (const char *name : {"cbr128", "mpeg2mono"}) {
+        QByteArray err;
+        QVERIFY(run(QStringLiteral("ffmpeg"), {"-nostats", "-i", source(name), "-af", "ebur128",
+                                                "-f", "null", "-"}, nullptr, &err));
+        const auto m = QRegularExpression(QStringLiteral("I:\\s+(-?[0-9.]+) LUFS")).match(QString::fromLatin1(err));
+        QVERIFY(m.hasMatch());
+        const Mp3FileInfo info = Mp3FileInfo::read(source(name));
+        const LoudnessScan::Result r = LoudnessScan::measure(source(name),
+            {{info.firstFrameOffset, info.streamEnd - info.firstFrameOffset}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QVERIFY2(std::abs(r.loudness - m.captured(1).toDouble()) < 0.3,
+                 qPrintable(QStringLiteral("%1: %2 against %3").arg(name).arg(r.loudness).arg(m.captured(1))));
+    }
+}
+
+void TestLevel::normalizeNeverClips_data()
+{
+    QTest::addColumn<double>("loudness");
+    QTest::addColumn<double>("peak");
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<bool>("limited");
+    QTest::newRow("loud, turned down") << -9.0 << 1.0 << -6 << false;
+    QTest::newRow("quiet, room to spare") << -30.0 << 0.1 << 8 << false;
+    // +12 dB wanted, but 0.5 can rise 6 dB only
+    QTest::newRow("quiet, held by the peak") << -30.0 << 0.5 << 4 << true;
+}
+
+void TestLevel::normalizeNeverClips()
+{
+    QFETCH(double, loudness);
+    QFETCH(double, peak);
+    QFETCH(int, steps);
+    QFETCH(bool, limited);
+    const NormalizeChoice c = NormalizeChoice::choose(loudness, peak, LoudnessMeter::TargetLufs);
+    QCOMPARE(c.steps, steps);
+    QCOMPARE(c.limitedByPeak, limited);
+    QVERIFY(c.peak <= 1.0);
+    QVERIFY(std::abs(loudness + 1.5 * c.steps + c.trackGainDb - LoudnessMeter::TargetLufs) < 1e-9);
+}
+
+QTEST_APPLESS_MAIN(TestLevel)
+#include "tst_level.moc"
