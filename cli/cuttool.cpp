@@ -2,6 +2,7 @@
 
 #include "batchtool.h"
 #include "edit/cutjob.h"
+#include "format/mpegheader.h"
 #include "jsonstring.h"
 #include "analysis/loudnessenvelope.h"
 #include "scan/mp3fileinfo.h"
@@ -10,7 +11,10 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTextStream>
+
+#include <cmath>
 
 #ifndef SNIPWAVE_VERSION
 #define SNIPWAVE_VERSION "unknown"
@@ -21,6 +25,25 @@ namespace {
 const QString Program = QStringLiteral("snipwave-cut");
 constexpr int DefaultEnvelopeColumns = 200;
 constexpr int MaxEnvelopeColumns = 100000;
+// Beyond this every granule's global_gain would sit at 0 or 255.
+constexpr double MaxGainDb = 96.0;
+
+// "+3", "-4.5", "2dB", "-1.5 dB"
+bool parseDecibels(const QString &text, double *db)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*([+-]?(?:\\d+(?:\\.\\d*)?|\\.\\d+))\\s*(?:dB)?\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return false;
+    *db = m.captured(1).toDouble();
+    return std::abs(*db) <= MaxGainDb;
+}
+
+QString decibels(double db)
+{
+    return QString::number(db, 'f', 1) + QStringLiteral(" dB");
+}
 
 } // namespace
 
@@ -32,7 +55,8 @@ CutTool::CutTool(QTextStream &out, QTextStream &err)
 
 QString CutTool::usage()
 {
-    return QStringLiteral("Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT\n"
+    return QStringLiteral("Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [LEVEL]\n"
+                          "       snipwave-cut INPUT --output OUTPUT LEVEL\n"
                           "       snipwave-cut --info INPUT\n"
                           "       snipwave-cut --envelope INPUT [--columns N]\n"
                           "Try 'snipwave-cut --help' for more information.\n");
@@ -41,7 +65,8 @@ QString CutTool::usage()
 QString CutTool::helpText()
 {
     return QStringLiteral(
-        "Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT\n"
+        "Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [LEVEL]\n"
+        "       snipwave-cut INPUT --output OUTPUT LEVEL\n"
         "       snipwave-cut --info INPUT\n"
         "       snipwave-cut --envelope INPUT [--columns N]\n"
         "\n"
@@ -65,6 +90,16 @@ QString CutTool::helpText()
         "                       quieter) to 1 (full scale), from the decoded audio\n"
         "      --columns N      the envelope's number of values, 1 to 100000\n"
         "                       (default 200)\n"
+        "\n"
+        "LEVEL, without decoding (Layer III only; see Level):\n"
+        "      --gain DB        louder or quieter by DB, to the nearest 1.5 dB step\n"
+        "      --normalize      bring the loudness to -18 LUFS (ReplayGain 2) as near as\n"
+        "                       1.5 dB steps allow without clipping, and record the\n"
+        "                       track gain and peak left (LAME header; with --keep-tags\n"
+        "                       also REPLAYGAIN_TRACK_GAIN and _PEAK)\n"
+        "      --fade-in TIME   rise from silence over the first TIME of the output\n"
+        "      --fade-out TIME  fall to silence over the last TIME of the output\n"
+        "\n"
         "  -h, --help           show this help and exit\n"
         "  -v, --version        show the version and exit\n"
         "\n")
@@ -80,6 +115,21 @@ QString CutTool::helpText()
         "  0:01:23.456          hours, minutes and seconds\n"
         "  00:01:23\"456         the form the Snipwave window shows\n"
         "Fields after a ':' are two digits below 60.\n"
+        "\n"
+        "Level:\n"
+        "  Every granule of Layer III audio carries its own scale, global_gain; one\n"
+        "  step of it is 1.5 dB. Changing it changes the level losslessly: --gain 3\n"
+        "  and then --gain -3 give back the source's frames. The whole file is taken\n"
+        "  when no --start and --end are given. --normalize and a --gain that makes\n"
+        "  the audio louder decode it once to find its loudness and peak. A warning\n"
+        "  says by how much the decoded peak would pass full scale, and how many\n"
+        "  granules could not move as far as asked (global_gain stops at 0 and 255).\n"
+        "  Fades follow a straight line in amplitude, a step at a time.\n"
+        "\n"
+        "Examples:\n"
+        "  snipwave-cut talk.mp3 -o quieter.mp3 --gain -6\n"
+        "  snipwave-cut talk.mp3 -o level.mp3 --normalize --keep-tags\n"
+        "  snipwave-cut song.mp3 -s 1:00 -e 1:30 -o ring.mp3 --fade-in 2 --fade-out 3\n"
         "\n"
         "Exit status: 0 done, 1 the cut or the query failed, 2 wrong command line.\n");
 }
@@ -114,7 +164,12 @@ int CutTool::run(const QStringList &arguments)
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
     const QCommandLineOption envelopeOption(QStringLiteral("envelope"), QString());
     const QCommandLineOption columns(QStringLiteral("columns"), QString(), QStringLiteral("N"));
-    parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns});
+    const QCommandLineOption gain(QStringLiteral("gain"), QString(), QStringLiteral("DB"));
+    const QCommandLineOption normalize(QStringLiteral("normalize"), QString());
+    const QCommandLineOption fadeIn(QStringLiteral("fade-in"), QString(), QStringLiteral("TIME"));
+    const QCommandLineOption fadeOut(QStringLiteral("fade-out"), QString(), QStringLiteral("TIME"));
+    parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns,
+                       gain, normalize, fadeIn, fadeOut});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -131,7 +186,8 @@ int CutTool::run(const QStringList &arguments)
 
     // A second --start or --output is more likely a slip than a correction.
     const QStringList seen = parser.optionNames();
-    for (const QCommandLineOption *once : {&start, &end, &output, &infoOption, &envelopeOption, &columns}) {
+    for (const QCommandLineOption *once : {&start, &end, &output, &infoOption, &envelopeOption, &columns,
+                                           &gain, &fadeIn, &fadeOut}) {
         int count = 0;
         for (const QString &name : once->names())
             count += seen.count(name);
@@ -147,7 +203,8 @@ int CutTool::run(const QStringList &arguments)
     const QString input = inputs.constFirst();
 
     if (parser.isSet(envelopeOption)) {
-        for (const QCommandLineOption *other : {&start, &end, &output, &sync, &exact, &keepTags, &infoOption}) {
+        for (const QCommandLineOption *other : {&start, &end, &output, &sync, &exact, &keepTags, &infoOption,
+                                                &gain, &normalize, &fadeIn, &fadeOut}) {
             if (parser.isSet(*other))
                 return usageError(QStringLiteral("--envelope takes no --%1").arg(other->names().constLast()));
         }
@@ -166,23 +223,47 @@ int CutTool::run(const QStringList &arguments)
         return usageError(QStringLiteral("--columns goes with --envelope"));
 
     if (parser.isSet(infoOption)) {
-        for (const QCommandLineOption *cutOnly : {&start, &end, &output, &sync, &exact, &keepTags}) {
+        for (const QCommandLineOption *cutOnly : {&start, &end, &output, &sync, &exact, &keepTags,
+                                                  &gain, &normalize, &fadeIn, &fadeOut}) {
             if (parser.isSet(*cutOnly))
                 return usageError(QStringLiteral("--info takes no --%1").arg(cutOnly->names().constLast()));
         }
         return info(input);
     }
 
+    LevelRequest level;
+    QString why;
+    if (parser.isSet(gain)) {
+        double db = 0;
+        if (!parseDecibels(parser.value(gain), &db))
+            return usageError(QStringLiteral("bad --gain '%1': decibels from -%2 to %2, like -3 or 4.5")
+                                  .arg(parser.value(gain))
+                                  .arg(MaxGainDb));
+        level.gainSteps = LevelMap::stepsForDecibels(db);
+    }
+    if (parser.isSet(normalize)) {
+        if (parser.isSet(gain))
+            return usageError(QStringLiteral("--gain and --normalize both set the level: give one"));
+        level.normalize = true;
+    }
+    for (const auto &fade : {qMakePair(&fadeIn, &level.fadeInMs), qMakePair(&fadeOut, &level.fadeOutMs)}) {
+        if (parser.isSet(*fade.first) && !TimeParser::parse(parser.value(*fade.first), fade.second, &why))
+            return usageError(QStringLiteral("bad --%1 '%2': %3")
+                                  .arg(fade.first->names().constLast(), parser.value(*fade.first), why));
+    }
+    const bool levelAsked = parser.isSet(gain) || parser.isSet(normalize) || parser.isSet(fadeIn)
+        || parser.isSet(fadeOut);
+    // The whole file, at another level.
+    const bool wholeFile = levelAsked && !parser.isSet(start) && !parser.isSet(end);
     for (const QCommandLineOption *needed : {&start, &end, &output}) {
-        if (!parser.isSet(*needed))
+        if (!parser.isSet(*needed) && !(wholeFile && needed != &output))
             return usageError(QStringLiteral("--%1 is missing").arg(needed->names().constLast()));
     }
     qint64 startMs = 0;
     qint64 endMs = 0;
-    QString why;
-    if (!TimeParser::parse(parser.value(start), &startMs, &why))
+    if (!wholeFile && !TimeParser::parse(parser.value(start), &startMs, &why))
         return usageError(QStringLiteral("bad --start '%1': %2").arg(parser.value(start), why));
-    if (!TimeParser::parse(parser.value(end), &endMs, &why))
+    if (!wholeFile && !TimeParser::parse(parser.value(end), &endMs, &why))
         return usageError(QStringLiteral("bad --end '%1': %2").arg(parser.value(end), why));
     if (endMs < startMs)
         return usageError(QStringLiteral("--end lies before --start"));
@@ -193,10 +274,42 @@ int CutTool::run(const QStringList &arguments)
     options.request.endMs = endMs;
     options.request.mode = parser.isSet(exact) ? CutRequest::Exact : CutRequest::WholeFrames;
     options.request.keepTags = parser.isSet(keepTags);
+    options.request.level = level;
+    if (wholeFile) {
+        if (!readable(input))
+            return Failed;
+        // every frame, with the source's own delay and padding
+        options.request.endMs = Mp3FileInfo::read(input).durationMs;
+        options.request.mode = CutRequest::Exact;
+    }
     // Like cp or dd, leave the flush to the system unless asked; the output
     // still appears under its name only when complete.
     options.sync = parser.isSet(sync);
     return cut(input, parser.value(output), options);
+}
+
+void CutTool::reportLevel(const CutPlan &plan, const CutResult &result, bool normalized)
+{
+    const FrameGain::Report &r = result.level;
+    if (normalized) {
+        m_err << Program << ": loudness " << QString::number(plan.loudness, 'f', 1) << " LUFS, peak "
+              << decibels(20 * std::log10(qMax(plan.peakBefore, 1e-9))) << "FS; changed by "
+              << decibels(LevelMap::decibelsForSteps(plan.level.gainSteps)) << ", track gain left "
+              << decibels(plan.trackGainDb) << '\n';
+    }
+    if (plan.peakAfter > 1.0) {
+        m_err << Program << ": warning: the decoded peak will pass full scale by "
+              << decibels(20 * std::log10(plan.peakAfter)) << " and clip\n";
+    }
+    if (r.above > 0) {
+        m_err << Program << ": warning: " << r.above << " granules could not get louder past global_gain 255; "
+              << "up to " << decibels(LevelMap::decibelsForSteps(r.mostAbove)) << " short\n";
+    }
+    if (r.below > 0) {
+        m_err << Program << ": warning: " << r.below << " granules could not get quieter past global_gain 0; "
+              << "up to " << decibels(LevelMap::decibelsForSteps(r.mostBelow)) << " short\n";
+    }
+    m_err.flush();
 }
 
 bool CutTool::readable(const QString &input)
@@ -211,9 +324,25 @@ bool CutTool::readable(const QString &input)
 
 int CutTool::cut(const QString &input, const QString &output, const CutJob::Options &options)
 {
-    const CutResult result = CutJob::run(input, output, options);
-    if (result.ok())
+    CutPlan plan;
+    const CutResult result = CutJob::run(input, output, options, &plan);
+    if (result.ok()) {
+        reportLevel(plan, result, options.request.level.normalize);
         return Success;
+    }
+    if (result.code == CutResult::LevelNeedsLayer3) {
+        m_err << Program << ": " << input << ": " << MpegHeader::formatText(plan.stream.toBytes().constData())
+              << ": the level can only change without decoding in Layer III audio"
+                 " (--gain, --normalize, --fade-in, --fade-out)\n";
+        m_err.flush();
+        return Failed;
+    }
+    if (result.code == CutResult::MeasureFailed) {
+        m_err << Program << ": " << input << ": the audio could not be decoded to measure it ("
+              << result.reason << ")\n";
+        m_err.flush();
+        return Failed;
+    }
     if (result.code == CutResult::OutputIsSource)
         return usageError(QStringLiteral("%1: %2").arg(output, Mp3Splitter::errorMessage(result.code)));
     m_err << Program << ": ";

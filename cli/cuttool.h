@@ -16,7 +16,9 @@ class QTextStream;
 // file's frame facts or its loudness envelope as JSON, and answers with an
 // exit code.
 //
-//   snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [--exact] [--keep-tags] [--sync]
+//   snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [--exact] [--keep-tags] [--sync] [LEVEL]
+//   snipwave-cut INPUT --output OUTPUT LEVEL
+//     LEVEL: --gain DB | --normalize, --fade-in TIME, --fade-out TIME
 //   snipwave-cut --info INPUT
 //   snipwave-cut --envelope INPUT [--columns N]
 class CutTool
@@ -43,6 +45,8 @@ public:
 
 private:
     int cut(const QString &input, const QString &output, const CutJob::Options &options);
+    // What the level change did, and warnings where it fell short or clips.
+    void reportLevel(const CutPlan &plan, const CutResult &result, bool normalized);
     int info(const QString &input);
     int envelope(const QString &input, int columns);
     int usageError(const QString &why);

@@ -2,7 +2,51 @@
 
 #include "edit/cutplanner.h"
 #include "io/sourcefile.h"
+#include "level/framegain.h"
+#include "level/lamereplaygain.h"
+#include "level/loudnessmeter.h"
+#include "level/loudnessscan.h"
 #include "tags/tagcopier.h"
+
+#include <cmath>
+
+namespace {
+
+// The level map for the plan's frames; with normalize, or a gain that makes
+// them louder, the copied audio is decoded first to measure it.
+void planLevel(CutPlan &plan, const QString &source, const LevelRequest &request)
+{
+    if (plan.stream.layer() != 3) {
+        plan.error = CutResult::LevelNeedsLayer3;
+        return;
+    }
+    const int granules = plan.stream.version() == 1 ? 2 : 1;
+    plan.level = LevelMap::forOutput(request, plan.frames(), granules, plan.rate);
+    if (!request.normalize && request.gainSteps <= 0)
+        return;
+    QVector<LoudnessScan::Range> ranges;
+    for (const ByteSpan &span : plan.copy)
+        ranges.append({span.offset, span.length});
+    const LoudnessScan::Result measured = LoudnessScan::measure(source, ranges, !request.normalize);
+    if (!measured.ok) {
+        plan.error = CutResult::MeasureFailed;
+        plan.errorReason = measured.error;
+        return;
+    }
+    plan.peakBefore = measured.peak;
+    if (request.normalize) {
+        plan.loudness = measured.loudness;
+        const NormalizeChoice choice
+            = NormalizeChoice::choose(measured.loudness, measured.peak, LoudnessMeter::TargetLufs);
+        plan.level.gainSteps += choice.steps;
+        plan.trackGainDb = choice.trackGainDb;
+    }
+    plan.peakAfter = measured.peak * std::pow(2.0, plan.level.gainSteps / 4.0);
+    if (request.normalize && !plan.headerFrame.isEmpty())
+        LameReplayGain::write(plan.headerFrame, plan.trackGainDb, plan.peakAfter);
+}
+
+} // namespace
 
 CutResult CutJob::open(SourceFile &input, const QString &source, const QString &output)
 {
@@ -16,8 +60,15 @@ CutResult CutJob::open(SourceFile &input, const QString &source, const QString &
 CutPlan CutJob::plan(SourceFile &input, const QString &source, const CutRequest &request)
 {
     CutPlan plan = CutPlanner::plan(&input.file(), request);
+    if (plan.error == CutResult::Ok && !request.level.isNone())
+        planLevel(plan, source, request.level);
     if (plan.error == CutResult::Ok && request.keepTags) {
-        const CutTags tags = TagCopier::forCut(source);
+        TagOverrides overrides;
+        if (request.level.normalize) {
+            overrides.trackGain = QStringLiteral("%1 dB").arg(plan.trackGainDb, 0, 'f', 2);
+            overrides.trackPeak = QString::number(plan.peakAfter, 'f', 6);
+        }
+        const CutTags tags = TagCopier::forCut(source, overrides);
         plan.tagFront = tags.id3v2;
         plan.tagBack = tags.id3v1;
     }
@@ -46,6 +97,6 @@ CutResult CutJob::run(const QString &source, const QString &output, const Option
     if (planOut)
         *planOut = plan;
     if (plan.error != CutResult::Ok)
-        return CutResult::failure(plan.error);
+        return CutResult::failure(plan.error, plan.errorReason);
     return write(plan, input, output, options);
 }

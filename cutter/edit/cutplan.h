@@ -2,8 +2,10 @@
 #define CUTPLAN_H
 
 #include "format/frameheader.h"
+#include "level/levelmap.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QVector>
 #include <QtGlobal>
 
@@ -19,6 +21,7 @@ struct CutRequest
     qint64 endMs = 0;
     Mode mode = WholeFrames;
     bool keepTags = false;
+    LevelRequest level;
 };
 
 struct ByteSpan
@@ -51,6 +54,7 @@ struct SourceTimeline
 struct CutPlan
 {
     int error = 0;                 // an Mp3Splitter error code, 0 when the plan holds
+    QString errorReason;           // the system's or the decoder's reason, when one
 
     FrameHeader stream;            // the first audio frame's header
     qint64 headerFrameOffset = -1; // the source's header frame, -1 without one
@@ -73,6 +77,15 @@ struct CutPlan
     QByteArray headerFrame;        // written first; empty for bare frames
     QByteArray tagFront;           // rendered tags, with keepTags
     QByteArray tagBack;
+
+    LevelMap level;                // the copied frames' level, granule by granule
+    // Measured by decoding, when the level asked for it (-1 when not): the
+    // copied audio's loudness in LUFS and its peak (1.0 full scale) before
+    // the level changes, and the peak after.
+    double loudness = -1;
+    double peakBefore = -1;
+    double peakAfter = -1;
+    double trackGainDb = 0;        // what a player still adds, with normalize
 
     // What the output plays, in the source's timeline: the samples
     // [heardStart, heardEnd) at rate.

@@ -1,6 +1,8 @@
 #ifndef CUTRESULT_H
 #define CUTRESULT_H
 
+#include "level/framegain.h"
+
 #include <QString>
 
 // How a cut, or a step of it, ended: one of the splitter's error codes, and
@@ -22,13 +24,23 @@ struct CutResult
         NothingToCut = -11,
         SourceChanged = -12,
         OutputIsSource = -13,
+        LevelNeedsLayer3 = -14,   // the level of Layer I or II audio cannot change without decoding
+        MeasureFailed = -15,      // the audio could not be decoded to measure it
     };
 
     int code = Ok;
     QString reason;
+    // Granules whose level could not change as far as asked.
+    FrameGain::Report level;
 
     bool ok() const { return code == Ok; }
-    static CutResult failure(int code, const QString &reason = QString()) { return {code, reason}; }
+    static CutResult failure(int code, const QString &reason = QString())
+    {
+        CutResult r;
+        r.code = code;
+        r.reason = reason;
+        return r;
+    }
 };
 
 #endif // CUTRESULT_H

@@ -2,6 +2,7 @@
 
 #include "io/atomicfile.h"
 #include "io/rangecopier.h"
+#include "level/levelcopier.h"
 
 #include <QFileDevice>
 
@@ -34,6 +35,22 @@ CutResult CutWriter::write(const CutPlan &plan, QFileDevice &source, const QStri
         || !writeAll(file, plan.synthesised))
         return CutResult::failure(CutResult::OutputCreateFailed, file.errorString());
 
+    CutResult result;
+    const CutResult copied = plan.level.isIdentity() ? copyFrames(plan, source, file)
+                                                     : copyLeveled(plan, source, file, &result.level);
+    if (!copied.ok())
+        return copied;
+    if (!writeAll(file, plan.tagBack))
+        return CutResult::failure(CutResult::OutputCreateFailed, file.errorString());
+    if (m_sourceCheck && !m_sourceCheck())
+        return CutResult::failure(CutResult::SourceChanged);
+    if (!out.commit())
+        return CutResult::failure(CutResult::OutputCreateFailed, out.errorString());
+    return result;
+}
+
+CutResult CutWriter::copyFrames(const CutPlan &plan, QFileDevice &source, QFileDevice &file)
+{
     RangeCopier copier(source, file);
     const qint64 piece = qBound(MinPiece, plan.copyBytes / 100, MaxPiece);
     qint64 done = 0;
@@ -50,11 +67,25 @@ CutResult CutWriter::write(const CutPlan &plan, QFileDevice &source, const QStri
                 m_progress(done, plan.copyBytes);
         }
     }
-    if (!writeAll(file, plan.tagBack))
-        return CutResult::failure(CutResult::OutputCreateFailed, file.errorString());
-    if (m_sourceCheck && !m_sourceCheck())
-        return CutResult::failure(CutResult::SourceChanged);
-    if (!out.commit())
-        return CutResult::failure(CutResult::OutputCreateFailed, out.errorString());
+    return {};
+}
+
+// The same bytes, each frame's level changed on the way through a buffer.
+CutResult CutWriter::copyLeveled(const CutPlan &plan, QFileDevice &source, QFileDevice &file,
+                                 FrameGain::Report *report)
+{
+    LevelCopier copier(source, file, plan.level);
+    qint64 done = 0;
+    for (const ByteSpan &span : plan.copy) {
+        if (!copier.copy(span.offset, span.length)) {
+            if (copier.sourceEnded())
+                return CutResult::failure(CutResult::SourceChanged);
+            return CutResult::failure(CutResult::OutputCreateFailed, copier.errorString());
+        }
+        done += span.length;
+        if (m_progress)
+            m_progress(done, plan.copyBytes);
+    }
+    *report = copier.report();
     return {};
 }

@@ -33,6 +33,9 @@ public:
 
 private:
     bool sync() const { return m_sync; }
+    CutResult copyFrames(const CutPlan &plan, QFileDevice &source, QFileDevice &file);
+    CutResult copyLeveled(const CutPlan &plan, QFileDevice &source, QFileDevice &file,
+                          FrameGain::Report *report);
 
     bool m_sync = true;
     bool m_removeStale = true;

@@ -35,6 +35,24 @@ int LevelMap::stepAt(qint64 granule) const
     return gainSteps + fade;
 }
 
+LevelMap LevelMap::forOutput(const LevelRequest &request, qint64 frames, int granulesPerFrame,
+                             qint64 rate)
+{
+    constexpr qint64 GranuleSamples = 576;
+    LevelMap map;
+    map.gainSteps = request.gainSteps;
+    map.totalGranules = frames * granulesPerFrame;
+    auto granules = [&](qint64 ms) {
+        if (ms <= 0 || rate <= 0)
+            return qint64(0);
+        const qint64 samples = (ms * rate + 999) / 1000;
+        return std::min(map.totalGranules, (samples + GranuleSamples - 1) / GranuleSamples);
+    };
+    map.fadeInGranules = granules(request.fadeInMs);
+    map.fadeOutGranules = granules(request.fadeOutMs);
+    return map;
+}
+
 int LevelMap::stepsForDecibels(double db)
 {
     return int(std::lround(db / 1.5));

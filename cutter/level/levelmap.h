@@ -3,6 +3,18 @@
 
 #include <QtGlobal>
 
+// What level a person asked for: a gain in whole steps, fades at the
+// output's ends, or the loudness brought to a common reference.
+struct LevelRequest
+{
+    int gainSteps = 0;
+    qint64 fadeInMs = 0;
+    qint64 fadeOutMs = 0;
+    bool normalize = false;
+
+    bool isNone() const { return gainSteps == 0 && fadeInMs <= 0 && fadeOutMs <= 0 && !normalize; }
+};
+
 // The level of an output, granule by granule, as steps of global_gain: one
 // step scales the decoded samples by 2^(1/4), 1.5 dB. A fixed gain applies to
 // every granule; a fade-in rises from the floor to that gain over the first
@@ -30,6 +42,12 @@ struct LevelMap
     // steps, so the steps never fall during a fade-in nor rise during a
     // fade-out.
     int stepAt(qint64 granule) const;
+
+    // The map for an output of frames Layer III frames at rate: the fades
+    // cover whole granules of 576 samples, at least the times asked for, and
+    // never more than the output.
+    static LevelMap forOutput(const LevelRequest &request, qint64 frames, int granulesPerFrame,
+                              qint64 rate);
 
     // The nearest whole step to a gain in decibels.
     static int stepsForDecibels(double db);

@@ -61,6 +61,12 @@ double LoudnessMeter::weigh(int channel, double x)
 
 void LoudnessMeter::add(const qint16 *samples, int count)
 {
+    m_samples += count;
+    if (m_peakOnly) {
+        for (int i = 0; i < count * m_channels; ++i)
+            m_peak = std::max(m_peak, std::abs(int(samples[i])));
+        return;
+    }
     for (int i = 0; i < count; ++i) {
         for (int ch = 0; ch < m_channels; ++ch) {
             const int v = samples[i * m_channels + ch];
@@ -74,7 +80,6 @@ void LoudnessMeter::add(const qint16 *samples, int count)
             m_inQuarter = 0;
         }
     }
-    m_samples += count;
 }
 
 void LoudnessMeter::merge(const LoudnessMeter &later)

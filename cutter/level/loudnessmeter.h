@@ -18,6 +18,9 @@ public:
 
     explicit LoudnessMeter(long rate = 44100, int channels = 2);
 
+    // Measure the peak only: a tenth of the work.
+    void setPeakOnly(bool on) { m_peakOnly = on; }
+
     // Interleaved 16-bit samples, count per channel.
     void add(const qint16 *samples, int count);
     // The blocks of a stretch that follows this meter's.
@@ -51,6 +54,7 @@ private:
     QVector<double> m_quarters;  // K-weighted energy per 100 ms, channels summed
     int m_peak = 0;
     qint64 m_samples = 0;
+    bool m_peakOnly = false;
 };
 
 #endif // LOUDNESSMETER_H

@@ -25,6 +25,7 @@ struct Part
     qint64 from = 0;
     qint64 to = 0;
     int skip = 0;
+    bool peakOnly = false;
     LoudnessMeter meter;
     QString error;
 };
@@ -49,6 +50,7 @@ void decodePart(const QString &path, const QVector<LoudnessScan::Range> &ranges,
         while (decoder.nextFrame(&frame)) {
             if (!started) {
                 part.meter = LoudnessMeter(frame.rate, frame.channels);
+                part.meter.setPeakOnly(part.peakOnly);
                 started = true;
             }
             if (skip > 0)
@@ -125,14 +127,17 @@ QPair<qint64, qint64> frameAfter(const QString &path, const QVector<LoudnessScan
 
 } // namespace
 
-LoudnessScan::Result LoudnessScan::measure(const QString &path, const QVector<Range> &ranges)
+LoudnessScan::Result LoudnessScan::measure(const QString &path, const QVector<Range> &ranges,
+                                           bool peakOnly)
 {
     qint64 total = 0;
     for (const Range &r : ranges)
         total += r.length;
     Part first;
     first.to = total;
+    first.peakOnly = peakOnly;
     Part second;
+    second.peakOnly = peakOnly;
     if (total >= SplitFrom && std::thread::hardware_concurrency() > 1) {
         int lead = LeadFrames;
         const auto split = frameAfter(path, ranges, total / 2, lead);
@@ -160,7 +165,7 @@ LoudnessScan::Result LoudnessScan::measure(const QString &path, const QVector<Ra
         return result;
     }
     result.ok = true;
-    result.loudness = first.meter.loudness();
+    result.loudness = peakOnly ? 0 : first.meter.loudness();
     result.peak = first.meter.peak();
     return result;
 }

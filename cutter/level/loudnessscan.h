@@ -27,7 +27,8 @@ public:
         double peak = 0;     // 1.0 is full scale
     };
 
-    static Result measure(const QString &path, const QVector<Range> &ranges);
+    // With peakOnly the loudness is not measured (it reads 0).
+    static Result measure(const QString &path, const QVector<Range> &ranges, bool peakOnly = false);
 };
 
 // The whole-step change of global_gain that brings a measured loudness

@@ -10,6 +10,8 @@
 #include <mpegfile.h>
 #include <textidentificationframe.h>
 
+#include <QStringList>
+
 namespace {
 
 // Frames that hold facts about the whole file: its length, seek and timing
@@ -34,7 +36,25 @@ void setText(TagLib::ID3v2::Tag &tag, const char *id, const QString &text)
 
 bool hasOverrides(const TagOverrides &o)
 {
-    return !o.title.isEmpty() || !o.artist.isEmpty() || o.track > 0;
+    return !o.title.isEmpty() || !o.artist.isEmpty() || o.track > 0 || !o.trackGain.isEmpty();
+}
+
+// The replay-gain TXXX frames players read, all four replaced by the two
+// given.
+void setReplayGain(TagLib::ID3v2::Tag &tag, const QString &gain, const QString &peak)
+{
+    const QStringList names = {QStringLiteral("REPLAYGAIN_TRACK_GAIN"), QStringLiteral("REPLAYGAIN_TRACK_PEAK"),
+                               QStringLiteral("REPLAYGAIN_ALBUM_GAIN"), QStringLiteral("REPLAYGAIN_ALBUM_PEAK")};
+    for (const QString &name : names) {
+        while (auto *old = TagLib::ID3v2::UserTextIdentificationFrame::find(&tag, tagString(name)))
+            tag.removeFrame(old);
+    }
+    for (int i = 0; i < 2; ++i) {
+        auto *frame = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::Latin1);
+        frame->setDescription(tagString(names[i]));
+        frame->setText(tagString(i == 0 ? gain : peak));
+        tag.addFrame(frame);
+    }
 }
 
 void applyOverrides(TagLib::ID3v2::Tag &tag, const TagOverrides &o)
@@ -45,6 +65,8 @@ void applyOverrides(TagLib::ID3v2::Tag &tag, const TagOverrides &o)
         setText(tag, "TPE1", o.artist);
     if (o.track > 0)
         setText(tag, "TRCK", QString::number(o.track));
+    if (!o.trackGain.isEmpty())
+        setReplayGain(tag, o.trackGain, o.trackPeak);
 }
 
 void applyOverrides(TagLib::ID3v1::Tag &tag, const TagOverrides &o)

@@ -11,6 +11,11 @@ struct TagOverrides
     QString title;
     QString artist;
     int track = 0;
+    // The track's replay gain after a level change ("-3.21 dB", "0.988123"):
+    // written as REPLAYGAIN_TRACK_GAIN and _PEAK, in place of any the source
+    // had; its album gain and peak no longer hold and are dropped.
+    QString trackGain;
+    QString trackPeak;
 };
 
 // The rendered tags for a cut: id3v2 goes in front of the frames, id3v1 (128
