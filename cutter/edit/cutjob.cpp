@@ -2,15 +2,29 @@
 
 #include "edit/cutplanner.h"
 #include "io/sourcefile.h"
+#include "format/mpegheader.h"
 #include "level/framegain.h"
 #include "level/lamereplaygain.h"
 #include "level/loudnessmeter.h"
 #include "level/loudnessscan.h"
 #include "tags/tagcopier.h"
 
+#include <QFile>
+
 #include <cmath>
 
 namespace {
+
+// The peak the source's LAME extension states for the whole file (an upper
+// bound for any piece of it), 0 when it states none.
+double statedPeak(const QString &source, qint64 headerFrameOffset)
+{
+    QFile file(source);
+    if (headerFrameOffset < 0 || !file.open(QIODevice::ReadOnly) || !file.seek(headerFrameOffset))
+        return 0;
+    const QByteArray frame = file.read(MpegHeader::MaxFrameLength);
+    return LameReplayGain::read(frame).peak;
+}
 
 // The level map for the plan's frames; with normalize, or a gain that makes
 // them louder, the copied audio is decoded first to measure it.
@@ -24,6 +38,12 @@ void planLevel(CutPlan &plan, const QString &source, const LevelRequest &request
     plan.level = LevelMap::forOutput(request, plan.frames(), granules, plan.rate);
     if (!request.normalize && request.gainSteps <= 0)
         return;
+    const double factor = std::pow(2.0, plan.level.gainSteps / 4.0);
+    const double stated = request.normalize ? 0 : statedPeak(source, plan.headerFrameOffset);
+    if (stated > 0 && stated * factor <= 1.0) {
+        plan.peakAfter = stated * factor;
+        return;
+    }
     QVector<LoudnessScan::Range> ranges;
     for (const ByteSpan &span : plan.copy)
         ranges.append({span.offset, span.length});

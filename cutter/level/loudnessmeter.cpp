@@ -44,37 +44,48 @@ LoudnessMeter::LoudnessMeter(long rate, int channels)
     m_quarterLength = int(m_rate / 10);
 }
 
-double LoudnessMeter::weigh(int channel, double x)
+// K-weighted energy of samples [from, from + count) of one channel, the
+// filter's state carried on.
+double LoudnessMeter::weigh(const qint16 *samples, int from, int count, int channel)
 {
-    for (int stage = 0; stage < 2; ++stage) {
-        const Biquad &f = m_filter[stage];
-        State &s = m_state[2 * channel + stage];
+    const Biquad &f = m_filter[0];
+    const Biquad &g = m_filter[1];
+    State &s = m_state[2 * channel];
+    State &t = m_state[2 * channel + 1];
+    double sum = 0;
+    const qint16 *p = samples + from * m_channels + channel;
+    for (int i = 0; i < count; ++i, p += m_channels) {
+        const double x = *p * (1.0 / 32768.0);
         const double y = f.b0 * x + f.b1 * s.x1 + f.b2 * s.x2 - f.a1 * s.y1 - f.a2 * s.y2;
         s.x2 = s.x1;
         s.x1 = x;
         s.y2 = s.y1;
         s.y1 = y;
-        x = y;
+        const double z = g.b0 * y + g.b1 * t.x1 + g.b2 * t.x2 - g.a1 * t.y1 - g.a2 * t.y2;
+        t.x2 = t.x1;
+        t.x1 = y;
+        t.y2 = t.y1;
+        t.y1 = z;
+        sum += z * z;
     }
-    return x;
+    return sum;
 }
 
 void LoudnessMeter::add(const qint16 *samples, int count)
 {
     m_samples += count;
-    if (m_peakOnly) {
-        for (int i = 0; i < count * m_channels; ++i)
-            m_peak = std::max(m_peak, std::abs(int(samples[i])));
+    for (int i = 0; i < count * m_channels; ++i)
+        m_peak = std::max(m_peak, std::abs(int(samples[i])));
+    if (m_peakOnly)
         return;
-    }
-    for (int i = 0; i < count; ++i) {
-        for (int ch = 0; ch < m_channels; ++ch) {
-            const int v = samples[i * m_channels + ch];
-            m_peak = std::max(m_peak, std::abs(v));
-            const double y = weigh(ch, v / 32768.0);
-            m_quarterSum += y * y;
-        }
-        if (++m_inQuarter == m_quarterLength) {
+    // channel by channel, a quarter of a block at a time
+    for (int from = 0; from < count;) {
+        const int n = std::min(count - from, m_quarterLength - m_inQuarter);
+        for (int ch = 0; ch < m_channels; ++ch)
+            m_quarterSum += weigh(samples, from, n, ch);
+        from += n;
+        m_inQuarter += n;
+        if (m_inQuarter == m_quarterLength) {
             m_quarters.append(m_quarterSum / m_quarterLength);
             m_quarterSum = 0;
             m_inQuarter = 0;

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <vector>
 
 // The loudness of decoded audio as ReplayGain 2 measures it (ITU-R BS.1770):
 // K-weighted mean square in 400 ms blocks that overlap by 300 ms, gated at
@@ -42,12 +43,12 @@ private:
         double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
     };
 
-    double weigh(int channel, double x);
+    double weigh(const qint16 *samples, int from, int count, int channel);
 
     long m_rate;
     int m_channels;
     std::array<Biquad, 2> m_filter{};
-    QVector<State> m_state;      // two per channel
+    std::vector<State> m_state;  // two per channel
     int m_quarterLength = 0;     // samples in 100 ms
     int m_inQuarter = 0;
     double m_quarterSum = 0;
