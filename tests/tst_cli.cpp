@@ -200,6 +200,20 @@ void TestCli::commandLine_data()
         QTest::newRow(qPrintable(QStringLiteral("columns '%1'").arg(bad)))
             << QStringList{"--envelope", fixture, "--columns", bad} << 2 << QString()
             << QStringLiteral("snipwave-cut: bad --columns '%1'").arg(bad);
+    for (const char *bad : {"loud", "97", "+", "3 dB more"})
+        QTest::newRow(qPrintable(QStringLiteral("gain '%1'").arg(bad)))
+            << QStringList{fixture, "-o", cut, "--gain", bad} << 2 << QString()
+            << QStringLiteral("snipwave-cut: bad --gain '%1'").arg(bad);
+    QTest::newRow("gain and normalize") << QStringList{fixture, "-o", cut, "--gain", "3", "--normalize"} << 2
+                                        << QString() << "snipwave-cut: --gain and --normalize both set the level";
+    QTest::newRow("fade of no time") << QStringList{fixture, "-o", cut, "--fade-in", "1:60"} << 2 << QString()
+                                     << "snipwave-cut: bad --fade-in '1:60'";
+    QTest::newRow("whole file needs a level") << QStringList{fixture, "-o", cut} << 2 << QString()
+                                              << "snipwave-cut: --start is missing";
+    QTest::newRow("start without end, with a level") << QStringList{fixture, "-s", "1", "-o", cut, "--gain", "2"}
+                                                     << 2 << QString() << "snipwave-cut: --end is missing";
+    QTest::newRow("level of Layer II") << QStringList{Data + "layer2.mp2", "-o", cut, "--gain", "-3"} << 1
+                                       << QString() << "snipwave-cut: " + Data + "layer2.mp2: MPEG-1 Layer-2: the level";
     QTest::newRow("envelope, no frame") << QStringList{"--envelope", Data + "crc_protected.packets.csv"} << 1
                                         << QString() << "snipwave-cut: " + Data + "crc_protected.packets.csv: no MPEG";
 }
