@@ -1,3 +1,4 @@
+#include "edit/cutjob.h"
 #include "format/headerframe.h"
 #include "format/mpegheader.h"
 #include "level/framegain.h"
@@ -39,6 +40,8 @@ private slots:
     void loudnessOfKnownSignals_data();
     void loudnessOfKnownSignals();
     void loudnessAgreesWithFfmpeg();
+    void normalizeRecordsWhatIsLeft_data();
+    void normalizeRecordsWhatIsLeft();
     void normalizeNeverClips_data();
     void normalizeNeverClips();
 
@@ -346,6 +349,50 @@ void TestLevel::loudnessAgreesWithFfmpeg()
         QVERIFY2(std::abs(r.loudness - m.captured(1).toDouble()) < 0.3,
                  qPrintable(QStringLiteral("%1: %2 against %3").arg(name).arg(r.loudness).arg(m.captured(1))));
     }
+}
+
+// ffmpeg's own BS.1770 meter; the summary comes last.
+static double ffmpegLoudness(const QString &path)
+{
+    QByteArray err;
+    run(QStringLiteral("ffmpeg"), {"-nostats", "-i", path, "-af", "ebur128", "-f", "null", "-"}, nullptr, &err);
+    const auto m = QRegularExpression(QStringLiteral("Summary:.*I:\\s+(-?[0-9.]+) LUFS"),
+                                      QRegularExpression::DotMatchesEverythingOption)
+                       .match(QString::fromLatin1(err));
+    return m.hasMatch() ? m.captured(1).toDouble() : 1e9;
+}
+
+void TestLevel::normalizeRecordsWhatIsLeft_data()
+{
+    addFiles();
+}
+
+// The whole file normalized: the loudness it now has plus the track gain it
+// records is the reference, where players read the gain (the LAME extension,
+// the TXXX frames); and nothing clips.
+void TestLevel::normalizeRecordsWhatIsLeft()
+{
+    QFETCH(QString, name);
+    const QString output = m_dir.filePath(QStringLiteral("normalized.mp3"));
+    CutJob::Options options;
+    options.request = {0, Mp3FileInfo::read(source(name)).durationMs, CutRequest::Exact, true, {}};
+    options.request.level.normalize = true;
+    CutPlan plan;
+    QVERIFY(CutJob::run(source(name), output, options, &plan).ok());
+    const double loudness = ffmpegLoudness(output);
+    QVERIFY2(std::abs(loudness + plan.trackGainDb - LoudnessMeter::TargetLufs) < 0.3,
+             qPrintable(QStringLiteral("%1 LUFS, track gain %2").arg(loudness).arg(plan.trackGainDb)));
+    QByteArray probe;
+    run(QStringLiteral("ffmpeg"), {"-hide_banner", "-i", output}, nullptr, &probe);
+    const QString gain = QString::number(plan.trackGainDb, 'f', 2);
+    QVERIFY2(probe.contains("REPLAYGAIN_TRACK_GAIN: " + gain.toLatin1() + " dB"), probe.constData());
+    const QByteArray header = readAll(output).mid(int(Mp3FileInfo::read(output).firstFrameOffset), 2000);
+    QVERIFY(std::abs(LameReplayGain::read(header).trackGainDb - plan.trackGainDb) < 0.051);
+    int peak = 0;
+    for (qint16 v : decode(output))
+        peak = qMax(peak, std::abs(int(v)));
+    QVERIFY(peak < 32767);
+    QVERIFY(std::abs(peak / 32768.0 - plan.peakAfter) < 0.01);
 }
 
 void TestLevel::normalizeNeverClips_data()
