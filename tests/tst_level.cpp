@@ -42,6 +42,8 @@ private slots:
     void loudnessAgreesWithFfmpeg();
     void normalizeRecordsWhatIsLeft_data();
     void normalizeRecordsWhatIsLeft();
+    void recordedReplayGainFollowsTheGain_data();
+    void recordedReplayGainFollowsTheGain();
     void normalizeNeverClips_data();
     void normalizeNeverClips();
 
@@ -113,6 +115,8 @@ void TestLevel::initTestCase()
     for (const auto &e : encodings)
         QVERIFY2(run(QStringLiteral("lame"), QStringList{"--quiet"} + e.second + QStringList{wav, source(e.first)}),
                  qPrintable(e.first));
+    QVERIFY(run(QStringLiteral("lame"), {"--quiet", "-b", "96", "--tv", "TXXX=REPLAYGAIN_TRACK_GAIN=-5.00 dB",
+                                         "--tv", "TXXX=REPLAYGAIN_ALBUM_PEAK=0.500000", wav, source("replaygain")}));
 }
 
 // The source with its audio frames passed through the level copier; its
@@ -395,6 +399,32 @@ void TestLevel::normalizeRecordsWhatIsLeft()
     QVERIFY(std::abs(peak / 32768.0 - plan.peakAfter) < 0.01);
 }
 
+void TestLevel::recordedReplayGainFollowsTheGain_data()
+{
+    QTest::addColumn<QString>("gain");
+    QTest::addColumn<QString>("peak");
+    QTest::addColumn<int>("steps");
+    QTest::newRow("3 dB quieter") << "-1.99 dB" << "0.353553" << -2;
+    QTest::newRow("6 dB louder") << "-11.02 dB" << "1.000000" << 4;
+}
+
+// A player that reads the source's replay gain plays the output as loud.
+void TestLevel::recordedReplayGainFollowsTheGain()
+{
+    QFETCH(QString, gain);
+    QFETCH(QString, peak);
+    QFETCH(int, steps);
+    const QString output = m_dir.filePath(QStringLiteral("gained.mp3"));
+    CutJob::Options options;
+    options.request = {0, Mp3FileInfo::read(source("replaygain")).durationMs, CutRequest::Exact, true, {}};
+    options.request.level.gainSteps = steps;
+    QVERIFY(CutJob::run(source("replaygain"), output, options).ok());
+    QByteArray probe;
+    run(QStringLiteral("ffmpeg"), {"-hide_banner", "-i", output}, nullptr, &probe);
+    QVERIFY2(probe.contains("REPLAYGAIN_TRACK_GAIN: " + gain.toLatin1()), probe.constData());
+    QVERIFY2(probe.contains("REPLAYGAIN_ALBUM_PEAK: " + peak.toLatin1()), probe.constData());
+}
+
 void TestLevel::normalizeNeverClips_data()
 {
     QTest::addColumn<double>("loudness");
@@ -417,7 +447,7 @@ void TestLevel::normalizeNeverClips()
     QCOMPARE(c.steps, steps);
     QCOMPARE(c.limitedByPeak, limited);
     QVERIFY(c.peak <= 1.0);
-    QVERIFY(std::abs(loudness + 1.5 * c.steps + c.trackGainDb - LoudnessMeter::TargetLufs) < 1e-9);
+    QVERIFY(std::abs(loudness + LevelMap::decibelsForSteps(c.steps) + c.trackGainDb - LoudnessMeter::TargetLufs) < 1e-9);
 }
 
 QTEST_APPLESS_MAIN(TestLevel)

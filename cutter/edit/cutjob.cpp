@@ -83,12 +83,14 @@ CutPlan CutJob::plan(SourceFile &input, const QString &source, const CutRequest 
     if (plan.error == CutResult::Ok && !request.level.isNone())
         planLevel(plan, source, request.level);
     if (plan.error == CutResult::Ok && request.keepTags) {
-        TagOverrides overrides;
+        ReplayGainTags replayGain;
         if (request.level.normalize) {
-            overrides.trackGain = QStringLiteral("%1 dB").arg(plan.trackGainDb, 0, 'f', 2);
-            overrides.trackPeak = QString::number(plan.peakAfter, 'f', 6);
+            replayGain.trackGain = QStringLiteral("%1 dB").arg(plan.trackGainDb, 0, 'f', 2);
+            replayGain.trackPeak = QString::number(plan.peakAfter, 'f', 6);
+        } else {
+            replayGain.levelChangeDb = LevelMap::decibelsForSteps(plan.level.gainSteps);
         }
-        const CutTags tags = TagCopier::forCut(source, overrides);
+        const CutTags tags = TagCopier::forCut(source, {}, replayGain);
         plan.tagFront = tags.id3v2;
         plan.tagBack = tags.id3v1;
     }

@@ -4,6 +4,8 @@
 
 #include <QFileDevice>
 
+#include <cstring>
+
 namespace {
 
 constexpr int BufferSize = 1024 * 1024;
@@ -50,8 +52,12 @@ int LevelCopier::applyLevel(int size, bool final)
     int at = 0;
     while (at + MpegHeader::HeaderSize <= size) {
         const int bytes = MpegHeader::frameBytes(data + at);
-        if (bytes <= 0)
-            return size; // not a frame: the rest goes as it is
+        if (bytes <= 0) {
+            // not a frame: passed on as it is, up to the next sync
+            const void *sync = memchr(data + at + 1, 0xFF, size_t(size - at - 1));
+            at = sync ? int(static_cast<const char *>(sync) - data) : size;
+            continue;
+        }
         if (at + bytes > size)
             return final || at == 0 ? size : at;
         if (FrameGain::apply(data + at, bytes, m_map, m_granule, &m_report))

@@ -14,7 +14,7 @@ class QFileDevice;
 // file, changing each frame's level on the way as a level map says. The
 // frames pass through a buffer (the kernel cannot change them); granules are
 // counted across every copy, so the map sees the output as one stream.
-// Bytes that are no frame are copied as they are.
+// Bytes between frames that are none are copied as they are.
 //
 // Both files must be open unbuffered; the target is written at its current
 // position.

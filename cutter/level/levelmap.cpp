@@ -55,5 +55,5 @@ LevelMap LevelMap::forOutput(const LevelRequest &request, qint64 frames, int gra
 
 int LevelMap::stepsForDecibels(double db)
 {
-    return int(std::lround(db / 1.5));
+    return int(std::lround(db / StepDb));
 }

@@ -51,7 +51,9 @@ struct LevelMap
 
     // The nearest whole step to a gain in decibels.
     static int stepsForDecibels(double db);
-    static double decibelsForSteps(int steps) { return steps * 1.5; }
+    static double decibelsForSteps(int steps) { return steps * StepDb; }
+    // 20 log10(2^(1/4)): "1.5 dB" to a person
+    static constexpr double StepDb = 1.5051499783199058;
 };
 
 #endif // LEVELMAP_H

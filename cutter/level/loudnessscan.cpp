@@ -2,6 +2,7 @@
 
 #include "analysis/mpg123decoder.h"
 #include "format/mpegheader.h"
+#include "level/levelmap.h"
 #include "level/loudnessmeter.h"
 
 #include <QFile>
@@ -174,7 +175,7 @@ NormalizeChoice NormalizeChoice::choose(double loudness, double peak, double tar
 {
     NormalizeChoice c;
     const double wanted = targetLufs - loudness;
-    c.steps = int(std::lround(wanted / 1.5));
+    c.steps = LevelMap::stepsForDecibels(wanted);
     if (peak > 0) {
         // the largest step that keeps the peak at or under full scale
         const int headroom = int(std::floor(4.0 * std::log2(1.0 / peak)));
@@ -183,7 +184,7 @@ NormalizeChoice NormalizeChoice::choose(double loudness, double peak, double tar
             c.limitedByPeak = true;
         }
     }
-    c.trackGainDb = wanted - 1.5 * c.steps;
+    c.trackGainDb = wanted - LevelMap::decibelsForSteps(c.steps);
     c.peak = peak * std::pow(2.0, c.steps / 4.0);
     return c;
 }

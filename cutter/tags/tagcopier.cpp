@@ -12,6 +12,8 @@
 
 #include <QStringList>
 
+#include <cmath>
+
 namespace {
 
 // Frames that hold facts about the whole file: its length, seek and timing
@@ -36,7 +38,7 @@ void setText(TagLib::ID3v2::Tag &tag, const char *id, const QString &text)
 
 bool hasOverrides(const TagOverrides &o)
 {
-    return !o.title.isEmpty() || !o.artist.isEmpty() || o.track > 0 || !o.trackGain.isEmpty();
+    return !o.title.isEmpty() || !o.artist.isEmpty() || o.track > 0;
 }
 
 // The replay-gain TXXX frames players read, all four replaced by the two
@@ -57,6 +59,30 @@ void setReplayGain(TagLib::ID3v2::Tag &tag, const QString &gain, const QString &
     }
 }
 
+// "-3.21 dB" less change; a peak times the change's factor. Values that do
+// not read as numbers stay as they are.
+void shiftReplayGain(TagLib::ID3v2::Tag &tag, double changeDb)
+{
+    for (TagLib::ID3v2::Frame *f : tag.frameList("TXXX")) {
+        auto *frame = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame *>(f);
+        const TagLib::StringList fields = frame ? frame->fieldList() : TagLib::StringList();
+        if (fields.size() < 2)
+            continue;
+        const QString name = QString::fromStdString(fields[0].to8Bit(true)).toUpper();
+        QString value = QString::fromStdString(fields[1].to8Bit(true)).trimmed();
+        const bool isGain = name == QLatin1String("REPLAYGAIN_TRACK_GAIN") || name == QLatin1String("REPLAYGAIN_ALBUM_GAIN");
+        const bool isPeak = name == QLatin1String("REPLAYGAIN_TRACK_PEAK") || name == QLatin1String("REPLAYGAIN_ALBUM_PEAK");
+        if (isGain && value.endsWith(QLatin1String("dB"), Qt::CaseInsensitive))
+            value.chop(2);
+        bool ok = false;
+        const double number = value.trimmed().toDouble(&ok);
+        if (!ok || !(isGain || isPeak))
+            continue;
+        frame->setText(tagString(isGain ? QStringLiteral("%1 dB").arg(number - changeDb, 0, 'f', 2)
+                                        : QString::number(number * std::pow(10.0, changeDb / 20.0), 'f', 6)));
+    }
+}
+
 void applyOverrides(TagLib::ID3v2::Tag &tag, const TagOverrides &o)
 {
     if (!o.title.isEmpty())
@@ -65,8 +91,14 @@ void applyOverrides(TagLib::ID3v2::Tag &tag, const TagOverrides &o)
         setText(tag, "TPE1", o.artist);
     if (o.track > 0)
         setText(tag, "TRCK", QString::number(o.track));
-    if (!o.trackGain.isEmpty())
-        setReplayGain(tag, o.trackGain, o.trackPeak);
+}
+
+void applyReplayGain(TagLib::ID3v2::Tag &tag, const ReplayGainTags &r)
+{
+    if (!r.trackGain.isEmpty())
+        setReplayGain(tag, r.trackGain, r.trackPeak);
+    else if (r.levelChangeDb != 0)
+        shiftReplayGain(tag, r.levelChangeDb);
 }
 
 void applyOverrides(TagLib::ID3v1::Tag &tag, const TagOverrides &o)
@@ -114,11 +146,13 @@ QByteArray withoutPadding(const TagLib::ID3v2::Tag &tag, const TagLib::ByteVecto
     return bytes(trimmed);
 }
 
-QByteArray renderId3v2(TagLib::ID3v2::Tag &tag, const TagOverrides &overrides)
+QByteArray renderId3v2(TagLib::ID3v2::Tag &tag, const TagOverrides &overrides,
+                       const ReplayGainTags &replayGain)
 {
     for (const char *id : WholeFileFrames)
         tag.removeFrames(id);
     applyOverrides(tag, overrides);
+    applyReplayGain(tag, replayGain);
     if (tag.frameList().isEmpty())
         return QByteArray();
     return withoutPadding(tag, tag.render(TagLib::ID3v2::v4));
@@ -126,16 +160,17 @@ QByteArray renderId3v2(TagLib::ID3v2::Tag &tag, const TagOverrides &overrides)
 
 } // namespace
 
-CutTags TagCopier::forCut(const QString &sourcePath, const TagOverrides &overrides)
+CutTags TagCopier::forCut(const QString &sourcePath, const TagOverrides &overrides,
+                          const ReplayGainTags &replayGain)
 {
     CutTags tags;
     TagLib::MPEG::File file(QFile::encodeName(sourcePath).constData(), false);
     const bool open = file.isOpen();
     if (open && file.hasID3v2Tag()) {
-        tags.id3v2 = renderId3v2(*file.ID3v2Tag(), overrides);
-    } else if (hasOverrides(overrides)) {
+        tags.id3v2 = renderId3v2(*file.ID3v2Tag(), overrides, replayGain);
+    } else if (hasOverrides(overrides) || !replayGain.trackGain.isEmpty()) {
         TagLib::ID3v2::Tag fresh;
-        tags.id3v2 = renderId3v2(fresh, overrides);
+        tags.id3v2 = renderId3v2(fresh, overrides, replayGain);
     }
     if (open && file.hasID3v1Tag()) {
         TagLib::ID3v1::Tag *v1 = file.ID3v1Tag();

@@ -11,11 +11,22 @@ struct TagOverrides
     QString title;
     QString artist;
     int track = 0;
-    // The track's replay gain after a level change ("-3.21 dB", "0.988123"):
+};
+
+// The replay gain of an output whose level changed.
+struct ReplayGainTags
+{
+    // The track's gain and peak measured anew ("-3.21 dB", "0.988123"):
     // written as REPLAYGAIN_TRACK_GAIN and _PEAK, in place of any the source
     // had; its album gain and peak no longer hold and are dropped.
     QString trackGain;
     QString trackPeak;
+    // Otherwise, the change in dB: replay gains the source records are
+    // lowered by it, and their peaks scaled, so players still play the
+    // output at the level they played the source.
+    double levelChangeDb = 0;
+
+    bool isEmpty() const { return trackGain.isEmpty() && levelChangeDb == 0; }
 };
 
 // The rendered tags for a cut: id3v2 goes in front of the frames, id3v1 (128
@@ -38,7 +49,8 @@ public:
     // given; an ID3v1 tag is only written where the source has one). The
     // ID3v2 tag is rendered as version 2.4 without padding. A source without
     // tags, or one TagLib cannot open, gives empty tags.
-    static CutTags forCut(const QString &sourcePath, const TagOverrides &overrides = {});
+    static CutTags forCut(const QString &sourcePath, const TagOverrides &overrides = {},
+                          const ReplayGainTags &replayGain = {});
 };
 
 #endif // TAGCOPIER_H
