@@ -36,6 +36,14 @@ void planLevel(CutPlan &plan, const QString &source, const LevelRequest &request
     }
     const int granules = plan.stream.version() == 1 ? 2 : 1;
     plan.level = LevelMap::forOutput(request, plan.frames(), granules, plan.rate);
+    // Where the heard audio begins and ends, in decoded samples from the
+    // first copied frame; a granule comes out of the decoder 529 samples late.
+    constexpr qint64 GranuleSamples = 576;
+    const qint64 base = plan.firstFrame * plan.samplesPerFrame - plan.source.leadingTrim()
+        + SourceTimeline::DecoderDelay;
+    const qint64 lastGranule = qMax<qint64>(0, plan.heardEnd - 1 - base) / GranuleSamples;
+    plan.level.leadGranules = qMax<qint64>(0, plan.heardStart - base) / GranuleSamples;
+    plan.level.tailGranules = qMax<qint64>(0, plan.level.totalGranules - 1 - lastGranule);
     if (!request.normalize && request.gainSteps <= 0)
         return;
     const double factor = std::pow(2.0, plan.level.gainSteps / 4.0);

@@ -21,16 +21,18 @@ int attenuation(qint64 position, qint64 length)
 
 bool LevelMap::inFade(qint64 granule) const
 {
-    return granule < fadeInGranules || totalGranules - 1 - granule < fadeOutGranules;
+    return (fadeInGranules > 0 && granule - leadGranules < fadeInGranules)
+        || (fadeOutGranules > 0 && totalGranules - tailGranules - 1 - granule < fadeOutGranules);
 }
 
 int LevelMap::stepAt(qint64 granule) const
 {
     int fade = 0;
-    if (granule < fadeInGranules)
-        fade = attenuation(granule, fadeInGranules);
-    const qint64 left = totalGranules - 1 - granule;
-    if (left < fadeOutGranules)
+    const qint64 in = granule - leadGranules;
+    if (fadeInGranules > 0 && in < fadeInGranules)
+        fade = attenuation(in, fadeInGranules);
+    const qint64 left = totalGranules - tailGranules - 1 - granule;
+    if (fadeOutGranules > 0 && left < fadeOutGranules)
         fade = std::min(fade, attenuation(left, fadeOutGranules));
     return gainSteps + fade;
 }

@@ -32,6 +32,11 @@ struct LevelMap
     qint64 fadeInGranules = 0;
     qint64 fadeOutGranules = 0;
     qint64 totalGranules = 0;
+    // Granules at the ends that decoders trim away (the encoder's delay and
+    // padding, the frames decoded ahead of an exact start): the fades begin
+    // and end where the audio is heard, and stay at the floor outside.
+    qint64 leadGranules = 0;
+    qint64 tailGranules = 0;
 
     bool isIdentity() const { return gainSteps == 0 && !hasFades(); }
     bool hasFades() const { return fadeInGranules > 0 || fadeOutGranules > 0; }
