@@ -50,14 +50,17 @@ rm -rf "$out"
 mkdir -p "$out"
 copy=$out/mp3gain.mp3
 
+# One --prepare per command, in order: only mp3gain needs a fresh copy.
 hyperfine --runs "$runs" --warmup 1 --style basic --export-json "$out/times.json" \
+    --prepare true --prepare true --prepare "cp $source_mp3 $copy" --prepare true \
     -n "snipwave-cut --gain -3" "$cut $source_mp3 -o $out/quieter.mp3 --gain -3" \
     -n "snipwave-cut --gain 3" "$cut $source_mp3 -o $out/louder.mp3 --gain 3" \
-    -n "mp3gain -g 2" --prepare "cp $source_mp3 $copy" "mp3gain -q -g 2 $copy" \
-    -n "cat" --prepare "true" "cat $source_mp3 > $out/cat.mp3" >/dev/null
+    -n "mp3gain -g 2" "mp3gain -q -g 2 $copy" \
+    -n "cat" "cat $source_mp3 > $out/cat.mp3" >/dev/null
 hyperfine --runs 3 --style basic --export-json "$out/measure.json" \
-    -n "snipwave-cut --normalize" --prepare "true" "$cut $source_mp3 -o $out/normalized.mp3 --normalize" \
-    -n "mp3gain -r" --prepare "cp $source_mp3 $copy" "mp3gain -q -r -k $copy" >/dev/null
+    --prepare true --prepare "cp $source_mp3 $copy" \
+    -n "snipwave-cut --normalize" "$cut $source_mp3 -o $out/normalized.mp3 --normalize" \
+    -n "mp3gain -r" "mp3gain -q -r -k $copy" >/dev/null
 
 rss() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 python3 - "$out/times.json" "$out/measure.json" <<'PY'

@@ -279,9 +279,12 @@ int CutTool::run(const QStringList &arguments)
     if (wholeFile) {
         if (!readable(input))
             return Failed;
-        // every frame, with the source's own delay and padding
-        options.request.endMs = Mp3FileInfo::read(input).durationMs;
-        options.request.mode = CutRequest::Exact;
+        // Every frame: where a LAME header tells the encoder's delay and
+        // padding, with the same trims; else bare, as the source is.
+        const Mp3FileInfo facts = Mp3FileInfo::read(input);
+        options.request.endMs = facts.durationMs;
+        const bool trims = facts.encoderDelay > 0 || facts.encoderPadding > 0;
+        options.request.mode = trims ? CutRequest::Exact : CutRequest::WholeFrames;
     }
     // Like cp or dd, leave the flush to the system unless asked; the output
     // still appears under its name only when complete.

@@ -52,6 +52,8 @@ private slots:
     void infoJson_data();
     void infoJson();
     void cutWritesTheFrames();
+    void levelKeepsTheWholeFile_data();
+    void levelKeepsTheWholeFile();
     void envelopeJson_data();
     void envelopeJson();
 
@@ -243,6 +245,32 @@ void TestCli::commandLine()
         QVERIFY(run.err.endsWith(CutTool::usage()));
     if (code != CutTool::Success)
         QVERIFY(QDir(m_dir.path()).isEmpty());
+}
+
+void TestCli::levelKeepsTheWholeFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("CBR with a LAME header, protected") << "crc_protected.mp3";
+    QTest::newRow("VBR, tagged") << "vbr_xing.mp3";
+    QTest::newRow("no header frame, tagged") << "mpeg2_mono_22050.mp3";
+}
+
+// A whole file at another level: every frame, the same length as heard,
+// and the same trims where the source has them (bare where it has none).
+void TestCli::levelKeepsTheWholeFile()
+{
+    QFETCH(QString, name);
+    const QString output = m_dir.filePath(QStringLiteral("level.mp3"));
+    const Run run = runTool({Data + name, "-o", output, "--gain", "-4.5"});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.err, QString());
+    const Mp3FileInfo before = Mp3FileInfo::read(Data + name);
+    const Mp3FileInfo after = Mp3FileInfo::read(output);
+    QCOMPARE(after.frames, before.frames);
+    QCOMPARE(after.durationMs, before.durationMs);
+    QCOMPARE(after.encoderDelay, before.encoderDelay);
+    QCOMPARE(after.encoderPadding, before.encoderPadding);
+    QCOMPARE(after.headerFrame, before.headerFrame);
 }
 
 // Fixture facts as the frame walk finds them; ffprobe lists the same packets
