@@ -2,7 +2,7 @@
 
 #include "batchtool.h"
 #include "edit/cutjob.h"
-#include "format/mpegheader.h"
+#include "edittool.h"
 #include "jsonstring.h"
 #include "analysis/loudnessenvelope.h"
 #include "scan/mp3fileinfo.h"
@@ -38,11 +38,6 @@ bool parseDecibels(const QString &text, double *db)
         return false;
     *db = m.captured(1).toDouble();
     return std::abs(*db) <= MaxGainDb;
-}
-
-QString decibels(double db)
-{
-    return QString::number(db, 'f', 1) + QStringLiteral(" dB");
 }
 
 } // namespace
@@ -165,12 +160,17 @@ int CutTool::run(const QStringList &arguments)
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
     const QCommandLineOption envelopeOption(QStringLiteral("envelope"), QString());
     const QCommandLineOption columns(QStringLiteral("columns"), QString(), QStringLiteral("N"));
+    const QCommandLineOption remove(QStringLiteral("remove"), QString(), QStringLiteral("START-END"));
+    const QCommandLineOption keep(QStringLiteral("keep"), QString(), QStringLiteral("START-END"));
+    const QCommandLineOption join(QStringLiteral("join"), QString());
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    const QCommandLineOption json(QStringLiteral("json"), QString());
     const QCommandLineOption gain(QStringLiteral("gain"), QString(), QStringLiteral("DB"));
     const QCommandLineOption normalize(QStringLiteral("normalize"), QString());
     const QCommandLineOption fadeIn(QStringLiteral("fade-in"), QString(), QStringLiteral("TIME"));
     const QCommandLineOption fadeOut(QStringLiteral("fade-out"), QString(), QStringLiteral("TIME"));
     parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns,
-                       gain, normalize, fadeIn, fadeOut});
+                       remove, keep, join, dryRun, json, gain, normalize, fadeIn, fadeOut});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -196,7 +196,67 @@ int CutTool::run(const QStringList &arguments)
             return usageError(QStringLiteral("--%1 given more than once").arg(once->names().constLast()));
     }
 
+    QString why;
+    LevelRequest level;
+    if (parser.isSet(gain)) {
+        double db = 0;
+        if (!parseDecibels(parser.value(gain), &db))
+            return usageError(QStringLiteral("bad --gain '%1': decibels from -%2 to %2, like -3 or 4.5")
+                                  .arg(parser.value(gain))
+                                  .arg(MaxGainDb));
+        level.gainSteps = LevelMap::stepsForDecibels(db);
+    }
+    if (parser.isSet(normalize)) {
+        if (parser.isSet(gain))
+            return usageError(QStringLiteral("--gain and --normalize both set the level: give one"));
+        level.normalize = true;
+    }
+    for (const auto &fade : {qMakePair(&fadeIn, &level.fadeInMs), qMakePair(&fadeOut, &level.fadeOutMs)}) {
+        if (parser.isSet(*fade.first) && !TimeParser::parse(parser.value(*fade.first), fade.second, &why))
+            return usageError(QStringLiteral("bad --%1 '%2': %3")
+                                  .arg(fade.first->names().constLast(), parser.value(*fade.first), why));
+    }
+    const bool levelAsked = parser.isSet(gain) || parser.isSet(normalize) || parser.isSet(fadeIn)
+        || parser.isSet(fadeOut);
     const QStringList inputs = parser.positionalArguments();
+    const bool editing = parser.isSet(remove) || parser.isSet(keep) || parser.isSet(join);
+    if (editing || parser.isSet(dryRun) || parser.isSet(json)) {
+        for (const QCommandLineOption *other : {&infoOption, &envelopeOption})
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("--%1 takes no edit").arg(other->names().constLast()));
+    }
+    if (editing) {
+        EditTool::Command command;
+        int kinds = 0;
+        for (const auto &kind : {qMakePair(&remove, EditTool::Command::Remove), qMakePair(&keep, EditTool::Command::Keep),
+                                 qMakePair(&join, EditTool::Command::Join)}) {
+            if (parser.isSet(*kind.first)) {
+                command.kind = kind.second;
+                ++kinds;
+            }
+        }
+        if (kinds > 1)
+            return usageError(QStringLiteral("one of --remove, --keep or --join"));
+        if (parser.isSet(start) || parser.isSet(end))
+            return usageError(QStringLiteral("--start and --end go with a single cut, not with --remove, --keep or --join"));
+        if (command.kind == EditTool::Command::Join ? inputs.size() < 2 : inputs.size() != 1)
+            return usageError(command.kind == EditTool::Command::Join ? QStringLiteral("--join takes two input files or more")
+                                                                      : QStringLiteral("one input file only"));
+        const QCommandLineOption &rangeOption = command.kind == EditTool::Command::Remove ? remove : keep;
+        for (const QString &text : command.kind == EditTool::Command::Join ? QStringList() : parser.values(rangeOption)) {
+            QPair<qint64, qint64> range;
+            QString why;
+            if (!EditTool::parseRange(text, &range, &why))
+                return usageError(QStringLiteral("bad --%1 '%2': %3").arg(rangeOption.names().constLast(), text, why));
+            command.ranges.append(range);
+        }
+        command.inputs = inputs;
+        command.level = level;
+        return edit(command, parser.isSet(dryRun), parser.isSet(json), parser.value(output),
+                    parser.isSet(exact), parser.isSet(keepTags), parser.isSet(sync));
+    }
+    if (parser.isSet(json) && !parser.isSet(dryRun))
+        return usageError(QStringLiteral("--json goes with --dry-run"));
     if (inputs.isEmpty())
         return usageError(QStringLiteral("no input file"));
     if (inputs.size() > 1)
@@ -232,32 +292,11 @@ int CutTool::run(const QStringList &arguments)
         return info(input);
     }
 
-    LevelRequest level;
-    QString why;
-    if (parser.isSet(gain)) {
-        double db = 0;
-        if (!parseDecibels(parser.value(gain), &db))
-            return usageError(QStringLiteral("bad --gain '%1': decibels from -%2 to %2, like -3 or 4.5")
-                                  .arg(parser.value(gain))
-                                  .arg(MaxGainDb));
-        level.gainSteps = LevelMap::stepsForDecibels(db);
-    }
-    if (parser.isSet(normalize)) {
-        if (parser.isSet(gain))
-            return usageError(QStringLiteral("--gain and --normalize both set the level: give one"));
-        level.normalize = true;
-    }
-    for (const auto &fade : {qMakePair(&fadeIn, &level.fadeInMs), qMakePair(&fadeOut, &level.fadeOutMs)}) {
-        if (parser.isSet(*fade.first) && !TimeParser::parse(parser.value(*fade.first), fade.second, &why))
-            return usageError(QStringLiteral("bad --%1 '%2': %3")
-                                  .arg(fade.first->names().constLast(), parser.value(*fade.first), why));
-    }
-    const bool levelAsked = parser.isSet(gain) || parser.isSet(normalize) || parser.isSet(fadeIn)
-        || parser.isSet(fadeOut);
     // The whole file, at another level.
     const bool wholeFile = levelAsked && !parser.isSet(start) && !parser.isSet(end);
     for (const QCommandLineOption *needed : {&start, &end, &output}) {
-        if (!parser.isSet(*needed) && !(wholeFile && needed != &output))
+        if (!parser.isSet(*needed) && !(wholeFile && needed != &output)
+            && !(needed == &output && parser.isSet(dryRun)))
             return usageError(QStringLiteral("--%1 is missing").arg(needed->names().constLast()));
     }
     qint64 startMs = 0;
@@ -268,52 +307,47 @@ int CutTool::run(const QStringList &arguments)
         return usageError(QStringLiteral("bad --end '%1': %2").arg(parser.value(end), why));
     if (endMs < startMs)
         return usageError(QStringLiteral("--end lies before --start"));
-    if (parser.value(output).isEmpty())
+    if (parser.value(output).isEmpty() && !parser.isSet(dryRun))
         return usageError(QStringLiteral("empty --output"));
+    if (parser.isSet(dryRun)) {
+        EditTool::Command command;
+        command.ranges = {{startMs, wholeFile ? -1 : endMs}};
+        command.inputs = inputs;
+        command.level = level;
+        return edit(command, true, parser.isSet(json), parser.value(output), parser.isSet(exact),
+                    parser.isSet(keepTags), parser.isSet(sync));
+    }
     CutJob::Options options;
-    options.request.startMs = startMs;
-    options.request.endMs = endMs;
-    options.request.mode = parser.isSet(exact) ? CutRequest::Exact : CutRequest::WholeFrames;
-    options.request.keepTags = parser.isSet(keepTags);
-    options.request.level = level;
     if (wholeFile) {
         if (!readable(input))
             return Failed;
-        // Every frame: where a LAME header tells the encoder's delay and
-        // padding, with the same trims; else bare, as the source is.
-        const Mp3FileInfo facts = Mp3FileInfo::read(input);
-        options.request.endMs = facts.durationMs;
-        const bool trims = facts.encoderDelay > 0 || facts.encoderPadding > 0;
-        options.request.mode = trims ? CutRequest::Exact : CutRequest::WholeFrames;
+        options.request = CutJob::wholeFile(input);
+    } else {
+        options.request.startMs = startMs;
+        options.request.endMs = endMs;
+        options.request.mode = parser.isSet(exact) ? CutRequest::Exact : CutRequest::WholeFrames;
     }
+    options.request.keepTags = parser.isSet(keepTags);
+    options.request.level = level;
     // Like cp or dd, leave the flush to the system unless asked; the output
     // still appears under its name only when complete.
     options.sync = parser.isSet(sync);
     return cut(input, parser.value(output), options);
 }
 
-void CutTool::reportLevel(const CutPlan &plan, const CutResult &result, bool normalized)
+int CutTool::edit(EditTool::Command command, bool dryRun, bool json, const QString &output, bool exact,
+                  bool keepTags, bool sync)
 {
-    const FrameGain::Report &r = result.level;
-    if (normalized) {
-        m_err << Program << ": loudness " << QString::number(plan.loudness, 'f', 1) << " LUFS, peak "
-              << decibels(20 * std::log10(qMax(plan.peakBefore, 1e-9))) << "FS; changed by "
-              << decibels(LevelMap::decibelsForSteps(plan.level.gainSteps)) << ", track gain left "
-              << decibels(plan.trackGainDb) << '\n';
-    }
-    if (plan.peakAfter > 1.0) {
-        m_err << Program << ": warning: the decoded peak will pass full scale by "
-              << decibels(20 * std::log10(plan.peakAfter)) << " and clip\n";
-    }
-    if (r.above > 0) {
-        m_err << Program << ": warning: " << r.above << " granules could not get louder past global_gain 255; "
-              << "up to " << decibels(LevelMap::decibelsForSteps(r.mostAbove)) << " short\n";
-    }
-    if (r.below > 0) {
-        m_err << Program << ": warning: " << r.below << " granules could not get quieter past global_gain 0; "
-              << "up to " << decibels(LevelMap::decibelsForSteps(r.mostBelow)) << " short\n";
-    }
-    m_err.flush();
+    if (dryRun && !json)
+        return usageError(QStringLiteral("--dry-run prints the plan as JSON: add --json"));
+    if (!dryRun && output.isEmpty())
+        return usageError(QStringLiteral("--output is missing"));
+    command.output = output;
+    command.dryRun = dryRun;
+    command.exact = exact;
+    command.keepTags = keepTags;
+    command.sync = sync;
+    return EditTool(m_out, m_err).run(command);
 }
 
 bool CutTool::readable(const QString &input)
@@ -331,19 +365,11 @@ int CutTool::cut(const QString &input, const QString &output, const CutJob::Opti
     CutPlan plan;
     const CutResult result = CutJob::run(input, output, options, &plan);
     if (result.ok()) {
-        reportLevel(plan, result, options.request.level.normalize);
+        EditTool::reportLevel(m_err, plan, result, options.request.level.normalize);
         return Success;
     }
-    if (result.code == CutResult::LevelNeedsLayer3) {
-        m_err << Program << ": " << input << ": " << MpegHeader::formatText(plan.stream.toBytes().constData())
-              << ": the level can only change without decoding in Layer III audio"
-                 " (--gain, --normalize, --fade-in, --fade-out)\n";
-        m_err.flush();
-        return Failed;
-    }
-    if (result.code == CutResult::MeasureFailed) {
-        m_err << Program << ": " << input << ": the audio could not be decoded to measure it ("
-              << result.reason << ")\n";
+    if (result.code == CutResult::LevelNeedsLayer3 || result.code == CutResult::MeasureFailed) {
+        m_err << Program << ": " << input << ": " << EditTool::levelFailure(result.code, result.reason) << '\n';
         m_err.flush();
         return Failed;
     }

@@ -2,6 +2,7 @@
 #define CUTTOOL_H
 
 #include "edit/cutjob.h"
+#include "edittool.h"
 
 #include <QByteArray>
 #include <QString>
@@ -45,8 +46,8 @@ public:
 
 private:
     int cut(const QString &input, const QString &output, const CutJob::Options &options);
-    // What the level change did, and warnings where it fell short or clips.
-    void reportLevel(const CutPlan &plan, const CutResult &result, bool normalized);
+    int edit(EditTool::Command command, bool dryRun, bool json, const QString &output, bool exact,
+             bool keepTags, bool sync);
     int info(const QString &input);
     int envelope(const QString &input, int columns);
     int usageError(const QString &why);

@@ -15,7 +15,7 @@
 #include "mp3splitter.h"
 #include "format/headerframe.h"
 #include "format/mpegheader.h"
-#include "format/silentframe.h"
+#include "format/sideinfo.h"
 #include "level/framegain.h"
 #include "level/lamereplaygain.h"
 #include "level/levelmap.h"
@@ -97,8 +97,8 @@ void checkLeveledCut(const QByteArray &plain, const QByteArray &leveled, const C
         check(length > 0 && length == MpegHeader::frameBytes(plain.constData() + at), "a leveled frame moved");
         check(leveled.mid(at, 4) == plain.mid(at, 4), "a leveled frame's header changed");
         const char *frame = leveled.constData() + at;
-        if (SilentFrame::isProtected(frame) && length >= 6 + SilentFrame::sideInfoSize(frame))
-            check((quint8(frame[4]) << 8 | quint8(frame[5])) == HeaderFrame::frameCrc(frame), "a leveled CRC");
+        if (SideInfo::isProtected(frame) && length >= 6 + SideInfo::size(frame))
+            check((quint8(frame[4]) << 8 | quint8(frame[5])) == SideInfo::crc(frame), "a leveled CRC");
         at += length;
     }
 }

@@ -2,7 +2,7 @@
 #define CUTJOB_H
 
 #include "edit/cutplan.h"
-#include "edit/cutresult.h"
+#include "io/cutresult.h"
 #include "edit/cutwriter.h"
 
 #include <QString>
@@ -22,6 +22,11 @@ public:
         bool removeStale = true; // see AtomicFile::setRemoveStale()
         CutWriter::Progress progress;
     };
+
+    // The request for every frame of a source: where a LAME header tells the
+    // encoder's delay and padding, exact, to keep the same trims; else whole
+    // frames, bare as the source is.
+    static CutRequest wholeFile(const QString &source);
 
     static CutResult run(const QString &source, const QString &output, const Options &options,
                          CutPlan *plan = nullptr);

@@ -2,9 +2,10 @@
 #define CUTWRITER_H
 
 #include "edit/cutplan.h"
-#include "edit/cutresult.h"
+#include "io/cutresult.h"
 
 #include <QString>
+#include <QVector>
 
 #include <functional>
 
@@ -30,17 +31,27 @@ public:
 
     // source: the file the plan was made from, open unbuffered for reading.
     CutResult write(const CutPlan &plan, QFileDevice &source, const QString &output);
+    // sources: the files the plan's spans come from, in the planner's order.
+    CutResult write(const CutPlan &plan, const QVector<QFileDevice *> &sources, const QString &output);
 
 private:
     bool sync() const { return m_sync; }
-    CutResult copyFrames(const CutPlan &plan, QFileDevice &source, QFileDevice &file);
-    CutResult copyLeveled(const CutPlan &plan, QFileDevice &source, QFileDevice &file,
-                          FrameGain::Report *report);
+    CutResult copySegment(const CutPlan &plan, const PlanSegment &segment, QFileDevice &source,
+                          QFileDevice &target, qint64 &done);
+    CutResult copyFrames(const CutPlan &plan, const PlanSegment &segment, QFileDevice &source,
+                         QFileDevice &target);
+    // Changes the level of the whole frames at the start of data, size
+    // bytes, as plan.level says; returns how many bytes they fill.
+    int applyLevel(const CutPlan &plan, char *data, int size);
 
     bool m_sync = true;
     bool m_removeStale = true;
     Progress m_progress;
     SourceCheck m_sourceCheck;
+    // Across one write: the output granule the next frame starts with, and
+    // the granules whose level fell short.
+    qint64 m_granule = 0;
+    LevelShortfall m_levelReport;
 };
 
 #endif // CUTWRITER_H

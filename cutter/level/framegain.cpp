@@ -1,57 +1,22 @@
 #include "level/framegain.h"
 
-#include "format/headerframe.h"
 #include "format/mpegheader.h"
-#include "format/silentframe.h"
+#include "format/sideinfo.h"
 #include "level/levelmap.h"
 
 #include <algorithm>
 
 namespace {
 
-// Side information, bit by bit, after the header and its CRC:
-//   MPEG-1:     main_data_begin 9, private 5 (mono) or 3, scfsi 4 per channel,
-//               then 59 bits per granule and channel;
-//   MPEG-2/2.5: main_data_begin 8, private 1 (mono) or 2, then 63 bits per
-//               channel, one granule.
 // Each granule and channel starts part2_3_length 12, big_values 9,
 // global_gain 8.
 constexpr int PartLengthBits = 12;
-constexpr int GlobalGainAt = 12 + 9;
-
-struct Layout
-{
-    int first = 0;      // bit of the first granule and channel
-    int stride = 0;     // bits per granule and channel
-    int channels = 0;
-};
-
-Layout layout(const char *h)
-{
-    const bool mpeg1 = MpegHeader::version(h) == 1;
-    // channel mode: xx000000 of byte 3, 3 is mono
-    const int channels = (quint8(h[3]) >> 6) == 3 ? 1 : 2;
-    Layout l;
-    l.channels = channels;
-    if (mpeg1) {
-        l.first = 9 + (channels == 1 ? 5 : 3) + 4 * channels;
-        l.stride = 59;
-    } else {
-        l.first = 8 + (channels == 1 ? 1 : 2);
-        l.stride = 63;
-    }
-    return l;
-}
-
-int sideInfoStart(const char *frame)
-{
-    return MpegHeader::HeaderSize + (SilentFrame::isProtected(frame) ? 2 : 0);
-}
+constexpr int PartLengthBefore = 12 + 9;
 
 // Bits [bit, bit + width) of the side information, MSB first.
 int readBits(const char *frame, int bit, int width)
 {
-    const auto *side = reinterpret_cast<const quint8 *>(frame + sideInfoStart(frame));
+    const auto *side = reinterpret_cast<const quint8 *>(frame + SideInfo::offset(frame));
     int value = 0;
     for (int i = 0; i < width; ++i) {
         const int at = bit + i;
@@ -62,7 +27,7 @@ int readBits(const char *frame, int bit, int width)
 
 void writeBits(char *frame, int bit, int width, int value)
 {
-    auto *side = reinterpret_cast<quint8 *>(frame + sideInfoStart(frame));
+    auto *side = reinterpret_cast<quint8 *>(frame + SideInfo::offset(frame));
     for (int i = 0; i < width; ++i) {
         const int at = bit + i;
         const quint8 mask = quint8(0x80 >> (at & 7));
@@ -73,17 +38,10 @@ void writeBits(char *frame, int bit, int width, int value)
     }
 }
 
-int fieldBit(const char *frame, int granule, int channel, int offset)
-{
-    const Layout l = layout(frame);
-    return l.first + (granule * l.channels + channel) * l.stride + offset;
-}
-
 bool holdsSideInfo(const char *frame, int length)
 {
     return length >= MpegHeader::HeaderSize && MpegHeader::isValid(frame)
-        && MpegHeader::layer(frame) == 3
-        && length >= sideInfoStart(frame) + SilentFrame::sideInfoSize(frame);
+        && MpegHeader::layer(frame) == 3 && length >= SideInfo::offset(frame) + SideInfo::size(frame);
 }
 
 template <typename StepOf>
@@ -91,15 +49,15 @@ bool applySteps(char *frame, int length, StepOf stepOf, FrameGain::Report *repor
 {
     if (!holdsSideInfo(frame, length))
         return false;
-    const int granules = FrameGain::granules(frame);
-    const int channels = layout(frame).channels;
+    const int granules = SideInfo::granules(frame);
+    const int channels = SideInfo::channels(frame);
     FrameGain::Report seen;
     for (int gr = 0; gr < granules; ++gr) {
         bool quietWanted = false;
         const int steps = stepOf(gr, &quietWanted);
         ++seen.granules;
         for (int ch = 0; ch < channels; ++ch) {
-            const int bit = fieldBit(frame, gr, ch, GlobalGainAt);
+            const int bit = SideInfo::globalGainBit(frame, gr, ch);
             const int wanted = readBits(frame, bit, 8) + steps;
             const int held = std::clamp(wanted, 0, 255);
             writeBits(frame, bit, 8, held);
@@ -114,11 +72,7 @@ bool applySteps(char *frame, int length, StepOf stepOf, FrameGain::Report *repor
             }
         }
     }
-    if (SilentFrame::isProtected(frame)) {
-        const quint16 crc = HeaderFrame::frameCrc(frame);
-        frame[4] = char(crc >> 8);
-        frame[5] = char(crc & 0xFF);
-    }
+    SideInfo::writeCrc(frame);
     if (report)
         report->add(seen);
     return true;
@@ -126,30 +80,20 @@ bool applySteps(char *frame, int length, StepOf stepOf, FrameGain::Report *repor
 
 } // namespace
 
-void FrameGain::Report::add(const Report &other)
-{
-    granules += other.granules;
-    above += other.above;
-    mostAbove = std::max(mostAbove, other.mostAbove);
-    below += other.below;
-    mostBelow = std::max(mostBelow, other.mostBelow);
-}
-
 int FrameGain::granules(const char *header)
 {
-    if (MpegHeader::layer(header) != 3)
-        return 0;
-    return MpegHeader::version(header) == 1 ? 2 : 1;
+    return MpegHeader::layer(header) == 3 ? SideInfo::granules(header) : 0;
 }
 
 int FrameGain::globalGain(const char *frame, int granule, int channel)
 {
-    return readBits(frame, fieldBit(frame, granule, channel, GlobalGainAt), 8);
+    return readBits(frame, SideInfo::globalGainBit(frame, granule, channel), 8);
 }
 
 int FrameGain::mainDataBits(const char *frame, int granule, int channel)
 {
-    return readBits(frame, fieldBit(frame, granule, channel, 0), PartLengthBits);
+    return readBits(frame, SideInfo::globalGainBit(frame, granule, channel) - PartLengthBefore,
+                    PartLengthBits);
 }
 
 bool FrameGain::apply(char *frame, int length, const LevelMap &map, qint64 firstGranule,

@@ -1,6 +1,8 @@
 #ifndef FRAMEGAIN_H
 #define FRAMEGAIN_H
 
+#include "io/cutresult.h"
+
 #include <QtGlobal>
 
 struct LevelMap;
@@ -13,19 +15,9 @@ struct LevelMap;
 class FrameGain
 {
 public:
-    // Granules whose global_gain could not take the whole change and was held
-    // at 0 or 255. Silent granules (no main data) never count; a granule
-    // pushed under 0 by a fade neither, since silence is what a fade wants.
-    struct Report
-    {
-        qint64 granules = 0;     // granules changed
-        qint64 above = 0;        // held at 255
-        int mostAbove = 0;       // the largest shortfall, in steps
-        qint64 below = 0;        // held at 0
-        int mostBelow = 0;
-
-        void add(const Report &other);
-    };
+    // Silent granules (no main data) never count as held; a granule pushed
+    // under 0 by a fade neither, since silence is what a fade wants.
+    using Report = LevelShortfall;
 
     // Layer III frames only: 2 granules in MPEG-1, 1 in MPEG-2 and 2.5;
     // 0 for other layers.

@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <cmath>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -31,13 +32,41 @@ struct Part
     QString error;
 };
 
-void decodePart(const QString &path, const QVector<LoudnessScan::Range> &ranges, Part &part)
+// Reads the ranges' bytes, opening their files as they come.
+class RangeReader
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        part.error = file.errorString();
-        return;
+public:
+    // want bytes of the range from at (counted from the range's start).
+    bool read(const LoudnessScan::Range &r, qint64 at, qint64 want, char *out)
+    {
+        if (!r.bytes.isEmpty()) {
+            memcpy(out, r.bytes.constData() + at, size_t(want));
+            return true;
+        }
+        if (m_file.fileName() != r.path || !m_file.isOpen()) {
+            m_file.close();
+            m_file.setFileName(r.path);
+            if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+                m_error = r.path + QStringLiteral(": ") + m_file.errorString();
+                return false;
+            }
+        }
+        if (!m_file.seek(r.offset + at) || m_file.read(out, want) != want) {
+            m_error = r.path + QStringLiteral(": ") + m_file.errorString();
+            return false;
+        }
+        return true;
     }
+    QString errorString() const { return m_error; }
+
+private:
+    QFile m_file;
+    QString m_error;
+};
+
+void decodePart(const QVector<LoudnessScan::Range> &ranges, Part &part)
+{
+    RangeReader reader;
     Mpg123Decoder decoder(Mpg123Decoder::Options{});
     if (!decoder.isValid()) {
         part.error = decoder.errorText();
@@ -66,9 +95,8 @@ void decodePart(const QString &path, const QVector<LoudnessScan::Range> &ranges,
         const qint64 end = qMin(part.to, stream + r.length);
         for (qint64 at = begin; at < end; at += ReadSize) {
             const qint64 want = qMin<qint64>(ReadSize, end - at);
-            if (!file.seek(r.offset + at - stream)
-                || file.read(buffer.data(), want) != want) {
-                part.error = file.errorString();
+            if (!reader.read(r, at - stream, want, buffer.data())) {
+                part.error = reader.errorString();
                 return;
             }
             decoder.feed(buffer.constData(), want);
@@ -94,13 +122,10 @@ bool frameAt(const QByteArray &bytes, int p)
 
 // The stream position of a frame at or after at, and of the frame up to n
 // frames after it (n is set to how many); -1 when there are none.
-QPair<qint64, qint64> frameAfter(const QString &path, const QVector<LoudnessScan::Range> &ranges,
-                                 qint64 at, int &n)
+QPair<qint64, qint64> frameAfter(const QVector<LoudnessScan::Range> &ranges, qint64 at, int &n)
 {
     constexpr int Window = 128 * 1024;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {-1, -1};
+    RangeReader reader;
     qint64 stream = 0;
     for (const LoudnessScan::Range &r : ranges) {
         if (at >= stream + r.length) {
@@ -108,9 +133,9 @@ QPair<qint64, qint64> frameAfter(const QString &path, const QVector<LoudnessScan
             continue;
         }
         const qint64 local = at - stream;
-        if (!file.seek(r.offset + local))
+        QByteArray bytes(int(qMin<qint64>(Window, r.length - local)), Qt::Uninitialized);
+        if (!reader.read(r, local, bytes.size(), bytes.data()))
             return {-1, -1};
-        const QByteArray bytes = file.read(qMin<qint64>(Window, r.length - local));
         int p = 0;
         while (p < bytes.size() && !frameAt(bytes, p))
             ++p;
@@ -128,8 +153,7 @@ QPair<qint64, qint64> frameAfter(const QString &path, const QVector<LoudnessScan
 
 } // namespace
 
-LoudnessScan::Result LoudnessScan::measure(const QString &path, const QVector<Range> &ranges,
-                                           bool peakOnly)
+LoudnessScan::Result LoudnessScan::measure(const QVector<Range> &ranges, bool peakOnly)
 {
     qint64 total = 0;
     for (const Range &r : ranges)
@@ -141,7 +165,7 @@ LoudnessScan::Result LoudnessScan::measure(const QString &path, const QVector<Ra
     second.peakOnly = peakOnly;
     if (total >= SplitFrom && std::thread::hardware_concurrency() > 1) {
         int lead = LeadFrames;
-        const auto split = frameAfter(path, ranges, total / 2, lead);
+        const auto split = frameAfter(ranges, total / 2, lead);
         if (split.first > 0 && split.second > 0) {
             second.from = split.first;
             second.to = total;
@@ -151,11 +175,11 @@ LoudnessScan::Result LoudnessScan::measure(const QString &path, const QVector<Ra
     }
     Result result;
     if (second.to > 0) {
-        std::thread helper([&] { decodePart(path, ranges, second); });
-        decodePart(path, ranges, first);
+        std::thread helper([&] { decodePart(ranges, second); });
+        decodePart(ranges, first);
         helper.join();
     } else {
-        decodePart(path, ranges, first);
+        decodePart(ranges, first);
     }
     result.error = !first.error.isEmpty() ? first.error : second.error;
     if (!result.error.isEmpty())

@@ -1,6 +1,7 @@
 #ifndef LOUDNESSSCAN_H
 #define LOUDNESSSCAN_H
 
+#include <QByteArray>
 #include <QString>
 #include <QVector>
 #include <QtGlobal>
@@ -13,10 +14,14 @@
 class LoudnessScan
 {
 public:
+    // Whole frames: length bytes of the file at path from offset, or the
+    // bytes given.
     struct Range
     {
-        qint64 offset = 0;   // of a frame header
-        qint64 length = 0;   // whole frames
+        QString path;
+        qint64 offset = 0;
+        qint64 length = 0;
+        QByteArray bytes;
     };
 
     struct Result
@@ -28,7 +33,7 @@ public:
     };
 
     // With peakOnly the loudness is not measured (it reads 0).
-    static Result measure(const QString &path, const QVector<Range> &ranges, bool peakOnly = false);
+    static Result measure(const QVector<Range> &ranges, bool peakOnly = false);
 };
 
 // The whole-step change of global_gain that brings a measured loudness

@@ -1,9 +1,30 @@
 #ifndef CUTRESULT_H
 #define CUTRESULT_H
 
-#include "level/framegain.h"
-
 #include <QString>
+#include <QtGlobal>
+
+#include <algorithm>
+
+// Granules whose global_gain could not take the whole level change and was
+// held at 0 or 255, counted while the frames are written.
+struct LevelShortfall
+{
+    qint64 granules = 0;     // granules changed
+    qint64 above = 0;        // held at 255
+    int mostAbove = 0;       // the largest shortfall, in steps
+    qint64 below = 0;        // held at 0
+    int mostBelow = 0;
+
+    void add(const LevelShortfall &other)
+    {
+        granules += other.granules;
+        above += other.above;
+        mostAbove = std::max(mostAbove, other.mostAbove);
+        below += other.below;
+        mostBelow = std::max(mostBelow, other.mostBelow);
+    }
+};
 
 // How a cut, or a step of it, ended: one of the splitter's error codes, and
 // the system's reason where the system gave one ("No space left on device").
@@ -24,14 +45,14 @@ struct CutResult
         NothingToCut = -11,
         SourceChanged = -12,
         OutputIsSource = -13,
-        LevelNeedsLayer3 = -14,   // the level of Layer I or II audio cannot change without decoding
-        MeasureFailed = -15,      // the audio could not be decoded to measure it
+        FormatsDiffer = -14,
+        LevelNeedsLayer3 = -15,   // the level of Layer I or II audio cannot change without decoding
+        MeasureFailed = -16,      // the audio could not be decoded to measure it
     };
 
     int code = Ok;
     QString reason;
-    // Granules whose level could not change as far as asked.
-    FrameGain::Report level;
+    LevelShortfall level;
 
     bool ok() const { return code == Ok; }
     static CutResult failure(int code, const QString &reason = QString())
