@@ -1,4 +1,5 @@
 #include "edit/cutjob.h"
+#include "edit/editjob.h"
 #include "format/headerframe.h"
 #include "format/sideinfo.h"
 #include "format/mpegheader.h"
@@ -31,6 +32,8 @@ private slots:
 
     void gainScalesEverySample_data();
     void gainScalesEverySample();
+    void gainCrossesSeams_data();
+    void gainCrossesSeams();
     void fadesRampMonotonically_data();
     void fadesRampMonotonically();
     void gainOutOfRangeIsHeldAndReported_data();
@@ -172,6 +175,45 @@ void TestLevel::gainScalesEverySample()
             QFAIL(qPrintable(QStringLiteral("sample %1: %2, wanted %3").arg(i).arg(after[i]).arg(wanted)));
     }
     QVERIFY(compared > before.size() * 9 / 10);
+}
+
+void TestLevel::gainCrossesSeams_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("join");
+    QTest::newRow("remove, protected") << "crc" << false;
+    QTest::newRow("remove, 8 kbit/s reservoir") << "low8k" << false;
+    QTest::newRow("join, VBR") << "vbr" << true;
+}
+
+// Frames the seams changed carry audio too: the edit at another level is
+// the same edit, scaled, sample for sample.
+void TestLevel::gainCrossesSeams()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, join);
+    EditRequest request;
+    if (join)
+        request.spans = {{0, 0, EditSpan::ToTheEnd}, {1, 0, EditSpan::ToTheEnd}};
+    else
+        request.spans = {{0, 0, 1000}, {0, 2000, 2500}, {0, 3000, EditSpan::ToTheEnd}};
+    QVector<QVector<qint16>> decoded;
+    for (int steps : {0, -4}) {
+        request.level.gainSteps = steps;
+        const QString output = m_dir.filePath(QStringLiteral("edit%1.mp3").arg(steps));
+        EditJob job;
+        QVERIFY(job.open({source(name), source(name)}, output).ok());
+        const CutPlan plan = job.plan(request);
+        QCOMPARE(plan.error, 0);
+        QVERIFY(job.write(plan, output, {}).ok());
+        decoded.append(decode(output));
+    }
+    QVERIFY(!decoded[0].isEmpty());
+    QCOMPARE(decoded[1].size(), decoded[0].size());
+    for (int i = 0; i < decoded[0].size(); ++i) {
+        if (std::abs(decoded[1][i] - decoded[0][i] * 0.5) > 1.01)
+            QFAIL(qPrintable(QStringLiteral("sample %1: %2, wanted %3").arg(i).arg(decoded[1][i]).arg(decoded[0][i] * 0.5)));
+    }
 }
 
 void TestLevel::fadesRampMonotonically_data()
