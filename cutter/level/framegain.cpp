@@ -13,29 +13,26 @@ namespace {
 constexpr int PartLengthBits = 12;
 constexpr int PartLengthBefore = 12 + 9;
 
-// Bits [bit, bit + width) of the side information, MSB first.
+// Bits [bit, bit + width) of the side information, MSB first; width up to
+// 16. The two or three bytes read all lie in the side information, which
+// holds more fields after part2_3_length and global_gain.
 int readBits(const char *frame, int bit, int width)
 {
-    const auto *side = reinterpret_cast<const quint8 *>(frame + SideInfo::offset(frame));
-    int value = 0;
-    for (int i = 0; i < width; ++i) {
-        const int at = bit + i;
-        value = value << 1 | ((side[at >> 3] >> (7 - (at & 7))) & 1);
-    }
-    return value;
+    const auto *p = reinterpret_cast<const quint8 *>(frame + SideInfo::offset(frame)) + (bit >> 3);
+    const quint32 window = quint32(p[0]) << 16 | quint32(p[1]) << 8 | p[2];
+    return int(window >> (24 - (bit & 7) - width)) & ((1 << width) - 1);
 }
 
 void writeBits(char *frame, int bit, int width, int value)
 {
-    auto *side = reinterpret_cast<quint8 *>(frame + SideInfo::offset(frame));
-    for (int i = 0; i < width; ++i) {
-        const int at = bit + i;
-        const quint8 mask = quint8(0x80 >> (at & 7));
-        if ((value >> (width - 1 - i)) & 1)
-            side[at >> 3] |= mask;
-        else
-            side[at >> 3] &= quint8(~mask);
-    }
+    auto *p = reinterpret_cast<quint8 *>(frame + SideInfo::offset(frame)) + (bit >> 3);
+    quint32 window = quint32(p[0]) << 16 | quint32(p[1]) << 8 | p[2];
+    const int shift = 24 - (bit & 7) - width;
+    const quint32 mask = quint32((1 << width) - 1) << shift;
+    window = (window & ~mask) | ((quint32(value) << shift) & mask);
+    p[0] = quint8(window >> 16);
+    p[1] = quint8(window >> 8);
+    p[2] = quint8(window);
 }
 
 bool holdsSideInfo(const char *frame, int length)
