@@ -83,6 +83,9 @@ void LevelStep::apply(CutPlan &plan, const LevelRequest &request, const QStringL
             ranges.append({sources.value(segment.source), segment.offset, segment.length, QByteArray()});
     }
     const LoudnessScan::Result measured = LoudnessScan::measure(ranges, !request.normalize);
+    // A gain goes ahead unmeasured: the peak only serves its warning.
+    if (!measured.ok && !request.normalize)
+        return done();
     if (!measured.ok) {
         plan.error = CutResult::MeasureFailed;
         plan.reason = measured.error;
