@@ -32,6 +32,8 @@ public:
     // The largest sample magnitude; 1.0 is full scale.
     double peak() const { return m_peak / 32768.0; }
     qint64 samples() const { return m_samples; }
+    long rate() const { return m_rate; }
+    int channels() const { return m_channels; }
 
 private:
     struct Biquad

@@ -83,9 +83,12 @@ void decodePart(const QVector<LoudnessScan::Range> &ranges, Part &part)
                 part.meter.setPeakOnly(part.peakOnly);
                 started = true;
             }
+            // Frames of another rate or channel count belong to something
+            // else in the file (an appended stream, junk that looks like one).
+            const bool same = frame.rate == part.meter.rate() && frame.channels == part.meter.channels();
             if (skip > 0)
                 --skip;
-            else
+            else if (same)
                 part.meter.add(frame.samples, frame.sampleCount);
         }
     };
