@@ -305,6 +305,7 @@ void TestCli::editWritesWhatItPlans_data()
     const QString crc = Data + QStringLiteral("crc_protected.mp3");
     QTest::newRow("remove") << QStringList{vbr, "--remove", "0.5-1", "--remove", "2-2.2"} << 2;
     QTest::newRow("keep, out of order, exact") << QStringList{crc, "--keep", "2-2.5", "--keep", "0.3-1", "--exact"} << 1;
+    QTest::newRow("remove the end") << QStringList{crc, "--remove", "2-10"} << 0;
     QTest::newRow("join") << QStringList{"--join", crc, crc} << 1;
     QTest::newRow("single cut") << QStringList{vbr, "-s", "1", "-e", "2"} << 0;
 }
@@ -320,6 +321,9 @@ void TestCli::editWritesWhatItPlans()
     const QJsonObject plan = QJsonDocument::fromJson(dry.out.toUtf8()).object();
     QCOMPARE(plan.value("seams").toArray().size(), seams);
     QCOMPARE(plan.value("spans").toArray().size(), seams + 1);
+    // What is left of a file starts where the file does.
+    if (arguments.contains(QStringLiteral("--remove")))
+        QCOMPARE(plan.value("spans").toArray().first().toObject().value("start").toDouble(), 0.0);
 
     const QString output = m_dir.filePath(QStringLiteral("edit.mp3"));
     const Run run = runTool(arguments + QStringList{"-o", output});
