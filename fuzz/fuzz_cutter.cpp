@@ -6,12 +6,16 @@
 // order; a header frame that the file info reads back with the right count;
 // and the same frames whether the file is mapped or read in blocks. A cut at
 // another level keeps every frame's place and length, with right CRCs, and
-// the level map's ramps never turn back.
+// the level map's ramps never turn back. Edit
+// lists too: removals and kept pieces of several spans, and joins of the
+// input with itself or with a slice of it.
 
 #include "io/bufferedsource.h"
 #include "edit/cutjob.h"
+#include "edit/editjob.h"
 #include "scan/framewalker.h"
 #include "scan/mp3fileinfo.h"
+#include "scan/sourcescan.h"
 #include "mp3splitter.h"
 #include "format/headerframe.h"
 #include "format/mpegheader.h"
@@ -136,6 +140,141 @@ void checkRawLevel(const QByteArray &bytes)
     }
 }
 
+// Reads the input from its end as a stream of choices, so that the bytes the
+// frame search sees first stay free to mutate on their own.
+class Choices
+{
+public:
+    explicit Choices(const QByteArray &bytes) : m_bytes(bytes) {}
+    int next()
+    {
+        if (m_bytes.isEmpty())
+            return 0;
+        const int at = m_bytes.size() - 1 - (m_used++ % m_bytes.size());
+        return quint8(m_bytes.at(at));
+    }
+    // A time in [0, durationMs], now and then a little past it.
+    qint64 time(qint64 durationMs) { return durationMs * next() / 240; }
+
+private:
+    const QByteArray &m_bytes;
+    int m_used = 0;
+};
+
+// Spans in the order a removal leaves them (ascending, the last one to the
+// end) or as someone lists pieces to keep (any order, overlapping).
+QVector<EditSpan> chooseSpans(Choices &choose, int sources, qint64 durationMs, bool removal)
+{
+    QVector<EditSpan> spans;
+    const int count = 1 + choose.next() % 4;
+    qint64 from = 0;
+    for (int i = 0; i < count; ++i) {
+        EditSpan span;
+        span.source = choose.next() % sources;
+        if (removal) {
+            span.startMs = from;
+            span.endMs = i + 1 == count ? EditSpan::ToTheEnd : from + 1 + choose.time(durationMs) / count;
+            from = span.endMs + 1 + choose.time(durationMs) / count;
+        } else {
+            span.startMs = choose.time(durationMs);
+            const int length = choose.next();
+            span.endMs = length == 255 ? EditSpan::ToTheEnd : span.startMs + 1 + choose.time(durationMs) / 4;
+        }
+        spans.append(span);
+    }
+    return spans;
+}
+
+// Every byte of an edit is where its plan puts it, and all of it after the
+// tags is whole frames of the source's stream: the header frame, the silent
+// frame, then the copied ones.
+void checkEdit(const QByteArray &out, const CutPlan &plan, const QVector<QByteArray> &sources)
+{
+    check(out.size() == plan.outputBytes(), "an edit is not as long as planned");
+    check(out.startsWith(plan.headerFrame + plan.synthesised), "an edit does not start with its planned frames");
+    int at = plan.headerFrame.size() + plan.synthesised.size();
+    for (const PlanSegment &segment : plan.copy) {
+        const QByteArray expected = segment.source < 0 ? segment.bytes
+            : sources.at(segment.source).mid(int(segment.offset), int(segment.length));
+        check(segment.source < 0 || expected.size() == segment.length, "a segment outside its source");
+        check(out.mid(at, expected.size()) == expected, "an edit's bytes differ from its plan");
+        at += expected.size();
+    }
+    check(at == out.size(), "an edit's segments do not fill it");
+
+    const QByteArray stream = plan.stream.toBytes();
+    qint64 frames = 0;
+    for (at = 0; at < out.size(); ++frames) {
+        check(out.size() - at >= MpegHeader::HeaderSize, "an edit ends inside a header");
+        const char *header = out.constData() + at;
+        const int length = MpegHeader::frameBytes(header);
+        check(length > 0 && at + length <= out.size(), "an edit holds a broken frame");
+        check(MpegHeader::sameStream(header, stream.constData()), "an edit's frame from another stream");
+        at += length;
+    }
+    const qint64 planned = plan.frames() + (plan.synthesised.isEmpty() ? 0 : 1) + (plan.headerFrame.isEmpty() ? 0 : 1);
+    check(frames == planned, "an edit holds other frames than planned");
+}
+
+// One edit list, chosen by the input: remove, keep, or join the input with
+// itself or with a slice of it, whole frames or exact.
+void fuzzEdits(const QByteArray &bytes, const QString &input)
+{
+    Choices choose(bytes);
+    const int kind = choose.next() % 4;
+    const bool join = kind >= 2;
+    const QString slice = workFolder() + QStringLiteral("/slice.mp3");
+    const QString output = workFolder() + QStringLiteral("/edit.mp3");
+    QVector<QByteArray> contents{bytes};
+    QStringList paths{input};
+    if (kind == 2) {
+        contents << bytes;
+        paths << input;
+    } else if (kind == 3) {
+        contents << bytes.mid(bytes.size() * choose.next() / 256);
+        check(writeFile(slice, contents.last()), "writing the slice");
+        paths << slice;
+    }
+
+    EditJob job;
+    const CutResult opened = job.open(paths, output);
+    check(opened.ok() || opened.code == CutResult::FirstFrameNotFound || opened.code == CutResult::SampleRateError,
+          "unexpected failure opening an edit");
+    if (opened.ok()) {
+        EditRequest request;
+        request.mode = choose.next() % 2 ? CutRequest::Exact : CutRequest::WholeFrames;
+        request.freshHeader = true;
+        if (join && choose.next() % 2) {
+            for (int i = 0; i < paths.size(); ++i)
+                request.spans.append({i, 0, EditSpan::ToTheEnd});
+        } else {
+            request.spans = chooseSpans(choose, paths.size(), job.scan(0).durationMs(), kind == 0);
+        }
+        const CutPlan plan = job.plan(request);
+        check(plan.error == CutResult::Ok || plan.error == CutResult::NothingToCut
+                  || plan.error == CutResult::StartBeyondEnd || (kind == 3 && plan.error == CutResult::FormatsDiffer),
+              "unexpected failure planning an edit");
+        EditJob::Options options;
+        options.sync = false;
+        const CutResult written = job.write(plan, output, options);
+        check(written.code == plan.error, "an edit's writer and plan disagree");
+        if (written.ok()) {
+            QFile file(output);
+            check(file.open(QIODevice::ReadOnly), "reading the edit");
+            checkEdit(file.readAll(), plan, contents);
+            // Layers I and II get no header frame.
+            const Mp3FileInfo info = Mp3FileInfo::read(output);
+            check(plan.headerFrame.isEmpty() == (plan.stream.layer() != 3), "an edit without its header frame");
+            check(plan.headerFrame.isEmpty() || info.headerFrames == plan.frames() + (plan.synthesised.isEmpty() ? 0 : 1),
+                  "an edit's header frame's count");
+        } else {
+            check(!QFile::exists(output), "a refused edit left a file");
+        }
+    }
+    QFile::remove(output);
+    QFile::remove(slice);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -220,6 +359,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     checkLevelMap(data, size);
     checkRawLevel(bytes);
-    check(QDir(workFolder()).entryList(QDir::Files | QDir::Hidden).size() <= 2, "temporary files left behind");
+    QFile::remove(output);
+    fuzzEdits(bytes, input);
+    check(QDir(workFolder()).entryList(QDir::Files | QDir::Hidden).size() <= 1, "temporary files left behind");
     return 0;
 }

@@ -65,10 +65,12 @@ void TestCutterIo::windowReadsTheFile_data()
 {
     QTest::addColumn<int>("size");
     QTest::addColumn<bool>("mapped");
+    QTest::addColumn<bool>("fromFile");
 
     for (int size : {0, 1, 3, 4095, 4096, 4097, 300000, 9 * 1024 * 1024 + 123}) {
-        QTest::addRow("%d bytes, mapped", size) << size << true;
-        QTest::addRow("%d bytes, read in blocks", size) << size << false;
+        QTest::addRow("%d bytes, mapped", size) << size << true << true;
+        QTest::addRow("%d bytes, file read in blocks", size) << size << false << true;
+        QTest::addRow("%d bytes, buffer read in blocks", size) << size << false << false;
     }
 }
 
@@ -76,6 +78,7 @@ void TestCutterIo::windowReadsTheFile()
 {
     QFETCH(int, size);
     QFETCH(bool, mapped);
+    QFETCH(bool, fromFile);
     const QByteArray bytes = randomBytes(size, quint32(size));
     QFile file(m_dir.write(QStringLiteral("data.bin"), bytes));
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
@@ -83,7 +86,8 @@ void TestCutterIo::windowReadsTheFile()
     buffer.setData(bytes);
     QVERIFY(buffer.open(QIODevice::ReadOnly));
     const int capacity = 64 * 1024;
-    BufferedSource source(mapped ? static_cast<QIODevice *>(&file) : &buffer, capacity);
+    BufferedSource source(fromFile ? static_cast<QIODevice *>(&file) : &buffer, capacity,
+                          mapped ? BufferedSource::Access::Mapped : BufferedSource::Access::Blocks);
     QCOMPARE(source.isMapped(), mapped && size > 0);
 
     QRandomGenerator random(7);

@@ -12,12 +12,13 @@ constexpr qint64 LargestWindow = 2 * 1024 * 1024;
 
 } // namespace
 
-BufferedSource::BufferedSource(QIODevice *device, int capacity)
+BufferedSource::BufferedSource(QIODevice *device, int capacity, Access access)
     : m_device(device)
     , m_capacity(capacity)
 {
     auto *file = qobject_cast<QFileDevice *>(device);
-    if (MappedRange::isSupported() && file && file->handle() >= 0 && !file->isSequential()) {
+    if (access == Access::Mapped && MappedRange::isSupported() && file && file->handle() >= 0
+        && !file->isSequential()) {
         m_size = file->size();
         m_mapped = m_size > 0;
         m_window = capacity + MappedRange::pageSize();

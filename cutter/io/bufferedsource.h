@@ -22,7 +22,13 @@ class BufferedSource
 public:
     static constexpr int DefaultCapacity = 1 << 18;
 
-    explicit BufferedSource(QIODevice *device, int capacity = DefaultCapacity);
+    // How a regular file is reached. A walk from the first byte to the last
+    // reads faster in blocks: every freshly mapped page costs its first touch
+    // (about 2 us a page on a virtual machine), while a block read reuses one
+    // buffer the processor already holds.
+    enum class Access { Mapped, Blocks };
+
+    explicit BufferedSource(QIODevice *device, int capacity = DefaultCapacity, Access access = Access::Mapped);
 
     // Makes up to n bytes starting at pos readable and returns how many are
     // (fewer only where the data ends; none for a negative pos or n). Any n

@@ -72,7 +72,7 @@ QString SourceTimeline::kindName() const
 SourceScan SourceScan::run(QIODevice *device, const Visitor &visit, const std::atomic<bool> *cancel)
 {
     SourceScan scan;
-    BufferedSource source(device);
+    BufferedSource source(device, BufferedSource::DefaultCapacity, BufferedSource::Access::Blocks);
     const FirstFrameLocator::Result first = firstFrame(device, source);
     scan.tagSize = first.tagSize;
     scan.scanCount = first.scanCount;
@@ -171,7 +171,8 @@ SourceScan SourceScan::run(QIODevice *device, const Visitor &visit, const std::a
     }
     if (cancelled)
         return SourceScan();
-    if (source.sourceTruncated())
+    // Read in blocks, a file that shrank on the way shows only in its size.
+    if (source.sourceTruncated() || device->size() < size)
         scan.error = CutResult::SourceChanged;
     return scan;
 }
