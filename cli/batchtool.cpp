@@ -8,7 +8,7 @@
 #include "io/sourcefile.h"
 #include "scan/sourcewalk.h"
 #include "tags/tagcopier.h"
-#include "timeparser.h"
+#include "edit/timeparser.h"
 
 #include <QCommandLineParser>
 #include <QFile>

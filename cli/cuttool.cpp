@@ -6,7 +6,7 @@
 #include "analysis/loudnessenvelope.h"
 #include "scan/mp3fileinfo.h"
 #include "mp3splitter.h"
-#include "timeparser.h"
+#include "edit/timeparser.h"
 
 #include <QCommandLineParser>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "rangelist.h"
 
-#include "timeparser.h"
+#include "edit/timeparser.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "markmodel.h"
 #include "mp3splitter.h"
 #include "musicplayer.h"
 
@@ -22,6 +23,8 @@ Engine::Engine(QObject *parent)
     // Both are children of the engine, so nothing outlives it.
     splitThread = new QThread(this);
     player = new MusicPlayer(this);
+    marks = new MarkModel(this);
+    connect(player, &QMediaPlayer::durationChanged, marks, &MarkModel::setDuration);
 
     connect(player, &QMediaPlayer::stateChanged, this, &Engine::onPlayerStateChanged);
     // Connected once here rather than per cut: the handler always deals with
@@ -63,24 +66,29 @@ void Engine::stop()
     player->stop();
 }
 
+MarkModel *Engine::getMarks() const
+{
+    return marks;
+}
+
 void Engine::setStartTime(qint64 ms)
 {
-    startTime = ms;
+    marks->set(ms, marks->end());
 }
 
 void Engine::setEndTime(qint64 ms)
 {
-    endTime = ms;
+    marks->set(marks->start(), ms);
 }
 
 qint64 Engine::getStartTime() const
 {
-    return startTime;
+    return marks->start();
 }
 
 qint64 Engine::getEndTime() const
 {
-    return endTime;
+    return marks->end();
 }
 
 void Engine::setSourceFile(const QString &path)
@@ -142,7 +150,7 @@ bool Engine::prepareSplit()
     connect(splitThread, &QThread::started, splitter, &Mp3Splitter::startSplit);
 
     outputFile = outputPathFor(clock());
-    splitter->setSplitParameters(startTime * 1000, endTime * 1000, sourceFile, outputFile);
+    splitter->setSplitParameters(marks->start() * 1000, marks->end() * 1000, sourceFile, outputFile);
     splitter->moveToThread(splitThread);
     return true;
 }

@@ -12,6 +12,7 @@
 #include <functional>
 
 class AudioCutAbstract;
+class MarkModel;
 class Mp3Splitter;
 class MusicPlayer;
 class QThread;
@@ -43,6 +44,10 @@ public:
     void playFile(const QString &path);
     void pause();
     void stop();
+
+    // The marked range and its history; the setters below store into it
+    // as given.
+    MarkModel *getMarks() const;
 
     // Range, milliseconds, and paths.
     void setStartTime(qint64 ms);
@@ -107,8 +112,7 @@ private:
 
     MusicPlayer *player = nullptr;
     AudioCutAbstract *cutter = nullptr; // owned; lives on splitThread once prepared
-    qint64 startTime = 0;
-    qint64 endTime = 0;
+    MarkModel *marks = nullptr; // the marked range: start and end time
     QString sourceFile;
     QString outputFile;
     int cutterState = IDEL;

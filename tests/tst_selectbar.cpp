@@ -215,9 +215,10 @@ void TestSelectBar::dragHandle_data()
     QTest::newRow("left with the right button")
         << true << Qt::RightButton << -1.0f << QList<int>{100, -60}
         << QList<float>{fractionOf(100), 0.0f} << 0;
+    // Held at the right end, the handle marks the whole file.
     QTest::newRow("right past the right end")
         << false << Qt::LeftButton << -1.0f << QList<int>{300, 640}
-        << QList<float>{fractionOf(300 - 19), fractionOf(barWidth - 39)} << barWidth - 20;
+        << QList<float>{fractionOf(300 - 19), 1.0f} << barWidth - 20;
     QTest::newRow("right with the middle button")
         << false << Qt::MiddleButton << -1.0f << QList<int>{300}
         << QList<float>{fractionOf(281)} << 300;

@@ -3,6 +3,7 @@
 
 #include "appsettings.h"
 #include "engine.h"
+#include "markmodel.h"
 #include "musicplayer.h"
 #include "selectioncolors.h"
 #include "settingskeys.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -101,6 +103,7 @@ MainWindow::MainWindow(QWidget *parent)
     engine = new Engine(this);
     engine->setThemeIndex(themeIndex);
     applySelectColor(false);
+    setupMarks();
     setupModes();
     // Before the history: picking its entry shows that file's envelope.
     setupEnvelope();
@@ -112,8 +115,8 @@ MainWindow::MainWindow(QWidget *parent)
     changeUiStateForPlayer();
     changeUiStateForCutter();
 
-    connect(ui->widgetSelectBar, SIGNAL(sendStartPercent(float)), this, SLOT(onSendStartPercent(float)));
-    connect(ui->widgetSelectBar, SIGNAL(sendEndPercent(float)), this, SLOT(onSendEndPercent(float)));
+    connect(ui->widgetSelectBar, &SelectBar::sendStartPercent, this, &MainWindow::onSendStartPercent);
+    connect(ui->widgetSelectBar, &SelectBar::sendEndPercent, this, &MainWindow::onSendEndPercent);
     ui->widgetSelectBar->installEventFilter(this);
     setupKeys();
 }
@@ -243,7 +246,9 @@ void MainWindow::setCutterControlsEnabled(bool enabled)
 void MainWindow::resetUi()
 {
     engine->getSavedPlayer()->stop();
-    applyMarks(0, 0);
+    edgeTimer->stop();
+    marks->reset();
+    showMarks();
     engine->setCutterState(Engine::IDEL);
     ui->widgetSelectBar->reset();
     setCutterControlsEnabled(false);

@@ -17,6 +17,7 @@ class AppSettings;
 struct CutPlan;
 class Engine;
 class LoudnessEnvelope;
+class MarkModel;
 class Operation;
 class QCheckBox;
 class QMouseEvent;
@@ -24,6 +25,7 @@ class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
 class QKeyEvent;
+class QAction;
 class QLabel;
 class QSlider;
 class QThreadPool;
@@ -39,7 +41,8 @@ class StyleSheetReader;
 // the source file and its playback; mainwindowcut.cpp marking and cutting;
 // mainwindowoutput.cpp the output list, the menus, the theme and closing;
 // mainwindowinput.cpp the keys, the progress slider, dropped and handed-over
-// files; mainwindowenvelope.cpp the source's loudness in the selection bar;
+// files; mainwindowmarks.cpp the marks, their undo, the bar's zoom and the
+// edges; mainwindowenvelope.cpp the source's loudness in the selection bar;
 // mainwindowmodes.cpp the cut's mode and the range it will play.
 class MainWindow : public QMainWindow
 {
@@ -114,11 +117,6 @@ private:
     // Marking and cutting (mainwindowcut.cpp).
     void showNotice(const QString &text, bool themed);
     void showFileNotice();
-    // Every change of the marks ends here: both kept within the audio, the
-    // end not before the start (the mark that moved gives way), then the
-    // engine, the fields, the handles and the length label follow.
-    void applyMarks(qint64 start, qint64 end);
-    void placeHandlesOnMarks();
     bool ensureSaveDir();
     static QString defaultSaveDir();
     void refuseLongSource(qint64 duration);
@@ -131,6 +129,7 @@ private:
     void markEndHere();
     void seekBy(qint64 ms);
     void stepFrames(int frames);
+    double sourceFrameMs();
     void jumpTo(qint64 ms);
     void cutIfAllowed();
     void onProgressPressed();
@@ -155,6 +154,31 @@ private:
     void onThemeChosen(int index);
     void onColorChosen(const QString &color);
 
+    // The marks, their history, the bar's view and the edges
+    // (mainwindowmarks.cpp). Every change of the marks ends in applyMarks:
+    // the mark model keeps both within the audio, the end not before the
+    // start; the fields, the handles and the length label follow it.
+    void setupMarks();
+    void setupEditMenu();
+    void applyMarks(qint64 start, qint64 end);
+    void showMarks();
+    void placeHandlesOnMarks();
+    bool marksEditable() const;
+    void updateEditActions();
+    void undoMarks();
+    void redoMarks();
+    void showView();
+    double zoomAnchor() const;
+    void zoomIn();
+    void zoomOut();
+    void zoomAll();
+    void showPlayhead(qint64 position);
+    void hearEdge(int edge);
+    void hearUpToStart();
+    void hearFromStart();
+    void hearUpToEnd();
+    void stopEdgeWhenHeard();
+
     // The source's loudness in the selection bar (mainwindowenvelope.cpp).
     void setupEnvelope();
     void showEnvelopeOf(const QString &path);
@@ -173,13 +197,18 @@ private:
     QLabel *statusLabel = nullptr;
     QLabel *cutterStatusLabel = nullptr;
     AppSettings *settings = nullptr;
-    bool applyingMarks = false;
     bool playingBeforeSeek = false;
     double frameMs = 0; // of the open file, found on the first frame step
     LoudnessEnvelope *envelope = nullptr;
     QThreadPool *planPool = nullptr;
     QTimer *planTimer = nullptr;
     int planGeneration = 0; // of the newest plan asked for
+    MarkModel *marks = nullptr; // the engine's
+    QAction *undoAction = nullptr;
+    QAction *redoAction = nullptr;
+    QTimer *edgeTimer = nullptr;
+    qint64 edgeStopAt = 0;   // where the edge that plays ends
+    qint64 lastPosition = 0; // of the playhead, to see it leave the view
 };
 
 #endif // MAINWINDOW_H

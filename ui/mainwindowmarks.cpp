@@ -1,0 +1,295 @@
+// MainWindow, the marks: every way of marking ends in the mark model, and the
+// fields, the handles and the length label follow it. Also what works on the
+// marks without changing them: undo and redo, the zoomed view of the
+// selection bar with the playhead, and hearing the edges of the piece.
+
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "engine.h"
+#include "markmodel.h"
+#include "musicplayer.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// One zoom step, by key or wheel notch.
+constexpr double zoomStep = 2.0;
+// One wheel notch scrolls this share of the view.
+constexpr double scrollStep = 0.1;
+// The player reports its position this often, for the playhead and for
+// stopping an edge on time.
+constexpr int positionIntervalMs = 40;
+constexpr int edgeCheckMs = 10;
+
+QTime timeOf(qint64 ms)
+{
+    return QTime(0, 0).addMSecs(static_cast<int>(ms));
+}
+
+// A time as a fraction of the whole source for the selection bar, kept
+// within the bar: a mark typed beyond the end puts its handle at the end.
+float fractionOf(qint64 ms, qint64 duration)
+{
+    return static_cast<float>(std::clamp(double(ms) / double(duration), 0.0, 1.0));
+}
+
+} // namespace
+
+void MainWindow::setupMarks()
+{
+    marks = engine->getMarks();
+    connect(marks, &MarkModel::changed, this, &MainWindow::showMarks);
+    connect(marks, &MarkModel::viewChanged, this, &MainWindow::showView);
+    connect(marks, &MarkModel::historyChanged, this, &MainWindow::updateEditActions);
+
+    SelectBar *bar = ui->widgetSelectBar;
+    connect(bar, &SelectBar::dragStarted, marks, &MarkModel::beginGesture);
+    connect(bar, &SelectBar::dragFinished, this, [this] {
+        marks->endGesture();
+        placeHandlesOnMarks();
+    });
+    connect(bar, &SelectBar::zoomRequested, this, [this](double notches, double fraction) {
+        marks->zoom(std::pow(zoomStep, notches), fraction * double(marks->duration()));
+    });
+    connect(bar, &SelectBar::scrollRequested, this, [this](double notches) { marks->scroll(notches * scrollStep); });
+
+    MusicPlayer *player = engine->getPlayer();
+    // The engine gave the model the new duration already, which showed the
+    // whole file.
+    connect(player, &QMediaPlayer::durationChanged, this, [this] {
+        marks->setFrameMs(sourceFrameMs());
+        showView();
+    });
+    player->setNotifyInterval(positionIntervalMs);
+    connect(player, &QMediaPlayer::positionChanged, this, &MainWindow::showPlayhead);
+    connect(player, &QMediaPlayer::stateChanged, this, [this] { showPlayhead(engine->getPlayer()->position()); });
+
+    edgeTimer = new QTimer(this);
+    edgeTimer->setInterval(edgeCheckMs);
+    connect(edgeTimer, &QTimer::timeout, this, &MainWindow::stopEdgeWhenHeard);
+
+    setupEditMenu();
+}
+
+// Menu entries, so that the keys can be found; they act only while the marks
+// can be changed.
+void MainWindow::setupEditMenu()
+{
+    auto *menu = new QMenu(tr("Edit"), this);
+    menu->setObjectName(QStringLiteral("menuEdit"));
+    ui->menuBar->insertMenu(ui->menuSettings->menuAction(), menu);
+
+    const auto add = [this, menu](const char *name, const QString &text, const QList<QKeySequence> &keys,
+                                  void (MainWindow::*slot)()) {
+        auto *action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    undoAction = add("actionUndo", tr("Undo mark change"), {QKeySequence(Qt::CTRL + Qt::Key_Z)}, &MainWindow::undoMarks);
+    redoAction = add("actionRedo", tr("Redo mark change"),
+                     {QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)},
+                     &MainWindow::redoMarks);
+    menu->addSeparator();
+    add("actionZoomIn", tr("Zoom in"), {QKeySequence(Qt::CTRL + Qt::Key_Equal), QKeySequence(Qt::CTRL + Qt::Key_Plus)},
+        &MainWindow::zoomIn);
+    add("actionZoomOut", tr("Zoom out"), {QKeySequence(Qt::CTRL + Qt::Key_Minus)}, &MainWindow::zoomOut);
+    add("actionZoomAll", tr("Whole file"), {QKeySequence(Qt::CTRL + Qt::Key_0)}, &MainWindow::zoomAll);
+    menu->addSeparator();
+    add("actionHearToStart", tr("Hear up to the start"), {QKeySequence(Qt::SHIFT + Qt::Key_F5)},
+        &MainWindow::hearUpToStart);
+    add("actionHearFromStart", tr("Hear from the start"), {QKeySequence(Qt::SHIFT + Qt::Key_F6)},
+        &MainWindow::hearFromStart);
+    add("actionHearToEnd", tr("Hear up to the end"), {QKeySequence(Qt::SHIFT + Qt::Key_F7)}, &MainWindow::hearUpToEnd);
+    updateEditActions();
+}
+
+bool MainWindow::marksEditable() const
+{
+    return ui->widgetSelectBar->isEnabled() && ui->pushButton_start->isEnabled();
+}
+
+void MainWindow::updateEditActions()
+{
+    undoAction->setEnabled(marks->canUndo());
+    redoAction->setEnabled(marks->canRedo());
+}
+
+void MainWindow::applyMarks(qint64 start, qint64 end)
+{
+    marks->mark(start, end);
+    // A mark the model kept as it was still puts the fields right.
+    showMarks();
+}
+
+// The fields change under a blocker: their own slots would mark again.
+void MainWindow::showMarks()
+{
+    const qint64 start = marks->start();
+    const qint64 end = marks->end();
+    {
+        const QSignalBlocker startBlocker(ui->timeEdit_start);
+        const QSignalBlocker endBlocker(ui->timeEdit_end);
+        ui->timeEdit_start->setTime(timeOf(start));
+        ui->timeEdit_end->setTime(timeOf(end));
+    }
+    if (end >= start)
+        ui->label_cuttingLength->setText(MusicPlayer::durationText(end - start));
+    placeHandlesOnMarks();
+    scheduleHeardRange();
+}
+
+// Without a duration (no media yet) the handles stay where they are; a
+// handle being dragged is where the user holds it. With no end mark the end
+// handle stands for the file's end, which a zoomed view may not show.
+void MainWindow::placeHandlesOnMarks()
+{
+    const qint64 duration = marks->duration();
+    if (duration <= 0 || ui->widgetSelectBar->isDragging())
+        return;
+    ui->widgetSelectBar->setStartPercent(fractionOf(marks->start(), duration));
+    if (marks->end() > 0)
+        ui->widgetSelectBar->setEndPercent(fractionOf(marks->end(), duration));
+    else if (marks->isZoomed())
+        ui->widgetSelectBar->setEndPercent(1.0f);
+}
+
+void MainWindow::onSendStartPercent(float startPercent)
+{
+    const auto ms = static_cast<qint64>(static_cast<long double>(marks->duration()) * startPercent);
+    applyMarks(ms, marks->end());
+}
+
+void MainWindow::onSendEndPercent(float endPercent)
+{
+    const auto ms = static_cast<qint64>(static_cast<long double>(marks->duration()) * endPercent);
+    applyMarks(marks->start(), ms);
+}
+
+void MainWindow::undoMarks()
+{
+    if (marksEditable())
+        marks->undo();
+}
+
+void MainWindow::redoMarks()
+{
+    if (marksEditable())
+        marks->redo();
+}
+
+// ---------------------------------------------------------------------------
+// The view of the selection bar
+
+void MainWindow::showView()
+{
+    const double duration = double(marks->duration());
+    SelectBar *bar = ui->widgetSelectBar;
+    if (duration <= 0) {
+        bar->setView(0.0, 1.0);
+        bar->setFrameLength(0.0);
+        return;
+    }
+    bar->setView(marks->viewStart() / duration, (marks->viewStart() + marks->viewLength()) / duration);
+    bar->setFrameLength(marks->frameMs() / duration);
+    placeHandlesOnMarks();
+}
+
+// Keys zoom around the playhead while there is one, else around the middle
+// of the view.
+double MainWindow::zoomAnchor() const
+{
+    const MusicPlayer *player = engine->getPlayer();
+    if (player->state() != QMediaPlayer::StoppedState)
+        return double(player->position());
+    return marks->viewStart() + marks->viewLength() / 2;
+}
+
+void MainWindow::zoomIn()
+{
+    if (marksEditable())
+        marks->zoom(zoomStep, zoomAnchor());
+}
+
+void MainWindow::zoomOut()
+{
+    if (marksEditable())
+        marks->zoom(1.0 / zoomStep, zoomAnchor());
+}
+
+void MainWindow::zoomAll()
+{
+    marks->showAll();
+}
+
+// The view turns its page when the playhead runs off it.
+void MainWindow::showPlayhead(qint64 position)
+{
+    const MusicPlayer *player = engine->getPlayer();
+    const qint64 duration = marks->duration();
+    if (player->state() == QMediaPlayer::StoppedState || duration <= 0) {
+        ui->widgetSelectBar->setPlayhead(-1.0);
+        lastPosition = 0;
+        return;
+    }
+    if (player->state() == QMediaPlayer::PlayingState)
+        marks->follow(position, lastPosition);
+    lastPosition = position;
+    ui->widgetSelectBar->setPlayhead(double(position) / double(duration));
+}
+
+// ---------------------------------------------------------------------------
+// Hearing the edges: a short stretch plays and stops where it ends; the
+// marks stay as they are.
+
+void MainWindow::hearEdge(int edge)
+{
+    MusicPlayer *player = engine->getPlayer();
+    if (!marksEditable() || player->state() == QMediaPlayer::StoppedState)
+        return;
+    const MarkModel::Range plan = marks->edgePlan(MarkModel::Edge(edge));
+    if (plan.end <= plan.start)
+        return;
+    edgeStopAt = plan.end;
+    player->setPosition(plan.start);
+    player->play();
+    edgeTimer->start();
+}
+
+void MainWindow::hearUpToStart()
+{
+    hearEdge(MarkModel::UpToStart);
+}
+
+void MainWindow::hearFromStart()
+{
+    hearEdge(MarkModel::FromStart);
+}
+
+void MainWindow::hearUpToEnd()
+{
+    hearEdge(MarkModel::UpToEnd);
+}
+
+// Anything that stops or pauses the playback ends the edge as well.
+void MainWindow::stopEdgeWhenHeard()
+{
+    MusicPlayer *player = engine->getPlayer();
+    if (player->state() != QMediaPlayer::PlayingState) {
+        edgeTimer->stop();
+        return;
+    }
+    if (player->position() < edgeStopAt)
+        return;
+    edgeTimer->stop();
+    player->pause();
+}
