@@ -19,10 +19,16 @@ qint64 MarkModel::endOrDuration() const
     return m_marks.end > 0 ? m_marks.end : m_duration;
 }
 
+// A back end may report the duration again while it plays; the view stays
+// where it is, within the new length.
 void MarkModel::setDuration(qint64 ms)
 {
-    m_duration = std::max<qint64>(ms, 0);
-    setView(0, 0);
+    ms = std::max<qint64>(ms, 0);
+    if (ms == m_duration)
+        return;
+    m_duration = ms;
+    setView(m_viewStart, m_viewLength);
+    emit viewChanged();
 }
 
 void MarkModel::setFrameMs(double ms)

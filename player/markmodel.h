@@ -42,8 +42,8 @@ public:
     // The end mark, or the source's end while no end is set.
     qint64 endOrDuration() const;
 
-    // The source's length: the view goes back to the whole source. 0 while
-    // it is not known.
+    // The source's length, 0 while it is not known. The view stays within
+    // it.
     void setDuration(qint64 ms);
     qint64 duration() const { return m_duration; }
     // Length of one audio frame of the source, for the closest view.

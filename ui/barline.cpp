@@ -13,8 +13,9 @@ namespace {
 // at x 0 and ends 18 columns before the right edge.
 constexpr int trackMargin = 20;
 constexpr int trackShortening = 38;
-// Rows at the band's top and bottom that the envelope leaves to the band.
-constexpr int bandEdgeRows = 3;
+// Rows at the band's top and bottom that the envelope leaves to the band:
+// more than half the band shows its colour however loud the file is.
+constexpr int bandEdgeRows = 5;
 // Frame ticks: how far apart at least, and how long.
 constexpr double minimumTickSpacing = 4.0;
 constexpr int tickRows = 3;
@@ -157,20 +158,20 @@ float BarLine::envelopeAt(int x) const
     return loudest;
 }
 
-void BarLine::paintEnvelope(QPainter &painter, const QColor &ink) const
+void BarLine::paintEnvelope(QPainter &painter, const QColor &ink, int inset) const
 {
     // The loudest stretch known so far gets the full height, so a quiet
     // recording still shows where its words and pauses are.
     const float loudest = *std::max_element(m_envelope.cbegin(), m_envelope.cend());
     if (loudest <= 0.0f)
         return;
-    const int rows = height() - 2;
+    const int rows = height() - 2 - 2 * inset;
     const int end = width() - trackShortening + trackMargin;
     for (int x = trackMargin; x < end; ++x) {
         const float value = envelopeAt(x);
         const int bar = int(std::lround(std::clamp(value / loudest, 0.0f, 1.0f) * rows));
         if (bar > 0)
-            painter.fillRect(QRect(x, 1 + (rows - bar) / 2, 1, bar), ink);
+            painter.fillRect(QRect(x, 1 + inset + (rows - bar) / 2, 1, bar), ink);
     }
 }
 
@@ -194,7 +195,7 @@ void BarLine::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const bool withEnvelope = !m_envelope.isEmpty() && width() > trackShortening;
     if (withEnvelope)
-        paintEnvelope(painter, envelopeDark);
+        paintEnvelope(painter, envelopeDark, 0);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QBrush(color, Qt::SolidPattern));
     // Ends far outside a zoomed view are cut to just outside the widget.
@@ -202,11 +203,12 @@ void BarLine::paintEvent(QPaintEvent *)
     const QRect band(QPoint(column(startX), 1), QPoint(column(endX), height() - 2));
     painter.drawRect(band);
     if (withEnvelope) {
-        // Rows of the band's own colour stay above and below, so the band
-        // shows where the envelope fills the height.
-        painter.setClipRect(band.adjusted(0, bandEdgeRows, 0, -bandEdgeRows));
-        paintEnvelope(painter, contrast(envelopeDark, color) >= contrast(envelopeLight, color) ? envelopeDark
-                                                                                                 : envelopeLight);
+        // Smaller inside the band: rows of the band's own colour stay above
+        // and below, so the band shows where the envelope fills the height.
+        painter.setClipRect(band);
+        paintEnvelope(painter,
+                      contrast(envelopeDark, color) >= contrast(envelopeLight, color) ? envelopeDark : envelopeLight,
+                      bandEdgeRows);
         painter.setClipping(false);
     }
     paintFrameTicks(painter);

@@ -74,7 +74,7 @@ protected:
 
 private:
     bool isWholeView() const;
-    void paintEnvelope(QPainter &painter, const QColor &color) const;
+    void paintEnvelope(QPainter &painter, const QColor &color, int inset) const;
     void paintFrameTicks(QPainter &painter) const;
     void paintPlayhead(QPainter &painter) const;
     float envelopeAt(int x) const;

@@ -163,6 +163,7 @@ private:
     void applyMarks(qint64 start, qint64 end);
     void showMarks();
     void placeHandlesOnMarks();
+    static QString marksHelp();
     bool marksEditable() const;
     void updateEditActions();
     void undoMarks();
@@ -180,6 +181,12 @@ private:
     void stopEdgeWhenHeard();
 
     // The source's loudness in the selection bar (mainwindowenvelope.cpp).
+    struct SourceFrames
+    {
+        double frameMs = 1152 * 1000.0 / 44100;
+        qint64 frames = 0;
+    };
+    static SourceFrames sourceFrames(const QString &path);
     void setupEnvelope();
     void showEnvelopeOf(const QString &path);
 

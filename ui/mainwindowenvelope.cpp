@@ -5,7 +5,43 @@
 #include "analysis/loudnessenvelope.h"
 #include "musicplayer.h"
 
+#include "format/mpegheader.h"
+#include "scan/firstframelocator.h"
+
+#include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+// Enough columns for a frame each in an hour and a half of 44.1 kHz audio;
+// a longer file shares a column between frames.
+constexpr qint64 mostEnvelopeColumns = 1 << 18;
+
+} // namespace
+
+// From the first frame alone, so that a long file costs no walk: the
+// frames' length, and their count as far as the first frame's size tells.
+MainWindow::SourceFrames MainWindow::sourceFrames(const QString &path)
+{
+    SourceFrames shape;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return shape;
+    const FirstFrameLocator::Result first = FirstFrameLocator::locate(&file);
+    if (!first.found)
+        return shape;
+    const char *h = first.header.constData();
+    const qint64 rate = MpegHeader::sampleRate(h);
+    const int samples = MpegHeader::samplesPerFrame(h);
+    const int bytes = MpegHeader::frameBytes(h);
+    if (rate > 0 && samples > 0)
+        shape.frameMs = samples * 1000.0 / double(rate);
+    if (bytes > 0)
+        shape.frames = (file.size() - first.offset) / bytes;
+    return shape;
+}
 
 void MainWindow::setupEnvelope()
 {
@@ -30,7 +66,10 @@ void MainWindow::showEnvelopeOf(const QString &path)
         ui->widgetSelectBar->clearEnvelope();
         return;
     }
-    const int columns = ui->widgetSelectBar->envelopeResolution();
+    // A column per frame where that is more than a column per pixel, so
+    // that a zoomed bar still shows the frames' loudness.
+    const qint64 frames = std::min(sourceFrames(path).frames, mostEnvelopeColumns);
+    const int columns = int(std::max<qint64>(ui->widgetSelectBar->envelopeResolution(), frames));
     ui->widgetSelectBar->startEnvelope(columns);
     envelope->start(path, columns);
 }

@@ -6,7 +6,6 @@
 
 #include "engine.h"
 #include "markmodel.h"
-#include "scan/mp3fileinfo.h"
 #include "musicplayer.h"
 
 #include <QDragEnterEvent>
@@ -47,15 +46,6 @@ int sectionIndexAt(const QString &text, int position)
             ++index;
     }
     return index;
-}
-
-double frameMsOf(const QString &path)
-{
-    const Mp3FileInfo info = Mp3FileInfo::read(path);
-    if (!info.found || info.sampleRate <= 0)
-        return 1152 * 1000.0 / 44100;
-    const int samples = info.layer == 1 ? 384 : (info.layer == 3 && info.version != 1 ? 576 : 1152);
-    return samples * 1000.0 / double(info.sampleRate);
 }
 
 } // namespace
@@ -147,7 +137,7 @@ void MainWindow::stepFrames(int frames)
 double MainWindow::sourceFrameMs()
 {
     if (frameMs <= 0)
-        frameMs = frameMsOf(engine->getPlayer()->getFile());
+        frameMs = sourceFrames(engine->getPlayer()->getFile()).frameMs;
     return frameMs;
 }
 

@@ -113,6 +113,18 @@ void MainWindow::setupEditMenu()
     updateEditActions();
 }
 
+QString MainWindow::marksHelp()
+{
+    return tr("Marks and the bar:\n"
+              "Ctrl+Z / Ctrl+Shift+Z: undo or redo a change of the points\n"
+              "Ctrl+= / Ctrl+- / Ctrl+0: zoom the bar in, out, or show the whole file\n"
+              "Ctrl+wheel on the bar: zoom around the pointer; wheel: scroll\n"
+              "Shift+F5: hear up to the start point\n"
+              "Shift+F6: hear from the start point\n"
+              "Shift+F7: hear up to the end point (the file's end if none is set)\n"
+              "Time fields take 83.4, 1:23.456 or 0:01:23.456, typed or pasted; Esc drops what was typed.");
+}
+
 bool MainWindow::marksEditable() const
 {
     return ui->widgetSelectBar->isEnabled() && ui->pushButton_start->isEnabled();
