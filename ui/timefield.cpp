@@ -61,32 +61,41 @@ void TimeField::startTyping()
 }
 
 // Typed characters and pastes go straight to the text, past the section
-// logic of the time edit, which would read "1:30" section by section.
+// logic of the time edit, which would read "1:30" section by section. While
+// a time is typed the cursor keys edit the text; stepping takes it first.
 void TimeField::keyPressEvent(QKeyEvent *event)
 {
+    const int key = event->key();
     const QString text = event->text();
     const bool plain = !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
     const bool typed = plain && !text.isEmpty() && isTimeChar(text.at(0));
     const bool paste = event->matches(QKeySequence::Paste);
-    const bool erase = event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete;
+    const bool editing = key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Left
+        || key == Qt::Key_Right || key == Qt::Key_Home || key == Qt::Key_End;
+    const bool modifier = key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt
+        || key == Qt::Key_Meta || key == Qt::Key_AltGr;
 
-    if (typed || paste) {
+    if (typed || paste || (typing && editing)) {
         startTyping();
+        // Quiet, or the time edit would take each new cursor place for a
+        // move to another section and read the half-typed text.
+        const QSignalBlocker quiet(lineEdit());
         QAbstractSpinBox::keyPressEvent(event);
         return;
     }
-    if (typing && erase) {
-        QAbstractSpinBox::keyPressEvent(event);
+    if (typing && modifier) {
+        // Shift on its way to a ':' ends nothing.
+        event->ignore();
         return;
     }
-    if (typing && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    if (typing && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
         // Taking the typed time is all Return does here.
         typing = false;
         QTimeEdit::keyPressEvent(event);
         event->accept();
         return;
     }
-    if (typing && event->key() == Qt::Key_Escape) {
+    if (typing && key == Qt::Key_Escape) {
         // Shows the time in force again; it has not changed.
         typing = false;
         const QSignalBlocker blocker(this);
@@ -97,15 +106,18 @@ void TimeField::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (typing) {
-        // Stepping works on a shown time: take the typed one first.
         typing = false;
         interpretText();
     }
     QTimeEdit::keyPressEvent(event);
 }
 
+// Leaving the field takes what was typed, as Return does.
 void TimeField::focusOutEvent(QFocusEvent *event)
 {
-    typing = false;
+    if (typing) {
+        typing = false;
+        interpretText();
+    }
     QTimeEdit::focusOutEvent(event);
 }
