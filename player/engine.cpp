@@ -222,6 +222,16 @@ void Engine::setCutMode(CutRequest::Mode mode)
     cutMode = mode;
 }
 
+void Engine::setPieceShape(const PieceShape &shape)
+{
+    pieceShape = shape;
+}
+
+PieceShape Engine::getPieceShape() const
+{
+    return pieceShape;
+}
+
 void Engine::setKeepTags(bool on)
 {
     keepTags = on;

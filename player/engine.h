@@ -2,6 +2,7 @@
 #define ENGINE_H
 
 #include "edit/cutplan.h"
+#include "pieceshape.h"
 
 #include <QDateTime>
 #include <QMediaPlayer>
@@ -93,6 +94,9 @@ public:
     // without the source's tags.
     void setCutMode(CutRequest::Mode mode);
     void setKeepTags(bool on);
+    // Fades and level of the next cuts.
+    void setPieceShape(const PieceShape &shape);
+    PieceShape getPieceShape() const;
 
 signals:
     void playerStateChanged();
@@ -127,6 +131,7 @@ private:
     CutterFactory makeCutter;
     CutRequest::Mode cutMode = CutRequest::WholeFrames;
     bool keepTags = false;
+    PieceShape pieceShape;
 };
 
 #endif // ENGINE_H

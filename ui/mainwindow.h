@@ -198,6 +198,10 @@ private:
     void showHeardRange(const CutPlan &plan);
     void stopPlanning();
 
+    // Fades and level of the next cuts (mainwindowshape.cpp).
+    void setupShape();
+    QString shapeText() const;
+
     std::unique_ptr<Ui::MainWindow> ui;
     Engine *engine = nullptr;
     StyleSheetReader *styleReader = nullptr;
