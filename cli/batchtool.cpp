@@ -6,16 +6,19 @@
 #include "namepattern.h"
 #include "analysis/silencefinder.h"
 #include "io/sourcefile.h"
-#include "scan/sourcewalk.h"
+#include "edit/cutplanner.h"
+#include "scan/sourcescan.h"
 #include "tags/tagcopier.h"
 #include "edit/timeparser.h"
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 
 #include <algorithm>
+#include <memory>
 
 #include <unistd.h>
 
@@ -93,31 +96,36 @@ int BatchTool::run(const QStringList &arguments)
     if (!sourceFile.open(job.input))
         return failure(job.input + QStringLiteral(": ") + sourceFile.errorString());
     QFile &source = sourceFile.file();
-    SourceWalk walk(source);
-    QString why;
-    if (!walk.locate(&why))
-        return failure(job.input + QStringLiteral(": ") + why);
-    const int found = findPieces(source, walk, &job);
+    // One scan of the source serves the whole job.
+    std::unique_ptr<SilenceFinder> finder;
+    if (job.mode == Silences) {
+        SilenceFinder::Settings settings;
+        settings.minSilenceMs = job.minSilenceMs;
+        settings.thresholdDb = job.thresholdDb;
+        finder = std::make_unique<SilenceFinder>(source, settings);
+    }
+    SourceScan scan = SourceScan::run(&source, finder ? finder->visitor() : SourceScan::Visitor());
+    if (scan.error == CutResult::FirstFrameNotFound || scan.firstOffset < 0)
+        return failure(job.input + QStringLiteral(": ") + tr("no MPEG audio frame found"));
+    if (scan.error == CutResult::SourceChanged)
+        return failure(tr("%1: the file changed while it was read").arg(job.input));
+    const int found = findPieces(source, scan, finder.get(), &job);
     if (found >= 0)
         return found;
     if (job.pieces.isEmpty())
         return failure(tr("%1: no piece to cut").arg(job.input));
-    resolve(walk, &job);
+    name(scan, &job);
     if (job.keepTags)
         addTags(&job);
-    if (job.exact) {
-        const int planned = planExact(sourceFile, walk, &job);
-        if (planned >= 0)
-            return planned;
-    } else {
-        planWhole(walk, &job);
-    }
-
+    const int planned = planPieces(sourceFile, scan, &job);
+    if (planned >= 0)
+        return planned;
     JobCheck::Job check;
     check.source = job.input;
     check.folder = job.folder;
-    check.frameCount = walk.frameCount();
+    check.frameCount = scan.frames;
     check.overwrite = job.overwrite;
+    check.createFolder = true;
     const QStringList problems = JobCheck::problems(check, job.pieces);
     if (!problems.isEmpty()) {
         for (const QString &problem : problems)
@@ -127,10 +135,13 @@ int BatchTool::run(const QStringList &arguments)
         return 1;
     }
     if (job.dryRun) {
-        m_out << planJson(walk, job);
+        m_out << planJson(scan, job);
         m_out.flush();
         return 0;
     }
+    // Like mp3splt, make the folder the pieces go to.
+    if (!QFileInfo::exists(job.folder) && !QDir().mkpath(job.folder))
+        return failure(tr("%1: the output folder cannot be made").arg(job.folder));
     return write(sourceFile, job);
 }
 
@@ -255,56 +266,25 @@ int BatchTool::readPieces(const QString &mode, const QString &value, Job *job)
     return -1;
 }
 
-int BatchTool::findPieces(QFile &source, SourceWalk &walk, Job *job)
+int BatchTool::findPieces(QFile &source, SourceScan &scan, SilenceFinder *finder, Job *job)
 {
-    bool read = true;
+    Q_UNUSED(source)
     if (job->mode == Every) {
-        const qint64 step = job->stepMs;
-        read = walk.walk([&walk, step](qint64 previous) {
-            // The marks are the frames at 0, step, 2 x step, ...; several
-            // steps may fall on one frame when the step is short.
-            qint64 k = previous < 0 ? 0 : std::max<qint64>(0, walk.msOf(previous) / step - 1);
-            qint64 frame = 0;
-            while ((frame = walk.frameAt(k * step)) <= previous)
-                ++k;
-            return frame;
-        });
-        job->pieces = PieceList::every(walk.msOf(walk.frameCount()), step);
+        job->pieces = PieceList::every(scan.msOf(scan.frames), job->stepMs);
     } else if (job->mode == Silences) {
-        SilenceFinder finder(source, walk);
-        SilenceFinder::Settings settings;
-        settings.minSilenceMs = job->minSilenceMs;
-        settings.thresholdDb = job->thresholdDb;
         QVector<SilenceFinder::Split> splits;
         QString why;
-        if (!finder.find(settings, &splits, &why))
+        if (!finder->find(scan, &splits, &why))
             return failure(job->input + QStringLiteral(": ") + why);
         QVector<qint64> splitMs;
-        for (const SilenceFinder::Split &split : splits) {
-            walk.remember(split.frame, split.offset);
-            splitMs << walk.msOf(split.frame);
-        }
+        for (const SilenceFinder::Split &split : splits)
+            splitMs << scan.msOf(split.frame);
         job->pieces = PieceList::between(splitMs);
-    } else {
-        QVector<qint64> marks;
-        for (const Piece &piece : job->pieces) {
-            marks << walk.frameAt(piece.startMs);
-            if (piece.endMs != Piece::ToTheEnd)
-                marks << walk.frameAt(piece.endMs);
-        }
-        std::sort(marks.begin(), marks.end());
-        marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
-        read = walk.walk([&marks](qint64 previous) {
-            const auto next = std::upper_bound(marks.cbegin(), marks.cend(), previous);
-            return next == marks.cend() ? qint64(-1) : *next;
-        });
     }
-    if (!read)
-        return failure(tr("%1: the file changed while it was read").arg(job->input));
     return -1;
 }
 
-void BatchTool::resolve(const SourceWalk &walk, Job *job) const
+void BatchTool::name(const SourceScan &scan, Job *job) const
 {
     QString pattern = job->pattern;
     if (pattern.isEmpty()) {
@@ -317,18 +297,11 @@ void BatchTool::resolve(const SourceWalk &walk, Job *job) const
     }
     const NamePattern names(pattern);
     const QString stem = QFileInfo(job->input).completeBaseName();
-    const qint64 lengthMs = walk.msOf(walk.frameCount());
-    // A piece with a header frame of its own is trimmed by the decoder's delay.
-    const int headerTrim = walk.bitRatesDiffer() ? SourceTimeline::DecoderDelay : 0;
+    const qint64 lengthMs = scan.msOf(scan.frames);
     for (int i = 0; i < job->pieces.size(); ++i) {
         Piece &piece = job->pieces[i];
         const bool toTheEnd = piece.endMs == Piece::ToTheEnd;
-        piece.startFrame = walk.frameAt(piece.startMs);
-        piece.endFrame = toTheEnd ? walk.frameCount() : std::min(walk.frameAt(piece.endMs), walk.frameCount());
         piece.fileName = names.fileName(piece, i + 1, job->pieces.size(), stem, toTheEnd ? lengthMs : piece.endMs);
-        piece.heardStartMs = walk.msOf(piece.startFrame, headerTrim);
-        piece.heardEndMs = walk.msOf(piece.endFrame);
-        piece.bytes = walk.offset(piece.endFrame) - walk.offset(piece.startFrame);
     }
 }
 
@@ -343,50 +316,28 @@ void BatchTool::addTags(Job *job) const
         const CutTags tags = TagCopier::forCut(job->input, overrides);
         piece.tagFront = tags.id3v2;
         piece.tagBack = tags.id3v1;
-        piece.bytes += tags.id3v2.size() + tags.id3v1.size();
     }
 }
 
-// Whole-frame pieces are the frames' bytes as they are, with the piece's tags
-// around them and, where the frames differ in bitrate, a header frame of their
-// own in front, so that players tell their length and seek in them right.
-void BatchTool::planWhole(const SourceWalk &walk, Job *job) const
-{
-    job->plans.clear();
-    for (Piece &piece : job->pieces) {
-        CutPlan plan;
-        const qint64 from = walk.offset(piece.startFrame);
-        const qint64 to = walk.offset(piece.endFrame);
-        if (piece.endFrame > piece.startFrame && from >= 0 && to > from) {
-            plan.firstFrame = piece.startFrame;
-            plan.endFrame = piece.endFrame;
-            plan.copy.append({from, to - from});
-            plan.copyBytes = to - from;
-            plan.headerFrame = walk.pieceHeaderFrame(piece.startFrame, piece.endFrame);
-        } else {
-            plan.error = CutResult::NothingToCut; // the check before writing names it
-        }
-        plan.tagFront = piece.tagFront;
-        plan.tagBack = piece.tagBack;
-        piece.bytes = plan.outputBytes();
-        job->plans.append(plan);
-    }
-}
-
-// Exact pieces are planned one by one by the cutter's own planner, which
-// rebuilds each piece's bit reservoir and trims it to the sample with a
-// header frame; each plan reads the source from its start to the piece's end.
-int BatchTool::planExact(SourceFile &source, const SourceWalk &walk, Job *job) const
+// Every piece is planned by the cutter's planner from the one scan, exactly
+// as a single cut of its range: whole frames as they are (with a header frame
+// of their own where their bitrates differ), or exact pieces with the bit
+// reservoir rebuilt. Each plan walks only its own frames.
+int BatchTool::planPieces(SourceFile &source, const SourceScan &scan, Job *job) const
 {
     job->plans.clear();
     for (Piece &piece : job->pieces) {
         CutRequest request;
         request.startMs = piece.startMs;
-        request.endMs = piece.endMs == Piece::ToTheEnd ? walk.msOf(walk.frameCount()) + 1000 : piece.endMs;
-        request.mode = CutRequest::Exact;
-        CutPlan plan = CutJob::plan(source, job->input, request);
+        request.endMs = piece.endMs == Piece::ToTheEnd ? EditSpan::ToTheEnd : piece.endMs;
+        request.mode = job->exact ? CutRequest::Exact : CutRequest::WholeFrames;
+        CutPlan plan = CutPlanner::plan(&source.file(), scan, request);
+        piece.startFrame = scan.frameAt(piece.startMs);
+        piece.endFrame = piece.endMs == Piece::ToTheEnd ? scan.frames : qMin(scan.frameAt(piece.endMs), scan.frames);
         if (plan.error == CutResult::StartBeyondEnd) {
-            piece.startFrame = walk.frameCount();
+            // the check before writing names these
+            piece.startFrame = scan.frames;
+            piece.endFrame = qMax(piece.endFrame, piece.startFrame);
         } else if (plan.error == CutResult::NothingToCut) {
             piece.endFrame = piece.startFrame;
         } else if (plan.error != CutResult::Ok) {
@@ -400,8 +351,8 @@ int BatchTool::planExact(SourceFile &source, const SourceWalk &walk, Job *job) c
             piece.endFrame = plan.endFrame;
             piece.heardStartMs = plan.heardStartMs();
             piece.heardEndMs = plan.heardEndMs();
-            piece.bytes = plan.outputBytes();
         }
+        piece.bytes = plan.outputBytes();
         job->plans.append(plan);
     }
     return -1;

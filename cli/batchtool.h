@@ -14,7 +14,8 @@ class QFile;
 class QIODevice;
 class QTextStream;
 class SourceFile;
-class SourceWalk;
+class SilenceFinder;
+class SourceScan;
 
 // snipwave-cut's batch modes: one source into many pieces in one run.
 //
@@ -23,14 +24,17 @@ class SourceWalk;
 //   snipwave-cut INPUT --ranges LIST -d DIR
 //   snipwave-cut INPUT --silences -d DIR [--min-silence TIME] [--threshold DB]
 //
-// The whole job is planned first: one walk of the source finds where every
-// piece's frames lie, and every problem (a name clash, a missing folder, a
-// piece without audio) is reported before anything is written. Pieces then
-// go out, a few at a time, each complete or not at all.
+// The whole job is planned first: one scan of the source, then every piece
+// planned from it by the cutter's planner, exactly as a single cut of the
+// same range is, and every problem (a name clash, a piece without audio) is
+// reported before anything is written. Pieces then go out, a few at a time,
+// each complete or not at all.
 //
 // In whole-frame mode a piece boundary falls on the audio frame boundary
-// nearest to the time asked for, and neighbouring pieces share it: every
-// frame between the first and the last mark goes to exactly one piece.
+// nearest to the time asked for. Where a piece gets a header frame of its own
+// (its frames differ in bitrate), decoders trim 529 samples of it, and its
+// first frame moves one earlier when that is nearer: there neighbouring
+// pieces may share a frame.
 class BatchTool
 {
     Q_DECLARE_TR_FUNCTIONS(BatchTool)
@@ -78,14 +82,13 @@ private:
     int parse(const QStringList &arguments, Job *job);
     int readPieces(const QString &mode, const QString &value, Job *job);
     bool readText(const QString &path, QByteArray *bytes);
-    int findPieces(QFile &source, SourceWalk &walk, Job *job);
-    void resolve(const SourceWalk &walk, Job *job) const;
+    int findPieces(QFile &source, SourceScan &scan, SilenceFinder *finder, Job *job);
+    void name(const SourceScan &scan, Job *job) const;
     void addTags(Job *job) const;
-    void planWhole(const SourceWalk &walk, Job *job) const;
-    int planExact(SourceFile &source, const SourceWalk &walk, Job *job) const;
+    int planPieces(SourceFile &source, const SourceScan &scan, Job *job) const;
     int write(SourceFile &source, const Job &job);
     static QByteArray pieceJson(const QString &folder, const Piece &piece);
-    QByteArray planJson(const SourceWalk &walk, const Job &job) const;
+    QByteArray planJson(const SourceScan &scan, const Job &job) const;
     bool writePiece(SourceFile &source, const Job &job, int index, const CutWriter::Progress &progress,
                     QString *why) const;
     void drawProgress(qint64 done, qint64 total, int piece, int count);

@@ -10,7 +10,7 @@
 #include "mp3splitter.h"
 #include "orderedrunner.h"
 #include "io/sourcefile.h"
-#include "scan/sourcewalk.h"
+#include "scan/sourcescan.h"
 
 #include <QDir>
 #include <QTextStream>
@@ -40,7 +40,7 @@ QByteArray BatchTool::pieceJson(const QString &folder, const Piece &piece)
     return json + '}';
 }
 
-QByteArray BatchTool::planJson(const SourceWalk &walk, const Job &job) const
+QByteArray BatchTool::planJson(const SourceScan &scan, const Job &job) const
 {
     QByteArray points;
     QByteArray pieces;
@@ -53,7 +53,7 @@ QByteArray BatchTool::planJson(const SourceWalk &walk, const Job &job) const
         }
         pieces += "  " + pieceJson(job.folder, piece);
     }
-    return "{\"source\":" + jsonString(job.input) + ",\"frames\":" + QByteArray::number(walk.frameCount())
+    return "{\"source\":" + jsonString(job.input) + ",\"frames\":" + QByteArray::number(scan.frames)
         + ",\"splitPoints\":[" + points + "],\"pieces\":[\n" + pieces + "\n]}\n";
 }
 

@@ -25,11 +25,11 @@ QStringList JobCheck::problems(const Job &job, const QVector<Piece> &pieces)
     QStringList found;
     const QFileInfo folder(job.folder);
     const bool folderUsable = folder.isDir() && folder.isWritable();
-    if (!folder.exists())
+    if (!folder.exists() && !job.createFolder)
         found << tr("the output folder \"%1\" does not exist").arg(job.folder);
-    else if (!folder.isDir())
+    else if (folder.exists() && !folder.isDir())
         found << tr("\"%1\" is not a folder").arg(job.folder);
-    else if (!folder.isWritable())
+    else if (folder.exists() && !folder.isWritable())
         found << tr("the output folder \"%1\" is not writable").arg(job.folder);
 
     QHash<QString, QString> taken;   // file name -> the piece that has it

@@ -23,6 +23,7 @@ public:
         QString folder;
         qint64 frameCount = 0;   // audio frames in the source
         bool overwrite = false;
+        bool createFolder = false; // a folder that does not exist is made
     };
 
     static QStringList problems(const Job &job, const QVector<Piece> &pieces);

@@ -3,7 +3,7 @@
 
 #include "audiocutabstract.h"
 #include "edit/cutplan.h"
-#include "edit/cutresult.h"
+#include "io/cutresult.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,6 @@
 #include "format/headerframe.h"
 #include "format/mpegheader.h"
+#include "format/sideinfo.h"
 #include "format/silentframe.h"
 #include "testfiles.h"
 
@@ -163,16 +164,16 @@ void TestHeaderFrame::crcs()
     QCOMPARE(crcBitwise(check, 0xFFFF, false), quint16(0xAEE7));
 
     // Every frame LAME wrote, its header frame included, carries the CRC
-    // frameCrc computes, and its LAME tag CRC reads as right.
+    // SideInfo::crc computes, and its LAME tag CRC reads as right.
     const QByteArray mp3 = readAll(fixturePath(file));
     const Frames frames = walk(mp3);
     QVERIFY(frames.size() > 10);
     for (const auto &f : frames) {
         const char *p = mp3.constData() + f.first;
-        const int side = SilentFrame::sideInfoSize(p);
-        QCOMPARE(HeaderFrame::frameCrc(p),
+        const int side = SideInfo::size(p);
+        QCOMPARE(SideInfo::crc(p),
                  crcBitwise(mp3.mid(f.first + 2, 2) + mp3.mid(f.first + 6, side), 0xFFFF, false));
-        QCOMPARE(HeaderFrame::frameCrc(p), quint16(quint8(p[4]) << 8 | quint8(p[5])));
+        QCOMPARE(SideInfo::crc(p), quint16(quint8(p[4]) << 8 | quint8(p[5])));
     }
     const HeaderFrameInfo info = HeaderFrame::read(mp3.constData(), mp3.size());
     QCOMPARE(int(info.kind), int(HeaderFrameInfo::Kind::Info));
@@ -221,16 +222,16 @@ void TestHeaderFrame::buildReadsBack()
     QCOMPARE(h[1], reference[1]);   // version, layer and protection
     QCOMPARE(h[3], reference[3]);   // channel mode and the rest
     QCOMPARE(MpegHeader::padding(h), 0);
-    const int side = SilentFrame::sideInfoSize(h);
+    const int side = SideInfo::size(h);
     const int needed = 4 + side + HeaderFrame::XingSize + HeaderFrame::LameSize;
     QByteArray smaller = frame.left(4);
     smaller[2] = char(frame[2] - 0x10);
     QVERIFY((quint8(frame[2]) >> 4) == 1 || MpegHeader::frameBytes(smaller) < needed);
     // Silent: the side information is zero up to the tag.
-    const int crc = SilentFrame::isProtected(h) ? 2 : 0;
+    const int crc = SideInfo::isProtected(h) ? 2 : 0;
     QCOMPARE(frame.mid(4 + crc, 4 + side - 4 - crc), QByteArray(side - crc, '\0'));
     if (crc)
-        QCOMPARE(HeaderFrame::frameCrc(h), quint16(quint8(h[4]) << 8 | quint8(h[5])));
+        QCOMPARE(SideInfo::crc(h), quint16(quint8(h[4]) << 8 | quint8(h[5])));
 
     const HeaderFrameInfo info = HeaderFrame::read(h, frame.size());
     QCOMPARE(int(info.kind), int(vbr ? HeaderFrameInfo::Kind::Xing : HeaderFrameInfo::Kind::Info));
@@ -367,7 +368,7 @@ void TestHeaderFrame::silentFrameCarriesReservoir()
     QVector<int> starts;
     for (const auto &f : frames) {
         starts.append(stream.size());
-        const int size = SilentFrame::mainDataSize(mp3.constData() + f.first, f.second);
+        const int size = SideInfo::mainDataSize(mp3.constData() + f.first, f.second);
         stream += mp3.mid(f.first + f.second - size, size);
     }
     const int lead = MpegHeader::version(mp3.constData()) == 1 ? 1 : 2;
@@ -375,7 +376,7 @@ void TestHeaderFrame::silentFrameCarriesReservoir()
     int borrowed = 0;
     for (; k < frames.size() - 4 && borrowed == 0; ++k) {
         for (int j = k - lead; j < frames.size(); ++j) {
-            const int begin = SilentFrame::mainDataBegin(mp3.constData() + frames[j].first);
+            const int begin = SideInfo::mainDataBegin(mp3.constData() + frames[j].first);
             borrowed = qMax(borrowed, begin - (starts[j] - starts[k - lead]));
         }
     }
@@ -386,15 +387,15 @@ void TestHeaderFrame::silentFrameCarriesReservoir()
     const QByteArray tail = stream.mid(starts[first] - borrowed, borrowed);
     const QByteArray silent = SilentFrame::build(reference, tail);
     QCOMPARE(MpegHeader::frameBytes(silent.constData()), silent.size());
-    QCOMPARE(SilentFrame::mainDataBegin(silent.constData()), 0);
+    QCOMPARE(SideInfo::mainDataBegin(silent.constData()), 0);
     QCOMPARE(silent.right(tail.size()), tail);
     QByteArray smaller = silent.left(4);
     smaller[2] = char(silent[2] - 0x10);
     QVERIFY((quint8(silent[2]) >> 4) == 1
-            || SilentFrame::mainDataSize(smaller.constData(), MpegHeader::frameBytes(smaller))
+            || SideInfo::mainDataSize(smaller.constData(), MpegHeader::frameBytes(smaller))
                 < tail.size());
-    if (SilentFrame::isProtected(silent.constData()))
-        QCOMPARE(HeaderFrame::frameCrc(silent.constData()),
+    if (SideInfo::isProtected(silent.constData()))
+        QCOMPARE(SideInfo::crc(silent.constData()),
                  quint16(quint8(silent[4]) << 8 | quint8(silent[5])));
 
     // mpg123 rounds its synthesis by the phase of a 16-granule ring buffer

@@ -18,8 +18,7 @@ namespace {
 // Down to a quarter of the rate, mixed to mono: the level of a stretch barely
 // moves, and the filterbank, much of a decoder's work, shrinks to an eighth.
 constexpr int WantedDownSample = 2;
-// Samples every decoder puts before the first one of the encoder's input.
-constexpr int DecoderDelay = 529;
+constexpr qint64 CheckpointInterval = SourceScan::CheckpointInterval;
 // How long finished columns may wait before they are handed on.
 constexpr qint64 FlushIntervalMs = 15;
 
@@ -141,14 +140,9 @@ int EnvelopeJob::columnAt(qint64 position) const
 void EnvelopeJob::placeHeardSamples()
 {
     const int perFrame = m_samplesPerFrame;
-    const qint64 decoded = m_index.frames * perFrame;
-    qint64 first = m_index.infoFrame ? perFrame : 0;
-    qint64 end = decoded;
-    if (m_index.encoderDelay >= 0) {
-        first += (m_index.encoderDelay + DecoderDelay) >> m_downSample;
-        if (m_index.encoderPadding >= DecoderDelay)
-            end -= (m_index.encoderPadding - DecoderDelay) >> m_downSample;
-    }
+    const qint64 decoded = m_scan.frames * perFrame;
+    qint64 first = m_scan.timeline.leadingTrim() >> m_downSample;
+    qint64 end = decoded - (m_scan.timeline.trailingTrim() >> m_downSample);
     // A tag that claims more than the file holds is ignored.
     if (end <= first) {
         first = 0;
@@ -160,20 +154,28 @@ void EnvelopeJob::placeHeardSamples()
 
 void EnvelopeJob::run(QThreadPool *pool, int maxRuns)
 {
-    m_index = FrameIndex::build(m_fileName, &m_cancel);
+    {
+        QFile file(m_fileName);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            m_done(file.errorString());
+            return;
+        }
+        m_scan = SourceScan::run(&file, SourceScan::Visitor(), &m_cancel);
+    }
     if (isCancelled())
         return;
-    if (!m_index.found) {
-        m_done(m_index.error);
+    if (!m_scan.found()) {
+        m_done(QStringLiteral("no MPEG audio frame found"));
         return;
     }
-    m_downSample = Mpg123Decoder::downSampleFor(long(m_index.sampleRate), WantedDownSample);
-    m_samplesPerFrame = std::max(1, m_index.samplesPerFrame >> m_downSample);
+    m_checkpoints = int((m_scan.frames + CheckpointInterval - 1) / CheckpointInterval);
+    m_downSample = Mpg123Decoder::downSampleFor(long(m_scan.rate()), WantedDownSample);
+    m_samplesPerFrame = std::max(1, m_scan.samplesPerFrame() >> m_downSample);
     placeHeardSamples();
     m_sums.assign(size_t(m_columns), Column());
 
-    const int checkpoints = m_index.checkpointCount();
-    const int runs = int(std::clamp<qint64>(m_index.frames / MinFramesPerRun, 1,
+    const int checkpoints = m_checkpoints;
+    const int runs = int(std::clamp<qint64>(m_scan.frames / MinFramesPerRun, 1,
                                             std::min(maxRuns, checkpoints)));
     m_activeRuns.store(runs);
     auto boundary = [=](int run) { return int(qint64(checkpoints) * run / runs); };
@@ -190,12 +192,12 @@ void EnvelopeJob::decodeRun(int firstCheckpoint, int endCheckpoint)
 {
     if (isCancelled())
         return;
-    const qint64 firstFrame = qint64(firstCheckpoint) * FrameIndex::CheckpointInterval;
-    const qint64 endFrame = endCheckpoint == m_index.checkpointCount()
-        ? m_index.frames
-        : qint64(endCheckpoint) * FrameIndex::CheckpointInterval;
+    const qint64 firstFrame = qint64(firstCheckpoint) * CheckpointInterval;
+    const qint64 endFrame = endCheckpoint == m_checkpoints
+        ? m_scan.frames
+        : qint64(endCheckpoint) * CheckpointInterval;
     const int feedCheckpoint = std::max(0, firstCheckpoint - 1);
-    const qint64 feedStart = qint64(feedCheckpoint) * FrameIndex::CheckpointInterval;
+    const qint64 feedStart = qint64(feedCheckpoint) * CheckpointInterval;
 
     QFile file(m_fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
@@ -212,7 +214,7 @@ void EnvelopeJob::decodeRun(int firstCheckpoint, int endCheckpoint)
     }
 
     BufferedSource source(&file);
-    FrameWalker walker(source, m_index.checkpoint(feedCheckpoint), m_index.header);
+    FrameWalker walker(source, m_scan.checkpointOffset(feedStart), m_scan.reference);
     Run run(*this);
     Mpg123Decoder::Frame frame;
     qint64 next = firstFrame;  // the next frame whose samples are due

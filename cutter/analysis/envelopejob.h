@@ -1,7 +1,7 @@
 #ifndef ENVELOPEJOB_H
 #define ENVELOPEJOB_H
 
-#include "scan/frameindex.h"
+#include "scan/sourcescan.h"
 
 #include <QMutex>
 #include <QString>
@@ -72,7 +72,8 @@ private:
     Done m_done;
     std::atomic<bool> m_cancel{false};
 
-    FrameIndex m_index;
+    SourceScan m_scan;
+    int m_checkpoints = 0;
     int m_downSample = 0;
     int m_samplesPerFrame = 0;  // decoded, after mixing and rate reduction
     // The stretch of decoded positions a player plays: without the Xing/Info

@@ -4,7 +4,7 @@
 #include "scan/framewalker.h"
 #include "format/mpegheader.h"
 #include "analysis/mpg123decoder.h"
-#include "scan/sourcewalk.h"
+#include "scan/sourcescan.h"
 
 #include <QFile>
 
@@ -107,10 +107,24 @@ qint64 leadStart(qint64 judged, qint64 earliest, MainBytes main)
 
 } // namespace
 
-SilenceFinder::SilenceFinder(QFile &file, SourceWalk &walk)
+SilenceFinder::SilenceFinder(QFile &file, const Settings &settings)
     : m_file(file)
-    , m_walk(walk)
+    , m_settings(settings)
+    , m_candidateDb(settings.thresholdDb + CandidateMarginDb)
 {
+}
+
+std::function<void(qint64, qint64, const char *, int)> SilenceFinder::visitor()
+{
+    return [this](qint64 index, qint64 offset, const char *frame, int length) {
+        if (index == 0) {
+            // The shortest silence in frames, from the first frame's format.
+            const qint64 unit = 1000 * qint64(std::max(1, MpegHeader::samplesPerFrame(frame)));
+            m_minFrames = std::max<qint64>(
+                1, (m_settings.minSilenceMs * MpegHeader::sampleRate(frame) + unit - 1) / unit);
+        }
+        see(index, offset, frame, length);
+    };
 }
 
 double SilenceFinder::levelBound(const char *frame, int length)
@@ -221,22 +235,12 @@ void SilenceFinder::closeStretch()
     m_lastQuiet = -1;
 }
 
-bool SilenceFinder::find(const Settings &settings, QVector<Split> *splits, QString *error)
+bool SilenceFinder::find(const SourceScan &scan, QVector<Split> *splits, QString *error)
 {
-    m_settings = settings;
-    m_stretches.clear();
+    m_scan = &scan;
     m_decoded = 0;
-    m_firstQuiet = m_lastQuiet = -1;
     splits->clear();
-    const qint64 unit = 1000 * qint64(m_walk.samplesPerFrame());
-    m_minFrames = std::max<qint64>(1, (settings.minSilenceMs * m_walk.sampleRate() + unit - 1) / unit);
-    m_candidateDb = settings.thresholdDb + CandidateMarginDb;
-
-    const bool read = m_walk.walk([](qint64) { return qint64(-1); },
-                                  [this](qint64 index, qint64 offset, const char *frame, int length) {
-                                      see(index, offset, frame, length);
-                                  });
-    if (!read) {
+    if (scan.error != 0) {
         *error = tr("the file changed while it was read");
         return false;
     }
@@ -264,7 +268,7 @@ bool SilenceFinder::decode(const Stretch &stretch, QVector<Split> *splits, QStri
     const bool silentStart = judged.judgedFrom < count && judged.verdicts.at(judged.judgedFrom) == Silent
         && stretch.narrow.frame + judged.judgedFrom > 0;
     const bool silentEnd = count > 0 && judged.verdicts.last() == Silent
-        && stretch.narrow.frame + count < m_walk.frameCount();
+        && stretch.narrow.frame + count < m_scan->frames;
     Window window = stretch.narrow;
     if (silentStart || silentEnd) {
         window = stretch.wide;
@@ -285,7 +289,7 @@ bool SilenceFinder::judge(const Window &window, Judgement *judged, QString *erro
     QVector<int> main;
     QVector<bool> sure;
     BufferedSource source(&m_file);
-    FrameWalker frames(source, window.offset, m_walk.header());
+    FrameWalker frames(source, window.offset, m_scan->reference);
     for (qint64 i = 0; i < window.frames && frames.next(); ++i) {
         offsets << frames.offset();
         lengths << frames.length();
@@ -310,7 +314,7 @@ bool SilenceFinder::judge(const Window &window, Judgement *judged, QString *erro
     // Mixed to mono at a quarter of the rate: the level is all that counts.
     Mpg123Decoder::Options options;
     options.mono = true;
-    options.downSample = Mpg123Decoder::downSampleFor(m_walk.sampleRate(), 2);
+    options.downSample = Mpg123Decoder::downSampleFor(m_scan->rate(), 2);
     for (int i = judgedFrom; i < count; ++i) {
         if (verdicts.at(i) != Undecided)
             continue;
@@ -358,7 +362,7 @@ bool SilenceFinder::judge(const Window &window, Judgement *judged, QString *erro
 
 void SilenceFinder::findSilences(const Window &window, const Judgement &judged, QVector<Split> *splits) const
 {
-    const qint64 frameCount = m_walk.frameCount();
+    const qint64 frameCount = m_scan->frames;
     const int count = judged.verdicts.size();
     int silentFrom = -1;
     for (int i = judged.judgedFrom; i <= count; ++i) {

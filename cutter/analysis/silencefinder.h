@@ -7,10 +7,11 @@
 #include <QtGlobal>
 
 #include <array>
+#include <functional>
 #include <utility>
 
 class QFile;
-class SourceWalk;
+class SourceScan;
 
 // Finds where to split a recording at its pauses: in the middle of every
 // silence at least a given length, a silence being audio whose level stays
@@ -39,11 +40,14 @@ public:
         qint64 offset = 0;   // its file offset
     };
 
-    // Walks the source through walk (which must have located its first
-    // frame); the file must be open for reading, unbuffered.
-    SilenceFinder(QFile &file, SourceWalk &walk);
+    // The file must be open for reading, unbuffered.
+    SilenceFinder(QFile &file, const Settings &settings);
 
-    bool find(const Settings &settings, QVector<Split> *splits, QString *error);
+    // What the source's scan shows every audio frame: the finder picks its
+    // candidate stretches from their side information on the way.
+    std::function<void(qint64 index, qint64 offset, const char *frame, int length)> visitor();
+    // After the scan: decodes the candidates and finds the splits.
+    bool find(const SourceScan &scan, QVector<Split> *splits, QString *error);
 
     // Audio frames decoded by the last find(), for the curious.
     qint64 decodedFrames() const { return m_decoded; }
@@ -81,7 +85,7 @@ private:
     void findSilences(const Window &window, const Judgement &judged, QVector<Split> *splits) const;
 
     QFile &m_file;
-    SourceWalk &m_walk;
+    const SourceScan *m_scan = nullptr;
     Settings m_settings;
     qint64 m_minFrames = 0;
     double m_candidateDb = 0;

@@ -2,7 +2,7 @@
 #define CUTJOB_H
 
 #include "edit/cutplan.h"
-#include "edit/cutresult.h"
+#include "io/cutresult.h"
 #include "edit/cutwriter.h"
 
 #include <QString>

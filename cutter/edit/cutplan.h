@@ -2,10 +2,18 @@
 #define CUTPLAN_H
 
 #include "format/frameheader.h"
+#include "io/bytespan.h"
+#include "scan/sourcetimeline.h"
 
 #include <QByteArray>
 #include <QVector>
 #include <QtGlobal>
+
+#include <memory>
+
+// Gain steps and fades per output granule. The level step defines it; a plan
+// without one leaves every frame's level as it is.
+struct LevelMap;
 
 // What to cut: times in the player's timeline, milliseconds.
 struct CutRequest
@@ -19,40 +27,66 @@ struct CutRequest
     qint64 endMs = 0;
     Mode mode = WholeFrames;
     bool keepTags = false;
+    std::shared_ptr<const LevelMap> level;
 };
 
-struct ByteSpan
+// One stretch of a source that goes to the output.
+struct EditSpan
 {
+    static constexpr qint64 ToTheEnd = -1;
+
+    int source = 0;              // index into the sources the planner is given
+    qint64 startMs = 0;
+    qint64 endMs = ToTheEnd;
+};
+
+// An edit: stretches of one or more sources, one after the other. A single
+// cut is an edit of one span; removing ranges keeps the spans around them,
+// and a join takes every source whole. Where two spans meet is a seam, and a
+// seam always falls on whole frames; the mode applies to the outer ends.
+struct EditRequest
+{
+    QVector<EditSpan> spans;
+    CutRequest::Mode mode = CutRequest::WholeFrames;
+    bool keepTags = false;
+    std::shared_ptr<const LevelMap> level;
+};
+
+// A span as planned: the source's audio frames [firstFrame, endFrame), what
+// of them is heard (source samples, the source's timeline) and where in the
+// output they start to be heard (output samples).
+struct PlanSpan
+{
+    int source = 0;
+    qint64 firstFrame = 0;
+    qint64 endFrame = 0;
+    qint64 heardStart = 0;
+    qint64 heardEnd = 0;
+    qint64 outputStart = 0;
+    qint64 frames() const { return endFrame - firstFrame; }
+};
+
+// Bytes of the output in order: a stretch of a source's whole frames, or
+// frames the plan made (one changed at a seam to carry the bytes the frames
+// after the seam borrow).
+struct PlanSegment
+{
+    int source = -1;             // -1: the bytes below
     qint64 offset = 0;
     qint64 length = 0;
-    qint64 end() const { return offset + length; }
+    QByteArray bytes;
 };
 
-// The source's encoder facts that set its timeline.
-struct SourceTimeline
-{
-    bool headerFrame = false;     // the first frame is an encoder's Xing/Info frame
-    bool xing = false;            // ... and it says VBR
-    qint64 headerFrames = -1;     // its frame count, -1 when it has none
-    qint64 headerBytes = -1;      // its byte count, -1 when it has none
-    bool lame = false;            // it has a LAME extension
-    int delay = 0;                // encoder delay and padding from that extension
-    int padding = 0;
-    // Decoded samples the player drops in front: delay + 529 with a LAME
-    // extension, else none.
-    int leadingTrim() const { return lame ? delay + DecoderDelay : 0; }
-    int trailingTrim() const { return lame ? qMax(0, padding - DecoderDelay) : 0; }
-
-    static constexpr int DecoderDelay = 529;
-};
-
-// A cut worked out before anything is written: which bytes of the source go
-// to the output in which order, and what is written around them.
+// An edit worked out before anything is written: which bytes of which source
+// go to the output in which order, and what is written around them. Only
+// CutPlanner makes one.
 struct CutPlan
 {
     int error = 0;                 // an Mp3Splitter error code, 0 when the plan holds
+    QString reason;                // what the error is about, where it says more
 
-    FrameHeader stream;            // the first audio frame's header
+    // The first source's facts.
+    FrameHeader stream;            // the first copied frame's header
     qint64 headerFrameOffset = -1; // the source's header frame, -1 without one
     qint64 firstAudioOffset = -1;  // the first audio frame
     qint64 streamEnd = -1;         // where the source's audio ends
@@ -63,11 +97,14 @@ struct CutPlan
 
     qint64 rate = 0;
     int samplesPerFrame = 0;
-    qint64 firstFrame = 0;         // audio frames [firstFrame, endFrame) are copied
+    // The first span's first frame and the last span's end: all of a single cut.
+    qint64 firstFrame = 0;
     qint64 endFrame = 0;
-    QVector<ByteSpan> copy;        // their bytes, in order
+    QVector<PlanSpan> spans;
+    QVector<PlanSegment> copy;     // the frames' bytes, in order
     qint64 copyBytes = 0;
-    bool vbr = false;              // the copied frames differ in bitrate
+    bool vbr = false;              // the output's frames differ in bitrate
+    std::shared_ptr<const LevelMap> level;
 
     QByteArray synthesised;        // a frame written in front of the copied ones
     QByteArray headerFrame;        // written first; empty for bare frames
@@ -75,11 +112,12 @@ struct CutPlan
     QByteArray tagBack;
 
     // What the output plays, in the source's timeline: the samples
-    // [heardStart, heardEnd) at rate.
+    // [heardStart, heardEnd) at rate (the first span's start, the last one's end).
     qint64 heardStart = 0;
     qint64 heardEnd = 0;
 
-    qint64 frames() const { return endFrame - firstFrame; }
+    // Audio frames the output holds, the synthesised one not counted.
+    qint64 frames() const;
     qint64 heardStartMs() const { return rate > 0 ? heardStart * 1000 / rate : 0; }
     qint64 heardEndMs() const { return rate > 0 ? heardEnd * 1000 / rate : 0; }
     // Bytes the output will have.
@@ -88,5 +126,15 @@ struct CutPlan
         return tagFront.size() + headerFrame.size() + synthesised.size() + copyBytes + tagBack.size();
     }
 };
+
+inline qint64 CutPlan::frames() const
+{
+    if (spans.isEmpty())
+        return endFrame - firstFrame;
+    qint64 n = 0;
+    for (const PlanSpan &span : spans)
+        n += span.frames();
+    return n;
+}
 
 #endif // CUTPLAN_H

@@ -1,266 +1,177 @@
 #include "edit/cutplanner.h"
 
-#include "io/bufferedsource.h"
-#include "edit/cutresult.h"
-#include "scan/firstframelocator.h"
-#include "scan/framewalker.h"
+#include "edit/seam.h"
+#include "edit/spanwalk.h"
 #include "format/headerframe.h"
 #include "format/mpegheader.h"
 #include "format/silentframe.h"
+#include "io/bufferedsource.h"
+#include "io/cutresult.h"
+#include "scan/sourcescan.h"
 
 #include <QIODevice>
 
-#include <array>
-#include <cstring>
+#include <memory>
 
 namespace {
 
-// Layer III frames borrow at most this many bytes from frames before them.
-constexpr int MaxReservoir = 511;
-// Frames remembered in front of the first copied one, for the bytes it borrows.
-constexpr int RingSize = 64;
 // The largest encoder delay a LAME extension can state (12 bits).
 constexpr qint64 MaxDelay = 4095;
-// Frame positions kept for the output's table of contents.
-constexpr int MaxTocSamples = 1024;
+constexpr int DecoderDelay = SourceTimeline::DecoderDelay;
 
-qint64 roundDiv(qint64 n, qint64 d)
+// A span's frames, once chosen.
+struct Placed
 {
-    return n >= 0 ? (n + d / 2) / d : -((-n + d / 2) / d);
-}
-
-struct FramePos
-{
-    qint64 offset = 0;
-    int length = 0;
-};
-
-// Which audio frames to copy, and what the walk over them found.
-struct Walk
-{
-    qint64 first = 0;            // frames [first, end) are wanted
+    int source = 0;
+    qint64 first = 0;
     qint64 end = 0;
-    bool exact = false;          // also gather what the first frames borrow
-
-    bool reachedFirst = false;
-    bool atEnd = false;          // the stream ended before `end`
-    bool lengthKnown = false;    // the walk saw where the stream ends
-    qint64 frames = 0;           // audio frames seen
-    std::array<FramePos, RingSize> ring{};
-    int ringCount = 0;           // frames in the ring, the newest at (frames - 1) % RingSize
-    int borrowed = 0;            // bytes the copied frames need from before them
-    int borrowScan = 0;          // main data bytes of copied frames looked at so far
-    bool borrowDone = false;
-    QVector<QPair<qint64, qint64>> toc; // (frame, byte) from the first copied frame
-    qint64 tocStep = 1;
+    qint64 heardStart = 0;       // source samples
+    qint64 heardEnd = 0;
 };
 
-void addSpan(CutPlan &plan, qint64 offset, int length)
+// The sources and a read window over each.
+class Sources
 {
-    if (!plan.copy.isEmpty() && plan.copy.last().end() == offset)
-        plan.copy.last().length += length;
-    else
-        plan.copy.append({offset, length});
-    plan.copyBytes += length;
-}
-
-void addTocSample(Walk &walk, qint64 frame, qint64 byte)
-{
-    if (frame % walk.tocStep != 0)
-        return;
-    if (walk.toc.size() == MaxTocSamples) {
-        // Keep every other sample and sample half as often from now on.
-        QVector<QPair<qint64, qint64>> thinned;
-        for (int i = 0; i < walk.toc.size(); i += 2)
-            thinned.append(walk.toc.at(i));
-        walk.toc = thinned;
-        walk.tocStep *= 2;
-        if (frame % walk.tocStep != 0)
-            return;
+public:
+    explicit Sources(const QVector<CutPlanner::Source> &sources)
+        : m_sources(sources)
+    {
+        for (const CutPlanner::Source &s : sources)
+            m_buffers.push_back(std::make_unique<BufferedSource>(s.device));
     }
-    walk.toc.append({frame, byte});
+    const SourceScan &scan(int i) const { return *m_sources.at(i).scan; }
+    BufferedSource &buffer(int i) { return *m_buffers.at(size_t(i)); }
+    int size() const { return m_sources.size(); }
+
+private:
+    const QVector<CutPlanner::Source> &m_sources;
+    std::vector<std::unique_ptr<BufferedSource>> m_buffers;
+};
+
+bool failed(CutPlan &plan, int code, const QString &reason = QString())
+{
+    plan.error = code;
+    plan.reason = reason;
+    return false;
 }
 
-// The bytes the first copied frames take from the main data of frames before
-// them: for each, main_data_begin less the main data of the copied frames in
-// between. Past MaxReservoir bytes of copied main data none can reach back.
-void noteBorrowing(Walk &walk, const char *frame, int length)
+void takeFacts(CutPlan &plan, const SourceScan &scan)
 {
-    if (walk.borrowDone)
-        return;
-    const int need = SilentFrame::mainDataBegin(frame) - walk.borrowScan;
-    walk.borrowed = qMax(walk.borrowed, need);
-    walk.borrowScan += SilentFrame::mainDataSize(frame, length);
-    walk.borrowDone = walk.borrowScan >= MaxReservoir;
+    plan.stream = scan.stream;
+    plan.headerFrameOffset = scan.headerFrameOffset;
+    plan.firstAudioOffset = scan.audioOffset;
+    plan.streamEnd = scan.streamEnd;
+    plan.audioFrames = scan.frames;
+    plan.source = scan.timeline;
+    plan.id3v2 = scan.id3v2;
+    plan.id3v1 = scan.id3v1;
+    plan.rate = scan.rate();
+    plan.samplesPerFrame = scan.samplesPerFrame();
 }
 
-void readSourceFacts(BufferedSource &source, qint64 size, const FirstFrameLocator::Result &first,
-                     CutPlan &plan)
+void trimSegments(QVector<PlanSegment> &segments, qint64 bytes)
 {
-    if (first.tagSize > 0)
-        plan.id3v2 = {0, qMin<qint64>(first.tagSize, first.offset)};
-    if (size >= 128 + first.offset && source.fill(size - 128, 3) == 3
-        && std::memcmp(source.data(size - 128), "TAG", 3) == 0)
-        plan.id3v1 = {size - 128, 128};
-
-    plan.stream = FrameHeader::parse(first.header);
-    plan.rate = plan.stream.sampleRate();
-    plan.samplesPerFrame = plan.stream.samplesPerFrame();
-    const int length = plan.stream.frameBytes();
-    if (source.fill(first.offset, length) < length)
-        return;
-    const HeaderFrameInfo info = HeaderFrame::read(source.data(first.offset), length);
-    if (info.kind == HeaderFrameInfo::Kind::None)
-        return;
-    plan.headerFrameOffset = first.offset;
-    SourceTimeline &t = plan.source;
-    t.headerFrame = true;
-    t.xing = info.kind == HeaderFrameInfo::Kind::Xing || info.kind == HeaderFrameInfo::Kind::Vbri;
-    t.headerFrames = info.hasFrames() || info.kind == HeaderFrameInfo::Kind::Vbri ? qint64(info.frames) : -1;
-    t.headerBytes = info.hasBytes() ? qint64(info.bytes) : -1;
-    t.lame = info.lame;
-    t.delay = info.delay;
-    t.padding = info.padding;
+    while (bytes > 0 && !segments.isEmpty()) {
+        PlanSegment &last = segments.last();
+        const qint64 take = qMin(bytes, last.length);
+        last.length -= take;
+        if (last.source < 0)
+            last.bytes.chop(int(take));
+        bytes -= take;
+        if (last.length == 0)
+            segments.removeLast();
+    }
 }
 
-// Heard samples of the whole source, when the walk saw where it ends. The
-// header frame's own count is not trusted for this: files joined end to end
-// keep the first one's.
-qint64 heardTotal(const CutPlan &plan, const Walk &walk)
+// The frames of a walk's tail, as they stand.
+QVector<QByteArray> tailFrames(BufferedSource &buffer, const SpanWalk &walk)
 {
-    if (!walk.lengthKnown)
-        return -1;
-    const qint64 frames = walk.frames;
-    return qMax<qint64>(0, frames * plan.samplesPerFrame - plan.source.leadingTrim()
-                               - plan.source.trailingTrim());
+    QVector<QByteArray> frames;
+    for (const FramePos &f : walk.tail) {
+        if (buffer.fill(f.offset, f.length) < f.length)
+            return {};
+        frames.append(QByteArray(buffer.data(f.offset), f.length));
+    }
+    return frames;
 }
 
-bool walkFrames(BufferedSource &source, const FirstFrameLocator::Result &first, CutPlan &plan,
-                Walk &walk)
+// Makes the output of the placed spans: walks their frames, and at every seam
+// hands the frames after it the main data they borrow (see Seam). Fills the
+// plan's segments, spans, bitrate flag and table-of-contents points; exact
+// outer ends get the bytes the first frames borrow into firstBorrowed.
+bool assemble(Sources &sources, const QVector<Placed> &placed, CutPlan &plan,
+              QVector<QPair<qint64, qint64>> &toc, int &firstBorrowed)
 {
-    FrameWalker walker(source, first.offset, first.header);
-    if (plan.headerFrameOffset >= 0)
-        walker.next();
-    qint64 index = 0;
-    int firstBitRate = -1;
-    qint64 lastEnd = -1;
-    while (index < walk.end && walker.next()) {
-        const char *d = walker.data();
-        const int length = walker.length();
-        lastEnd = walker.offset() + length;
-        if (index == 0)
-            plan.firstAudioOffset = walker.offset();
-        if (index < walk.first) {
-            walk.ring[index % RingSize] = {walker.offset(), length};
-            walk.ringCount = int(qMin<qint64>(RingSize, index + 1));
-            ++index;
+    std::vector<std::unique_ptr<SpanWalk>> walks;
+    int bitRate = -1;
+    for (const Placed &p : placed) {
+        walks.push_back(std::make_unique<SpanWalk>(sources.buffer(p.source), sources.scan(p.source)));
+        SpanWalk &w = *walks.back();
+        if (!w.walk(p.first, p.end) || w.frames < p.end - p.first)
+            return failed(plan, CutResult::SourceChanged);
+        plan.vbr = plan.vbr || w.bitRatesDiffer || (bitRate >= 0 && w.firstBitRateIndex != bitRate);
+        bitRate = w.firstBitRateIndex;
+    }
+    firstBorrowed = walks.front()->borrowed;
+    plan.stream = FrameHeader::parse(walks.front()->firstHeader);
+
+    qint64 frameBase = 0;
+    for (int i = 0; i < placed.size(); ++i) {
+        const SpanWalk &w = *walks[size_t(i)];
+        const Placed &p = placed.at(i);
+        for (const auto &point : w.toc)
+            toc.append({frameBase + point.first, plan.copyBytes + point.second});
+        for (const ByteSpan &span : w.spans)
+            plan.copy.append({p.source, span.offset, span.length, QByteArray()});
+        plan.copyBytes += w.bytes;
+        frameBase += w.frames;
+        plan.spans.append({p.source, p.first, p.end, p.heardStart, p.heardEnd, 0});
+
+        if (i + 1 == placed.size() || walks[size_t(i) + 1]->borrowed <= 0)
             continue;
+        const Placed &next = placed.at(i + 1);
+        const QByteArray carried = SpanWalk::mainDataBefore(
+            sources.buffer(next.source), sources.scan(next.source), next.first, walks[size_t(i) + 1]->borrowed);
+        QVector<QByteArray> frames = tailFrames(sources.buffer(p.source), w);
+        if (frames.isEmpty())
+            return failed(plan, CutResult::SourceChanged);
+        const int changed = Seam::carry(frames, carried);
+        QByteArray patched;
+        qint64 replaced = 0;
+        if (changed >= 0) {
+            for (int k = changed; k < frames.size(); ++k) {
+                replaced += w.tail.at(k).length;
+                patched += frames.at(k);
+                plan.vbr = plan.vbr || frames.at(k).size() != w.tail.at(k).length;
+            }
+        } else {
+            // No bitrate gives the room: a silent frame carries the bytes.
+            patched = SilentFrame::build(plan.stream.toBytes(), carried);
+            ++frameBase;
         }
-        const int bitRateIndex = static_cast<quint8>(d[2]) >> 4;
-        if (index == walk.first) {
-            walk.reachedFirst = true;
-            plan.stream = FrameHeader::parse(d);
-            firstBitRate = bitRateIndex;
-        } else if (bitRateIndex != firstBitRate) {
-            plan.vbr = true;
-        }
-        if (walk.exact)
-            noteBorrowing(walk, d, length);
-        addTocSample(walk, index - walk.first, plan.copyBytes);
-        addSpan(plan, walker.offset(), length);
-        ++index;
+        trimSegments(plan.copy, replaced);
+        plan.copy.append({-1, 0, patched.size(), patched});
+        plan.copyBytes += patched.size() - replaced;
     }
-    walk.frames = index;
-    walk.atEnd = index < walk.end;
-    // Whether the stream ends right behind the range, where the encoder's
-    // padding may lie.
-    walk.lengthKnown = walk.atEnd || !walker.next();
-    if (walk.lengthKnown) {
-        plan.streamEnd = lastEnd;
-        plan.audioFrames = index;
-        walk.end = index;
-    }
-    return !source.sourceTruncated();
+    return true;
 }
 
-// The last `count` bytes of the main data stream in front of the first copied
-// frame, zeros where the stream has fewer.
-QByteArray borrowedBytes(BufferedSource &source, const Walk &walk, int count)
-{
-    QByteArray tail(count, '\0');
-    int missing = count;
-    for (int i = 0; i < walk.ringCount && missing > 0; ++i) {
-        const FramePos &f = walk.ring[(walk.first - 1 - i) % RingSize];
-        if (source.fill(f.offset, f.length) < f.length)
-            break;
-        const char *frame = source.data(f.offset);
-        const int size = SilentFrame::mainDataSize(frame, f.length);
-        const int take = qMin(size, missing);
-        std::memcpy(tail.data() + missing - take, frame + f.length - take, size_t(take));
-        missing -= take;
-    }
-    return tail;
-}
-
-HeaderFrame::Params headerParams(const CutPlan &plan, const Walk &walk, int delay, int padding)
+HeaderFrame::Params headerParams(const CutPlan &plan, const QVector<QPair<qint64, qint64>> &toc,
+                                 qint64 frames, qint64 delay, qint64 padding)
 {
     HeaderFrame::Params p;
     p.reference = plan.stream.toBytes();
     p.vbr = plan.vbr;
     const int extra = plan.synthesised.isEmpty() ? 0 : 1;
-    p.frames = quint32(plan.frames() + extra);
+    p.frames = quint32(qMin<qint64>(frames + extra, 0xFFFFFFFF));
     p.audioBytes = quint64(plan.copyBytes + plan.synthesised.size());
     QVector<QPair<qint64, qint64>> samples;
-    for (const auto &s : walk.toc)
+    for (const auto &s : toc)
         samples.append({s.first + extra, s.second + plan.synthesised.size()});
     p.toc = HeaderFrame::toc(samples, p.frames, qint64(p.audioBytes));
-    p.delay = delay;
-    p.padding = padding;
+    p.delay = int(qBound<qint64>(0, delay, MaxDelay));
+    p.padding = int(qBound<qint64>(0, padding, MaxDelay));
     return p;
-}
-
-bool failed(CutPlan &plan, int code)
-{
-    plan.error = code;
-    return false;
-}
-
-// s and e: the marks in samples. total: set to the heard length of the
-// source when the walk came to its end.
-bool planWholeFrames(BufferedSource &source, const FirstFrameLocator::Result &first, qint64 s,
-                     qint64 e, bool vbrOutput, CutPlan &plan, qint64 &total)
-{
-    const qint64 spf = plan.samplesPerFrame;
-    const qint64 lead = plan.source.leadingTrim();
-    // An output with a header frame is trimmed by the decoder's own delay.
-    const qint64 outputTrim = vbrOutput ? SourceTimeline::DecoderDelay : 0;
-
-    // The copied frames play from the first one's first sample, so each end
-    // goes to the frame boundary nearest its mark: within half a frame as
-    // heard, whatever the encoder put in front.
-    Walk walk;
-    walk.first = qMax<qint64>(0, CutPlanner::nearestBoundary(s + lead - outputTrim, int(spf)));
-    const qint64 wanted = CutPlanner::nearestBoundary(e + lead, int(spf));
-    // The walk goes as far as the first frame at least, to tell a start
-    // beyond the audio from a range too short for a whole frame.
-    walk.end = qMax(wanted, walk.first + 1);
-    if (!walkFrames(source, first, plan, walk))
-        return failed(plan, CutResult::SourceChanged);
-    total = heardTotal(plan, walk);
-    if (!walk.reachedFirst || (total >= 0 && s >= total && s > 0))
-        return failed(plan, CutResult::StartBeyondEnd);
-    walk.end = qMin(walk.end, wanted);
-    if (walk.end <= walk.first)
-        return failed(plan, CutResult::NothingToCut);
-
-    plan.firstFrame = walk.first;
-    plan.endFrame = walk.end;
-    plan.heardStart = qMax<qint64>(0, walk.first * spf + outputTrim - lead);
-    // The last frame of the file plays its encoder padding too.
-    plan.heardEnd = walk.end * spf - lead;
-    if (plan.vbr && vbrOutput)
-        plan.headerFrame = HeaderFrame::build(headerParams(plan, walk, 0, 0));
-    return true;
 }
 
 // Where an exact cut starts decoding: `pre` frames before the frame that
@@ -275,18 +186,18 @@ bool planWholeFrames(BufferedSource &source, const FirstFrameLocator::Result &fi
 // that longer lead-in. MPEG-2 and 2.5 follow no such simple rule (measured):
 // their cuts, like the rest, may come out one step apart in some samples in
 // those decoders, while ffmpeg's decoder gives the source's samples exactly.
-qint64 exactFirstFrame(const CutPlan &plan, qint64 decodedStart)
+qint64 exactFirstFrame(const FrameHeader &stream, qint64 decodedStart)
 {
-    const qint64 spf = plan.samplesPerFrame;
+    const qint64 spf = stream.samplesPerFrame();
     const qint64 startFrame = decodedStart / spf;
-    const qint64 plain = startFrame - CutPlanner::prerollFrames(plan.stream);
+    const qint64 plain = startFrame - CutPlanner::prerollFrames(stream);
     if (plain <= 0)
         return 0;
-    if (plan.stream.version() != 1)
+    if (stream.version() != 1)
         return plain;
     constexpr int period = 4;
     for (qint64 candidate = plain; candidate > plain - period && candidate >= 0; --candidate) {
-        if (decodedStart - candidate * spf + spf - SourceTimeline::DecoderDelay > MaxDelay)
+        if (decodedStart - candidate * spf + spf - DecoderDelay > MaxDelay)
             break;
         if (candidate == 0 || (candidate - 1) % period == 0)
             return candidate;
@@ -294,69 +205,188 @@ qint64 exactFirstFrame(const CutPlan &plan, qint64 decodedStart)
     return plain;
 }
 
-bool planExact(BufferedSource &source, const FirstFrameLocator::Result &first,
-               const CutRequest &request, CutPlan &plan)
+// One span of whole frames, as a single cut has always been made: a header
+// frame only where the copied frames differ in bitrate, and with it the
+// decoder's trim, which moves the first frame.
+bool planWholeCut(Sources &sources, qint64 s, qint64 e, bool toTheEnd, bool vbrOutput, CutPlan &plan)
 {
-    const qint64 spf = plan.samplesPerFrame;
-    const qint64 lead = plan.source.leadingTrim();
-    const qint64 s = CutPlanner::msToSample(request.startMs, plan.rate);
-    qint64 e = CutPlanner::msToSample(request.endMs, plan.rate);
-    if (e <= s)
-        return failed(plan, CutResult::NothingToCut);
+    const SourceScan &scan = sources.scan(0);
+    const qint64 spf = scan.samplesPerFrame();
+    const qint64 lead = scan.timeline.leadingTrim();
+    const qint64 outputTrim = vbrOutput ? DecoderDelay : 0;
+    const qint64 total = scan.heardSamples();
 
-    // Heard sample t is decoded sample t + lead, made by frame (t + lead) / spf.
-    // Decoding starts a few frames earlier, so that the granules in front of
-    // the start are rebuilt exactly; those and the silent frame put first are
-    // trimmed away again by the header frame's delay.
-    Walk walk;
-    walk.exact = true;
-    const qint64 startFrame = (s + lead) / spf;
-    walk.first = exactFirstFrame(plan, s + lead);
-    walk.end = (e + lead - 1) / spf + 1;
-    if (!walkFrames(source, first, plan, walk))
-        return failed(plan, CutResult::SourceChanged);
-    if (!walk.reachedFirst || walk.frames <= startFrame)
+    // The copied frames play from the first one's first sample, so each end
+    // goes to the frame boundary nearest its mark: within half a frame as
+    // heard, whatever the encoder put in front.
+    const qint64 first = qMax<qint64>(0, SourceScan::nearestBoundary(s + lead - outputTrim, int(spf)));
+    if (first >= scan.frames || (s >= total && s > 0))
         return failed(plan, CutResult::StartBeyondEnd);
-    const qint64 total = heardTotal(plan, walk);
-    if (total >= 0)
-        e = qMin(e, total);
-    if (e <= s)
+    // An end in the encoder's padding, or past it, is the end of what is heard.
+    // A piece asked to go to the end takes every frame there is.
+    const qint64 end = toTheEnd ? scan.frames
+                                : qMin(scan.frames, SourceScan::nearestBoundary(qMin(e, total) + lead, int(spf)));
+    if (end <= first)
         return failed(plan, CutResult::NothingToCut);
 
-    plan.firstFrame = walk.first;
-    plan.endFrame = walk.end;
-    // A cut from the source's first frame decodes as the source does without
-    // a silent frame, unless the delay would have to be negative.
-    const bool fromTheTop = walk.first == 0 && s + lead >= SourceTimeline::DecoderDelay;
-    if (!fromTheTop || walk.borrowed > 0)
-        plan.synthesised = SilentFrame::build(plan.stream.toBytes(),
-                                              borrowedBytes(source, walk, qMax(0, walk.borrowed)));
-    // Output decoded sample 0 is the first of the silent frame, if there is
-    // one; source decoded sample x is output sample x - base.
-    const qint64 leadIn = plan.synthesised.isEmpty() ? 0 : spf;
-    const qint64 base = walk.first * spf - leadIn;
-    const qint64 delay = s + lead - base - SourceTimeline::DecoderDelay;
-    const qint64 decoded = (walk.end - walk.first) * spf + leadIn;
-    const qint64 padding = decoded - delay - (e - s);
-    plan.heardStart = s;
-    plan.heardEnd = e;
-    plan.headerFrame = HeaderFrame::build(headerParams(plan, walk, int(delay), int(padding)));
+    Placed placed{0, first, end, qMax<qint64>(0, first * spf + outputTrim - lead), end * spf - lead};
+    QVector<QPair<qint64, qint64>> toc;
+    int borrowed = 0;
+    if (!assemble(sources, {placed}, plan, toc, borrowed))
+        return false;
+    plan.firstFrame = first;
+    plan.endFrame = end;
+    plan.heardStart = placed.heardStart;
+    // The last frame of the file plays its encoder padding too.
+    plan.heardEnd = placed.heardEnd;
+    if (plan.vbr && vbrOutput)
+        plan.headerFrame = HeaderFrame::build(headerParams(plan, toc, plan.frames(), 0, 0));
     return true;
+}
+
+// The samples [s, e) of a span in its source's timeline; e past the end or
+// ToTheEnd is the end of what is heard.
+struct Marks
+{
+    qint64 s = 0;
+    qint64 e = 0;
+    bool toTheEnd = false;
+};
+
+Marks marksOf(const SourceScan &scan, const EditSpan &span)
+{
+    const qint64 total = scan.heardSamples();
+    Marks m;
+    m.s = CutPlanner::msToSample(span.startMs, scan.rate());
+    m.e = span.endMs == EditSpan::ToTheEnd ? total : qMin(total, CutPlanner::msToSample(span.endMs, scan.rate()));
+    m.toTheEnd = m.e >= total;
+    return m;
+}
+
+// Any number of spans, outer ends in the request's mode, seams on whole
+// frames. The output always gets a header frame: its delay and padding trim
+// the outer ends, and its counts and table of contents cover every span.
+bool planEdit(Sources &sources, const EditRequest &request, CutPlan &plan)
+{
+    const bool exact = request.mode == CutRequest::Exact && plan.stream.layer() == 3;
+    const int count = request.spans.size();
+    QVector<Placed> placed;
+    QVector<Marks> marks;
+    for (int i = 0; i < count; ++i) {
+        const EditSpan &span = request.spans.at(i);
+        if (span.source < 0 || span.source >= sources.size())
+            return failed(plan, CutResult::NothingToCut);
+        const SourceScan &scan = sources.scan(span.source);
+        const Marks m = marksOf(scan, span);
+        const int spf = scan.samplesPerFrame();
+        const qint64 lead = scan.timeline.leadingTrim();
+        if (m.s >= scan.heardSamples() && m.s > 0)
+            return failed(plan, CutResult::StartBeyondEnd);
+        if (m.e <= m.s)
+            return failed(plan, CutResult::NothingToCut);
+        Placed p;
+        p.source = span.source;
+        p.first = qMax<qint64>(0, SourceScan::nearestBoundary(m.s + lead, spf));
+        p.end = m.toTheEnd ? scan.frames : qMin(scan.frames, SourceScan::nearestBoundary(m.e + lead, spf));
+        p.heardStart = qMax<qint64>(0, p.first * spf - lead);
+        p.heardEnd = qMin(scan.heardSamples(), p.end * spf - lead);
+        placed.append(p);
+        marks.append(m);
+    }
+
+    // The outer start.
+    const SourceScan &head = sources.scan(placed.first().source);
+    const qint64 spf = head.samplesPerFrame();
+    const qint64 lead = head.timeline.leadingTrim();
+    const Marks &m0 = marks.first();
+    Placed &p0 = placed.first();
+    qint64 delay = 0;
+    if (exact) {
+        p0.first = exactFirstFrame(head.stream, m0.s + lead);
+        p0.heardStart = m0.s;
+    } else if (m0.s == 0) {
+        // From the top: the source's own delay trims it as before.
+        p0.first = 0;
+        delay = qMax<qint64>(0, lead - DecoderDelay);
+        p0.heardStart = 0;
+    } else {
+        p0.first = qMax<qint64>(0, SourceScan::nearestBoundary(m0.s + lead - DecoderDelay, int(spf)));
+        p0.heardStart = qMax<qint64>(0, p0.first * spf + DecoderDelay - lead);
+    }
+    // The outer end.
+    const SourceScan &tail = sources.scan(placed.last().source);
+    const Marks &mz = marks.last();
+    Placed &pz = placed.last();
+    if (exact) {
+        pz.end = mz.toTheEnd ? tail.frames
+                             : qMin(tail.frames, (mz.e + tail.timeline.leadingTrim() - 1) / tail.samplesPerFrame() + 1);
+        pz.heardEnd = mz.e;
+    }
+    for (const Placed &p : placed) {
+        if (p.first >= sources.scan(p.source).frames)
+            return failed(plan, CutResult::StartBeyondEnd);
+        if (p.end <= p.first)
+            return failed(plan, CutResult::NothingToCut);
+    }
+
+    QVector<QPair<qint64, qint64>> toc;
+    int borrowed = 0;
+    if (!assemble(sources, placed, plan, toc, borrowed))
+        return false;
+    qint64 leadIn = 0;
+    if (exact) {
+        // Decoding starts a few frames early so that the granules in front of
+        // the start are rebuilt exactly; a silent frame in front carries what
+        // the first frames borrow, and the delay trims all that away.
+        const bool fromTheTop = p0.first == 0 && m0.s + lead >= DecoderDelay;
+        if (!fromTheTop || borrowed > 0)
+            plan.synthesised = SilentFrame::build(
+                plan.stream.toBytes(),
+                SpanWalk::mainDataBefore(sources.buffer(p0.source), head, p0.first, qMax(0, borrowed)));
+        leadIn = plan.synthesised.isEmpty() ? 0 : spf;
+        delay = m0.s + lead - (p0.first * spf - leadIn) - DecoderDelay;
+    }
+    // Where each span starts in the output, as decoded and as heard.
+    qint64 decoded = leadIn;
+    for (PlanSpan &span : plan.spans) {
+        span.outputStart = qMax<qint64>(0, decoded - delay - DecoderDelay);
+        decoded += span.frames() * sources.scan(span.source).samplesPerFrame();
+    }
+    plan.spans.first().outputStart = 0;
+    plan.spans.first().heardStart = p0.heardStart;
+    plan.spans.last().heardEnd = pz.heardEnd;
+    qint64 padding = 0;
+    if (exact) {
+        const qint64 lastStart = decoded - plan.spans.last().frames() * tail.samplesPerFrame();
+        const qint64 heardEndDecoded = lastStart + mz.e + tail.timeline.leadingTrim() - pz.first * tail.samplesPerFrame();
+        padding = decoded - heardEndDecoded + DecoderDelay;
+    } else if (mz.toTheEnd && tail.timeline.lame) {
+        padding = tail.timeline.padding;
+    }
+    plan.firstFrame = p0.first;
+    plan.endFrame = pz.end;
+    plan.heardStart = p0.heardStart;
+    plan.heardEnd = pz.heardEnd;
+    plan.headerFrame = HeaderFrame::build(headerParams(plan, toc, plan.frames(), delay, padding));
+    return true;
+}
+
+bool sameFormat(const FrameHeader &a, const FrameHeader &b)
+{
+    return a.version() == b.version() && a.layer() == b.layer() && a.sampleRate() == b.sampleRate()
+        && a.channels() == b.channels();
 }
 
 } // namespace
 
 qint64 CutPlanner::nearestBoundary(qint64 decoded, int samplesPerFrame)
 {
-    return roundDiv(decoded, samplesPerFrame);
+    return SourceScan::nearestBoundary(decoded, samplesPerFrame);
 }
 
 qint64 CutPlanner::msToSample(qint64 ms, qint64 rate)
 {
-    if (ms <= 0 || rate <= 0)
-        return 0;
-    // ms x rate overflows 64 bits for very long times: split ms by 1000.
-    return (ms / 1000) * rate + (ms % 1000) * rate / 1000;
+    return SourceScan::msToSample(ms, rate);
 }
 
 int CutPlanner::prerollFrames(const FrameHeader &stream)
@@ -367,52 +397,82 @@ int CutPlanner::prerollFrames(const FrameHeader &stream)
     return stream.layer() == 1 ? 2 : 1;
 }
 
-CutPlan CutPlanner::plan(QIODevice *device, const CutRequest &request)
+QString CutPlanner::formatName(const FrameHeader &stream)
+{
+    static const char *const versions[] = {"", "MPEG-1", "MPEG-2", "MPEG-2.5", ""};
+    return QStringLiteral("%1 Layer-%2, %3 Hz, %4")
+        .arg(QLatin1String(versions[qBound(0, stream.version(), 4)]))
+        .arg(stream.layer())
+        .arg(stream.sampleRate())
+        .arg(stream.channels() == 1 ? QStringLiteral("mono") : QStringLiteral("stereo"));
+}
+
+CutPlan CutPlanner::plan(QIODevice *source, const CutRequest &request)
+{
+    const SourceScan scan = SourceScan::run(source);
+    return plan(source, scan, request);
+}
+
+CutPlan CutPlanner::plan(QIODevice *source, const SourceScan &scan, const CutRequest &request)
+{
+    EditRequest edit;
+    edit.spans = {EditSpan{0, request.startMs, request.endMs}};
+    edit.mode = request.mode;
+    edit.keepTags = request.keepTags;
+    edit.level = request.level;
+    return plan({Source{source, &scan}}, edit);
+}
+
+CutPlan CutPlanner::plan(const QVector<Source> &list, const EditRequest &request)
 {
     CutPlan plan;
-    FirstFrameLocator::Result first = FirstFrameLocator::locate(device);
-    BufferedSource source(device);
-    // 0xFF 0xFB right after a tag is taken as a header without a look at the
-    // rest of it; where it is none, the stream starts at the next real frame.
-    if (first.found && !MpegHeader::isValid(first.header.constData())) {
-        first.offset = FrameWalker::findFrame(source, first.offset + 1, nullptr);
-        first.found = first.offset >= 0 && source.fill(first.offset, MpegHeader::HeaderSize) == MpegHeader::HeaderSize;
-        if (first.found)
-            first.header = QByteArray(source.data(first.offset), MpegHeader::HeaderSize);
-    }
-    if (!first.found) {
-        plan.error = CutResult::FirstFrameNotFound;
+    plan.level = request.level;
+    if (list.isEmpty() || request.spans.isEmpty()) {
+        plan.error = CutResult::NothingToCut;
         return plan;
     }
-    readSourceFacts(source, device->size(), first, plan);
-    if (plan.rate <= 0 || plan.samplesPerFrame <= 0) {
-        plan.error = CutResult::SampleRateError;
+    for (const Source &s : list) {
+        if (s.scan->error != CutResult::Ok) {
+            plan.error = s.scan->error;
+            return plan;
+        }
+    }
+    const SourceScan &first = *list.first().scan;
+    takeFacts(plan, first);
+    for (const Source &s : list) {
+        if (!sameFormat(first.stream, s.scan->stream)) {
+            failed(plan, CutResult::FormatsDiffer,
+                   formatName(first.stream) + QStringLiteral(" / ") + formatName(s.scan->stream));
+            return plan;
+        }
+    }
+    Sources sources(list);
+    if (request.spans.size() > 1) {
+        planEdit(sources, request, plan);
         return plan;
     }
-    const CutPlan facts = plan;
-    // Exact cuts rebuild the bit reservoir, which only Layer III has; other
-    // layers are cut at whole frames.
+    // A single cut. Exact cuts rebuild the bit reservoir, which only Layer
+    // III has; other layers are cut at whole frames.
     if (request.mode == CutRequest::Exact && plan.stream.layer() == 3) {
-        planExact(source, first, request, plan);
+        const EditSpan &span = request.spans.first();
+        if (span.endMs != EditSpan::ToTheEnd && span.endMs <= span.startMs)
+            plan.error = CutResult::NothingToCut;
+        else
+            planEdit(sources, request, plan);
         return plan;
     }
     // An output of frames that differ in bitrate gets a header frame, and
-    // with it the decoder's trim: guess from the source, then check. An end
-    // in the encoder's padding, or past it, is taken as the end of what is
-    // heard, once the walk has seen where that is.
-    bool vbrOutput = plan.source.xing;
-    const qint64 s = msToSample(request.startMs, plan.rate);
-    qint64 e = msToSample(request.endMs, plan.rate);
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // with it the decoder's trim: guess from the source, then check.
+    const EditSpan &span = request.spans.first();
+    const qint64 s = msToSample(span.startMs, plan.rate);
+    const qint64 e = span.endMs == EditSpan::ToTheEnd ? first.heardSamples() : msToSample(span.endMs, plan.rate);
+    const CutPlan facts = plan;
+    bool vbrOutput = first.timeline.xing();
+    for (int attempt = 0; attempt < 2; ++attempt) {
         plan = facts;
-        qint64 total = -1;
-        if (!planWholeFrames(source, first, s, e, vbrOutput, plan, total))
+        if (!planWholeCut(sources, s, e, span.endMs == EditSpan::ToTheEnd, vbrOutput, plan)
+            || plan.vbr == vbrOutput)
             break;
-        const bool pastTheEnd = total >= 0 && e > total;
-        if (!pastTheEnd && plan.vbr == vbrOutput)
-            break;
-        if (pastTheEnd)
-            e = total;
         vbrOutput = plan.vbr;
     }
     return plan;

@@ -3,12 +3,15 @@
 
 #include "edit/cutplan.h"
 
-class QIODevice;
+#include <QVector>
 
-// Works out a cut from the source and the marks, reading the source once from
-// its first frame to the end of the range; writes nothing. The same plan
-// drives the window's cut, the command line and the preview of what a cut
-// will hold.
+class QIODevice;
+class SourceScan;
+
+// Works out an edit from the sources' scans and the marks; writes nothing.
+// The only place plans are made: the window's cut, the command line, batch
+// pieces, removals, kept pieces, joins and the preview of what a cut will
+// hold all come from here.
 //
 // A mark is a position in the player's timeline: decoded samples, less the
 // encoder delay and padding a LAME header frame announces, as GStreamer,
@@ -18,7 +21,18 @@ class QIODevice;
 class CutPlanner
 {
 public:
+    struct Source
+    {
+        QIODevice *device = nullptr;
+        const SourceScan *scan = nullptr;
+    };
+
+    // One cut of one source, scanned here.
     static CutPlan plan(QIODevice *source, const CutRequest &request);
+    // One cut of a scanned source (batch pieces share one scan).
+    static CutPlan plan(QIODevice *source, const SourceScan &scan, const CutRequest &request);
+    // Any edit: spans of the sources, in order.
+    static CutPlan plan(const QVector<Source> &sources, const EditRequest &request);
 
     // The frame boundary nearest decoded sample x (rounded half up): where
     // whole-frame cuts, and the pieces of a batch, begin and end.
@@ -28,6 +42,8 @@ public:
     // Frames decoded in front of the first wanted one so that it decodes
     // exactly: two granules' worth.
     static int prerollFrames(const FrameHeader &stream);
+    // "MPEG-1 Layer-3, 44100 Hz, 2 channels": what must agree for a join.
+    static QString formatName(const FrameHeader &stream);
 };
 
 #endif // CUTPLANNER_H

@@ -1,5 +1,6 @@
 #include "edit/cutwriter.h"
 
+#include "format/mpegheader.h"
 #include "io/atomicfile.h"
 #include "io/rangecopier.h"
 
@@ -21,8 +22,13 @@ bool writeAll(QFileDevice &out, const QByteArray &bytes)
 
 CutResult CutWriter::write(const CutPlan &plan, QFileDevice &source, const QString &output)
 {
+    return write(plan, QVector<QFileDevice *>{&source}, output);
+}
+
+CutResult CutWriter::write(const CutPlan &plan, const QVector<QFileDevice *> &sources, const QString &output)
+{
     if (plan.error != CutResult::Ok)
-        return CutResult::failure(plan.error);
+        return CutResult::failure(plan.error, plan.reason);
     AtomicFile out(output);
     out.setSyncToDisk(sync());
     out.setRemoveStale(m_removeStale);
@@ -34,21 +40,14 @@ CutResult CutWriter::write(const CutPlan &plan, QFileDevice &source, const QStri
         || !writeAll(file, plan.synthesised))
         return CutResult::failure(CutResult::OutputCreateFailed, file.errorString());
 
-    RangeCopier copier(source, file);
-    const qint64 piece = qBound(MinPiece, plan.copyBytes / 100, MaxPiece);
     qint64 done = 0;
-    for (const ByteSpan &span : plan.copy) {
-        for (qint64 at = 0; at < span.length; at += piece) {
-            const qint64 length = qMin(piece, span.length - at);
-            if (!copier.append(span.offset + at, length) || !copier.flush()) {
-                if (copier.sourceEnded())
-                    return CutResult::failure(CutResult::SourceChanged);
-                return CutResult::failure(CutResult::OutputCreateFailed, copier.errorString());
-            }
-            done += length;
-            if (m_progress)
-                m_progress(done, plan.copyBytes);
-        }
+    for (const PlanSegment &segment : plan.copy) {
+        if (segment.source >= sources.size())
+            return CutResult::failure(CutResult::SourceChanged);
+        QFileDevice &source = *sources.at(qMax(0, segment.source));
+        const CutResult copied = copySegment(plan, segment, source, file, done);
+        if (!copied.ok())
+            return copied;
     }
     if (!writeAll(file, plan.tagBack))
         return CutResult::failure(CutResult::OutputCreateFailed, file.errorString());
@@ -56,5 +55,72 @@ CutResult CutWriter::write(const CutPlan &plan, QFileDevice &source, const QStri
         return CutResult::failure(CutResult::SourceChanged);
     if (!out.commit())
         return CutResult::failure(CutResult::OutputCreateFailed, out.errorString());
+    return {};
+}
+
+CutResult CutWriter::copySegment(const CutPlan &plan, const PlanSegment &segment, QFileDevice &source,
+                                 QFileDevice &target, qint64 &done)
+{
+    if (segment.source < 0) {
+        // Frames the plan made (a seam's): the level step would take them too.
+        if (!writeAll(target, segment.bytes))
+            return CutResult::failure(CutResult::OutputCreateFailed, target.errorString());
+        done += segment.length;
+        return {};
+    }
+    if (plan.level) {
+        const CutResult copied = copyFrames(plan, segment, source, target);
+        done += segment.length;
+        if (m_progress)
+            m_progress(done, plan.copyBytes);
+        return copied;
+    }
+    RangeCopier copier(source, target);
+    const qint64 piece = qBound(MinPiece, plan.copyBytes / 100, MaxPiece);
+    for (qint64 at = 0; at < segment.length; at += piece) {
+        const qint64 length = qMin(piece, segment.length - at);
+        if (!copier.append(segment.offset + at, length) || !copier.flush()) {
+            if (copier.sourceEnded())
+                return CutResult::failure(CutResult::SourceChanged);
+            return CutResult::failure(CutResult::OutputCreateFailed, copier.errorString());
+        }
+        done += length;
+        if (m_progress)
+            m_progress(done, plan.copyBytes);
+    }
+    return {};
+}
+
+// Frame by frame, for a plan that changes what is in them. A segment holds
+// whole frames back to back, so each header says where the next one starts.
+CutResult CutWriter::copyFrames(const CutPlan &plan, const PlanSegment &segment, QFileDevice &source,
+                                QFileDevice &target)
+{
+    Q_UNUSED(plan)
+    constexpr qint64 Block = 1024 * 1024;
+    QByteArray block;
+    qint64 at = 0;
+    while (at < segment.length) {
+        const qint64 want = qMin(Block, segment.length - at);
+        if (!source.seek(segment.offset + at))
+            return CutResult::failure(CutResult::SourceChanged);
+        block = source.read(want);
+        if (block.size() < want)
+            return CutResult::failure(CutResult::SourceChanged);
+        int pos = 0;
+        while (pos + MpegHeader::HeaderSize <= block.size()) {
+            const int length = MpegHeader::frameBytes(block.constData() + pos);
+            if (length <= 0 || pos + length > block.size())
+                break;
+            // Each copied frame passes here: the level step changes its
+            // global_gain fields (and CRC) in place, from plan.level.
+            pos += length;
+        }
+        if (pos == 0)
+            return CutResult::failure(CutResult::SourceChanged);
+        if (target.write(block.constData(), pos) != pos)
+            return CutResult::failure(CutResult::OutputCreateFailed, target.errorString());
+        at += pos;
+    }
     return {};
 }

@@ -2,9 +2,10 @@
 #define CUTWRITER_H
 
 #include "edit/cutplan.h"
-#include "edit/cutresult.h"
+#include "io/cutresult.h"
 
 #include <QString>
+#include <QVector>
 
 #include <functional>
 
@@ -30,9 +31,15 @@ public:
 
     // source: the file the plan was made from, open unbuffered for reading.
     CutResult write(const CutPlan &plan, QFileDevice &source, const QString &output);
+    // sources: the files the plan's spans come from, in the planner's order.
+    CutResult write(const CutPlan &plan, const QVector<QFileDevice *> &sources, const QString &output);
 
 private:
     bool sync() const { return m_sync; }
+    CutResult copySegment(const CutPlan &plan, const PlanSegment &segment, QFileDevice &source,
+                          QFileDevice &target, qint64 &done);
+    CutResult copyFrames(const CutPlan &plan, const PlanSegment &segment, QFileDevice &source,
+                         QFileDevice &target);
 
     bool m_sync = true;
     bool m_removeStale = true;

@@ -1,6 +1,7 @@
 #include "format/frameheader.h"
 
 #include "format/mpegheader.h"
+#include "format/sideinfo.h"
 
 namespace {
 
@@ -77,10 +78,7 @@ int FrameHeader::sideInfoSize() const
 {
     if (layer() != 3)
         return 0;
-    const bool mono = m_channelMode == Mono;
-    if (version() == 1)
-        return mono ? 17 : 32;
-    return mono ? 9 : 17;
+    return SideInfo::size(toBytes().constData());
 }
 
 bool FrameHeader::sameStream(const FrameHeader &other) const

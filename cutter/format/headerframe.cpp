@@ -1,6 +1,7 @@
 #include "format/headerframe.h"
 
 #include "format/mpegheader.h"
+#include "format/sideinfo.h"
 #include "format/silentframe.h"
 
 #include <algorithm>
@@ -128,7 +129,7 @@ HeaderFrameInfo HeaderFrame::read(const char *frame, int length)
         || MpegHeader::layer(frame) != 3)
         return info;
     const int limit = std::min(length, MpegHeader::frameBytes(frame));
-    const int side = SilentFrame::sideInfoSize(frame);
+    const int side = SideInfo::size(frame);
     // LAME writes the tag right after the side information even in a
     // protected frame; other writers leave room for the CRC.
     for (const int tag : {4 + side, 6 + side}) {
@@ -149,7 +150,7 @@ int HeaderFrame::length(const QByteArray &reference)
 {
     if (reference.size() < MpegHeader::HeaderSize)
         return 0;
-    const int tag = 4 + SilentFrame::sideInfoSize(reference.constData());
+    const int tag = 4 + SideInfo::size(reference.constData());
     return SilentFrame::blank(reference, tag + XingSize + LameSize).size();
 }
 
@@ -157,7 +158,7 @@ QByteArray HeaderFrame::build(const Params &p)
 {
     if (p.reference.size() < MpegHeader::HeaderSize)
         return QByteArray();
-    const int tag = 4 + SilentFrame::sideInfoSize(p.reference.constData());
+    const int tag = 4 + SideInfo::size(p.reference.constData());
     QByteArray frame = SilentFrame::blank(p.reference, tag + XingSize + LameSize);
     if (frame.isEmpty())
         return frame;
@@ -183,7 +184,7 @@ QByteArray HeaderFrame::build(const Params &p)
 
     // The frame CRC covers the side information, which the tag's first two
     // bytes overlap in a protected frame; the tag CRC covers the frame CRC.
-    SilentFrame::writeCrc(frame);
+    SideInfo::writeCrc(frame.data());
     putBig(frame, lame + 34, crc16(frame.constData(), lame + 34), 2);
     return frame;
 }
@@ -223,22 +224,5 @@ quint16 HeaderFrame::crc16(const char *data, int length, quint16 crc)
 {
     for (int i = 0; i < length; ++i)
         crc = quint16((crc >> 8) ^ ArcTable[(crc ^ byteAt(data, i)) & 0xFF]);
-    return crc;
-}
-
-quint16 HeaderFrame::frameCrc(const char *frame)
-{
-    // MSB first, polynomial 0x8005, over 2 header bytes and the side information
-    quint16 crc = 0xFFFF;
-    auto feed = [&crc](quint8 byte) {
-        crc ^= quint16(byte << 8);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x8000) ? quint16((crc << 1) ^ 0x8005) : quint16(crc << 1);
-    };
-    feed(byteAt(frame, 2));
-    feed(byteAt(frame, 3));
-    const int side = SilentFrame::sideInfoSize(frame);
-    for (int i = 0; i < side; ++i)
-        feed(byteAt(frame, 6 + i));
     return crc;
 }

@@ -91,10 +91,6 @@ public:
 
     // CRC-16/ARC (reflected polynomial 0xA001), continued from crc.
     static quint16 crc16(const char *data, int length, quint16 crc = 0);
-    // The CRC of a protected Layer III frame: CRC-16 with polynomial 0x8005
-    // and initial value 0xFFFF over header bytes 2 and 3 and the side
-    // information after the 2 CRC bytes. Reads 6 + side-info bytes.
-    static quint16 frameCrc(const char *frame);
 };
 
 #endif // HEADERFRAME_H

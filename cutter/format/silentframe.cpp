@@ -1,7 +1,7 @@
 #include "format/silentframe.h"
 
-#include "format/headerframe.h"
 #include "format/mpegheader.h"
+#include "format/sideinfo.h"
 
 namespace {
 
@@ -10,42 +10,7 @@ inline quint8 byteAt(const char *h, int i)
     return static_cast<quint8>(h[i]);
 }
 
-// channel mode: 11xxxxxx of byte 3, 11 is single channel
-inline bool isMono(const char *h) { return (byteAt(h, 3) >> 6) == 3; }
-
 } // namespace
-
-bool SilentFrame::isProtected(const char *header)
-{
-    // protection bit: xxxxxxx1 of byte 1, 0 means protected
-    return (byteAt(header, 1) & 0x01) == 0;
-}
-
-int SilentFrame::sideInfoSize(const char *header)
-{
-    if (MpegHeader::version(header) == 1)
-        return isMono(header) ? 17 : 32;
-    return isMono(header) ? 9 : 17;
-}
-
-int SilentFrame::maxMainDataBegin(const char *header)
-{
-    return MpegHeader::version(header) == 1 ? 511 : 255;
-}
-
-int SilentFrame::mainDataBegin(const char *frame)
-{
-    const char *side = frame + MpegHeader::HeaderSize + (isProtected(frame) ? 2 : 0);
-    if (MpegHeader::version(frame) == 1)
-        return (byteAt(side, 0) << 1) | (byteAt(side, 1) >> 7);
-    return byteAt(side, 0);
-}
-
-int SilentFrame::mainDataSize(const char *frame, int frameLength)
-{
-    return frameLength - MpegHeader::HeaderSize - (isProtected(frame) ? 2 : 0)
-        - sideInfoSize(frame);
-}
 
 QByteArray SilentFrame::blank(const QByteArray &reference, int minLength)
 {
@@ -66,26 +31,17 @@ QByteArray SilentFrame::blank(const QByteArray &reference, int minLength)
     return QByteArray();
 }
 
-void SilentFrame::writeCrc(QByteArray &frame)
-{
-    if (!isProtected(frame.constData()))
-        return;
-    const quint16 crc = HeaderFrame::frameCrc(frame.constData());
-    frame[4] = char(crc >> 8);
-    frame[5] = char(crc & 0xFF);
-}
-
 QByteArray SilentFrame::build(const QByteArray &reference, const QByteArray &tail)
 {
     if (reference.size() < MpegHeader::HeaderSize
-        || tail.size() > maxMainDataBegin(reference.constData()))
+        || tail.size() > SideInfo::maxMainDataBegin(reference.constData()))
         return QByteArray();
     const char *h = reference.constData();
-    const int overhead = MpegHeader::HeaderSize + (isProtected(h) ? 2 : 0) + sideInfoSize(h);
+    const int overhead = SideInfo::offset(h) + SideInfo::size(h);
     QByteArray frame = blank(reference, overhead + tail.size());
     if (frame.isEmpty())
         return frame;
     frame.replace(frame.size() - tail.size(), tail.size(), tail);
-    writeCrc(frame);
+    SideInfo::writeCrc(frame.data());
     return frame;
 }

@@ -4,17 +4,18 @@
 #include <QString>
 #include <QtGlobal>
 
-// What a walk over a whole MP3 file finds: the stream's format from its first
-// frame, where that frame lies, the encoder's header frame if there is one,
-// and how many audio frames follow. The walk is the one the cut uses, so the
+class SourceScan;
+
+// A file's facts as --info tells them, from the scan the cut uses, so the
 // frame numbers here are the cut's frame numbers.
 class Mp3FileInfo
 {
 public:
     static Mp3FileInfo read(const QString &fileName);
+    static Mp3FileInfo fromScan(const SourceScan &scan);
 
     bool found = false;          // a first frame was found
-    QString format;              // "MPEG-1 Layer-3", worded like Mp3Splitter::getFormat
+    QString format;              // "MPEG-1 Layer-3", "MPEG-2.5 Layer-3"
     int version = 0;             // version code: 1, 2, or 3 for MPEG-2.5
     int layer = 0;
     qint64 bitRate = 0;          // kbit/s of the first frame

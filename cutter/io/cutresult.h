@@ -22,6 +22,7 @@ struct CutResult
         NothingToCut = -11,
         SourceChanged = -12,
         OutputIsSource = -13,
+        FormatsDiffer = -14,
     };
 
     int code = Ok;

@@ -1,0 +1,198 @@
+#include "scan/sourcescan.h"
+
+#include "io/cutresult.h"
+#include "format/headerframe.h"
+#include "format/mpegheader.h"
+#include "io/bufferedsource.h"
+#include "scan/firstframelocator.h"
+#include "scan/framewalker.h"
+
+#include <QIODevice>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+HeaderFrameKind kindOf(HeaderFrameInfo::Kind kind)
+{
+    switch (kind) {
+    case HeaderFrameInfo::Kind::Xing: return HeaderFrameKind::Xing;
+    case HeaderFrameInfo::Kind::Info: return HeaderFrameKind::Info;
+    case HeaderFrameInfo::Kind::Vbri: return HeaderFrameKind::Vbri;
+    default:                          return HeaderFrameKind::None;
+    }
+}
+
+// The first frame, after a tag that 0xFF 0xFB follows: that is taken as a
+// header without a look at the rest of it; where it is none, the stream
+// starts at the next real frame.
+FirstFrameLocator::Result firstFrame(QIODevice *device, BufferedSource &source)
+{
+    FirstFrameLocator::Result first = FirstFrameLocator::locate(device);
+    if (first.found && !MpegHeader::isValid(first.header.constData())) {
+        first.offset = FrameWalker::findFrame(source, first.offset + 1, nullptr);
+        first.found = first.offset >= 0
+            && source.fill(first.offset, MpegHeader::HeaderSize) == MpegHeader::HeaderSize;
+        if (first.found)
+            first.header = QByteArray(source.data(first.offset), MpegHeader::HeaderSize);
+    }
+    return first;
+}
+
+} // namespace
+
+qint64 SourceScan::msToSample(qint64 ms, qint64 rate)
+{
+    if (ms <= 0 || rate <= 0)
+        return 0;
+    // ms x rate overflows 64 bits for very long times: split ms by 1000.
+    return (ms / 1000) * rate + (ms % 1000) * rate / 1000;
+}
+
+qint64 SourceScan::nearestBoundary(qint64 decoded, int samplesPerFrame)
+{
+    const qint64 d = samplesPerFrame;
+    return decoded >= 0 ? (decoded + d / 2) / d : -((-decoded + d / 2) / d);
+}
+
+QString SourceTimeline::kindName() const
+{
+    switch (kind) {
+    case HeaderFrameKind::Xing: return QStringLiteral("Xing");
+    case HeaderFrameKind::Info: return QStringLiteral("Info");
+    case HeaderFrameKind::Vbri: return QStringLiteral("VBRI");
+    default:                    return QStringLiteral("none");
+    }
+}
+
+SourceScan SourceScan::run(QIODevice *device, const Visitor &visit, const std::atomic<bool> *cancel)
+{
+    SourceScan scan;
+    BufferedSource source(device);
+    const FirstFrameLocator::Result first = firstFrame(device, source);
+    scan.tagSize = first.tagSize;
+    scan.scanCount = first.scanCount;
+    if (!first.found) {
+        scan.error = CutResult::FirstFrameNotFound;
+        return scan;
+    }
+    scan.firstOffset = first.offset;
+    scan.reference = first.header;
+    scan.stream = FrameHeader::parse(first.header);
+    if (first.tagSize > 0)
+        scan.id3v2 = {0, qMin<qint64>(first.tagSize, first.offset)};
+    const qint64 size = device->size();
+    if (size >= 128 + first.offset && source.fill(size - 128, 3) == 3
+        && std::memcmp(source.data(size - 128), "TAG", 3) == 0)
+        scan.id3v1 = {size - 128, 128};
+    if (scan.rate() <= 0 || scan.samplesPerFrame() <= 0) {
+        scan.error = CutResult::SampleRateError;
+        return scan;
+    }
+
+    FrameWalker walker(source, first.offset, first.header);
+    int firstBitRate = -1;
+    while (walker.next()) {
+        const char *frame = walker.data();
+        const int length = walker.length();
+        if (walker.offset() == first.offset && scan.stream.layer() == 3) {
+            const HeaderFrameInfo tag = HeaderFrame::read(frame, length);
+            if (tag.kind != HeaderFrameInfo::Kind::None) {
+                SourceTimeline &t = scan.timeline;
+                t.kind = kindOf(tag.kind);
+                t.headerFrames = tag.hasFrames() || tag.kind == HeaderFrameInfo::Kind::Vbri ? qint64(tag.frames) : -1;
+                t.headerBytes = tag.hasBytes() ? qint64(tag.bytes) : -1;
+                t.lame = tag.lame;
+                t.delay = tag.delay;
+                t.padding = tag.padding;
+                scan.headerFrameOffset = walker.offset();
+                continue;
+            }
+        }
+        // bitrate index: 1111xxxx of byte 2
+        const int bitRate = static_cast<quint8>(frame[2]) >> 4;
+        if (scan.frames == 0) {
+            scan.audioOffset = walker.offset();
+            scan.stream = FrameHeader::parse(frame);
+            firstBitRate = bitRate;
+        } else if (bitRate != firstBitRate) {
+            scan.bitRatesDiffer = true;
+        }
+        if (scan.frames % CheckpointInterval == 0) {
+            if (cancel && cancel->load(std::memory_order_relaxed))
+                return SourceScan();
+            scan.m_checkpoints.append(walker.offset());
+        }
+        if (visit)
+            visit(scan.frames, walker.offset(), frame, length);
+        scan.streamEnd = walker.offset() + length;
+        ++scan.frames;
+    }
+    if (source.sourceTruncated())
+        scan.error = CutResult::SourceChanged;
+    return scan;
+}
+
+qint64 SourceScan::heardSamples() const
+{
+    return qMax<qint64>(0, frames * samplesPerFrame() - timeline.leadingTrim() - timeline.trailingTrim());
+}
+
+qint64 SourceScan::durationMs() const
+{
+    return rate() > 0 ? heardSamples() * 1000 / rate() : 0;
+}
+
+qint64 SourceScan::checkpointFrame(qint64 frame) const
+{
+    return std::clamp<qint64>(frame / CheckpointInterval, 0, qMax(0, m_checkpoints.size() - 1))
+        * CheckpointInterval;
+}
+
+qint64 SourceScan::checkpointOffset(qint64 frame) const
+{
+    if (m_checkpoints.isEmpty())
+        return -1;
+    return m_checkpoints.at(int(checkpointFrame(frame) / CheckpointInterval));
+}
+
+qint64 SourceScan::offsetOf(BufferedSource &source, qint64 frame) const
+{
+    if (frame == frames)
+        return streamEnd;
+    if (frame < 0 || frame > frames)
+        return -1;
+    const qint64 from = checkpointFrame(frame);
+    FrameWalker walker(source, checkpointOffset(frame), reference);
+    if (!walker.advance(frame - from + 1))
+        return -1;
+    return walker.offset();
+}
+
+QVector<QPair<qint64, qint64>> SourceScan::tocSamples(qint64 first, qint64 end, qint64 firstOffset) const
+{
+    QVector<QPair<qint64, qint64>> samples;
+    // A few hundred points are plenty for 100 entries.
+    const qint64 step = qMax<qint64>(1, (end - first) / CheckpointInterval / 400 + 1);
+    for (qint64 k = first / CheckpointInterval + 1; k * CheckpointInterval < end && k < m_checkpoints.size();
+         k += step)
+        samples.append({k * CheckpointInterval - first, m_checkpoints.at(int(k)) - firstOffset});
+    return samples;
+}
+
+qint64 SourceScan::frameAt(qint64 ms, int trim) const
+{
+    if (samplesPerFrame() <= 0)
+        return 0;
+    const qint64 decoded = msToSample(ms, rate()) + timeline.leadingTrim() - trim;
+    return qMax<qint64>(0, nearestBoundary(decoded, samplesPerFrame()));
+}
+
+qint64 SourceScan::msOf(qint64 frame, int trim) const
+{
+    if (rate() <= 0)
+        return 0;
+    const qint64 heard = qMax<qint64>(0, frame * samplesPerFrame() + trim - timeline.leadingTrim());
+    return qint64(__int128(heard) * 1000 / rate());
+}
