@@ -9,6 +9,7 @@
 #include "edit/cutplanner.h"
 #include "scan/sourcescan.h"
 #include "tags/tagcopier.h"
+#include "sheettext.h"
 #include "edit/timeparser.h"
 
 #include <QCommandLineParser>
@@ -83,6 +84,13 @@ int BatchTool::failure(const QString &why)
     m_err << Program << ": " << why << '\n';
     m_err.flush();
     return 1;
+}
+
+// -1 when a job of count pieces may go on, else the exit code of its refusal.
+int BatchTool::refuseTooMany(const QString &what, qint64 count)
+{
+    const QString why = JobCheck::tooManyPieces(count);
+    return why.isEmpty() ? -1 : failure(what + QStringLiteral(": ") + why);
 }
 
 int BatchTool::run(const QStringList &arguments)
@@ -228,7 +236,11 @@ bool BatchTool::readText(const QString &path, QByteArray *bytes)
         failure(path + QStringLiteral(": ") + file.errorString());
         return false;
     }
-    *bytes = (path == QLatin1String("-") && m_stdin) ? m_stdin->readAll() : file.readAll();
+    QString why;
+    if (!SheetText::read((path == QLatin1String("-") && m_stdin) ? *m_stdin : file, bytes, &why)) {
+        failure(path + QStringLiteral(": ") + why);
+        return false;
+    }
     return true;
 }
 
@@ -253,12 +265,16 @@ int BatchTool::readPieces(const QString &mode, const QString &value, Job *job)
         CueSheet sheet;
         if (!CueSheet::parse(text, job->input, &sheet, &why))
             return failure(value + QStringLiteral(": ") + why);
+        if (const int refused = refuseTooMany(value, sheet.tracks.size()); refused >= 0)
+            return refused;
         job->pieces = PieceList::fromCue(sheet);
     } else {
         job->mode = Ranges;
         QVector<RangeList::Range> ranges;
-        if (!RangeList::parse(QString::fromUtf8(text), &ranges, &why))
+        if (!RangeList::parse(text, &ranges, &why))
             return failure(value + QStringLiteral(": ") + why);
+        if (const int refused = refuseTooMany(value, ranges.size()); refused >= 0)
+            return refused;
         job->pieces = PieceList::fromRanges(ranges);
     }
     job->titled = std::any_of(job->pieces.cbegin(), job->pieces.cend(), [](const Piece &p) { return !p.title.isEmpty(); });
@@ -270,7 +286,11 @@ int BatchTool::findPieces(QFile &source, SourceScan &scan, SilenceFinder *finder
 {
     Q_UNUSED(source)
     if (job->mode == Every) {
-        job->pieces = PieceList::every(scan.msOf(scan.frames), job->stepMs);
+        // Counted before the pieces are made: a tiny step makes millions.
+        const qint64 lengthMs = scan.msOf(scan.frames);
+        if (const int refused = refuseTooMany(job->input, lengthMs / job->stepMs + 1); refused >= 0)
+            return refused;
+        job->pieces = PieceList::every(lengthMs, job->stepMs);
     } else if (job->mode == Silences) {
         QVector<SilenceFinder::Split> splits;
         QString why;
@@ -279,6 +299,8 @@ int BatchTool::findPieces(QFile &source, SourceScan &scan, SilenceFinder *finder
         QVector<qint64> splitMs;
         for (const SilenceFinder::Split &split : splits)
             splitMs << scan.msOf(split.frame);
+        if (const int refused = refuseTooMany(job->input, splitMs.size() + 1); refused >= 0)
+            return refused;
         job->pieces = PieceList::between(splitMs);
     }
     return -1;

@@ -90,10 +90,11 @@ private:
     static QByteArray pieceJson(const QString &folder, const Piece &piece);
     QByteArray planJson(const SourceScan &scan, const Job &job) const;
     bool writePiece(SourceFile &source, const Job &job, int index, const CutWriter::Progress &progress,
-                    QString *why) const;
+                    const CutWriter::CommitGate &gate, QString *why) const;
     void drawProgress(qint64 done, qint64 total, int piece, int count);
     int usageError(const QString &why);
     int failure(const QString &why);
+    int refuseTooMany(const QString &what, qint64 count);
 
     QTextStream &m_out;
     QTextStream &m_err;

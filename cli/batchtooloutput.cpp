@@ -8,6 +8,7 @@
 #include "edit/cutjob.h"
 #include "jsonstring.h"
 #include "mp3splitter.h"
+#include "namingturn.h"
 #include "orderedrunner.h"
 #include "io/sourcefile.h"
 #include "scan/sourcescan.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <memory>
 #include <vector>
 
@@ -74,8 +76,10 @@ void BatchTool::drawProgress(qint64 done, qint64 total, int piece, int count)
 
 // The pieces are written by a few threads at once, each reading the source
 // through a descriptor of its own; what they report goes out in the pieces'
-// order. After a failure no further piece is begun, and the ones being
-// written are finished.
+// order. They take their names in order too: a piece done early waits until
+// the one before it is written and reported, so the pieces written are
+// always the first ones of the job, without holes. After a failure, or when the reader of --json went
+// away, no further piece is begun and none takes its name.
 int BatchTool::write(SourceFile &source, const Job &job)
 {
     const int count = job.pieces.size();
@@ -95,6 +99,7 @@ int BatchTool::write(SourceFile &source, const Job &job)
         total += piece.bytes;
     std::atomic<qint64> done{0};
     AtomicFile::removeStale(job.folder);
+    NamingTurn turn;
 
     auto task = [&](int index, int worker, QString *why) {
         SourceFile &input = worker == 0 ? source : *others.at(size_t(worker - 1));
@@ -102,48 +107,64 @@ int BatchTool::write(SourceFile &source, const Job &job)
         const bool ok = writePiece(input, job, index, [&](qint64 copied, qint64) {
             done += copied - counted;
             counted = copied;
-        }, why);
+        }, [&turn, index] { return turn.wait(index); }, why);
         done += job.pieces.at(index).bytes - counted;
+        if (!ok)
+            turn.ended(index, false);
         return ok;
     };
     int failed = -1;
     QString reason;
+    bool outputLost = false;
+    // A piece takes its name once the one before it is reported.
     auto outcome = [&](int index, bool ok, const QString &why) {
         if (!ok && failed < 0) {
             failed = index;
             reason = why;
         }
-        if (ok && job.json) {
+        if (ok && job.json && !outputLost) {
             m_out << pieceJson(job.folder, job.pieces.at(index)) << '\n';
             m_out.flush();
+            // The reader went away (a pipe into head): the job ends here.
+            outputLost = m_out.status() != QTextStream::Ok;
         }
+        if (outputLost)
+            turn.stop();
+        else
+            turn.ended(index, ok);
     };
     auto tick = [&](int running) { drawProgress(done, total, std::min(running + 1, count), count); };
 
     const int written = OrderedRunner(threads).run(count, task, outcome, tick);
     if (m_progress) {
-        if (failed < 0) {
+        if (failed < 0 && !outputLost) {
             m_drawnPercent = -1; // the last piece's number, even at 100 % already
             drawProgress(total, total, count, count);
         }
         m_err << '\n';
         m_err.flush();
     }
-    if (failed >= 0)
-        return failure(tr("%1: %2 (%3 of %4 pieces written)")
-                           .arg(QDir(job.folder).filePath(job.pieces.at(failed).fileName), reason)
-                           .arg(written)
-                           .arg(count));
-    return 0;
+    if (failed < 0 && !outputLost)
+        return 0;
+    const QString what = outputLost ? tr("standard output: %1").arg(qt_error_string(EPIPE))
+                                    : tr("%1: %2").arg(QDir(job.folder).filePath(job.pieces.at(failed).fileName), reason);
+    if (written == 0)
+        return failure(tr("%1 (%2 of %3 pieces written)").arg(what).arg(written).arg(count));
+    return failure(tr("%1 (%2 of %3 pieces written, the last %4)")
+                       .arg(what)
+                       .arg(written)
+                       .arg(count)
+                       .arg(QDir(job.folder).filePath(job.pieces.at(written - 1).fileName)));
 }
 
 bool BatchTool::writePiece(SourceFile &source, const Job &job, int index, const CutWriter::Progress &progress,
-                           QString *why) const
+                           const CutWriter::CommitGate &gate, QString *why) const
 {
     CutJob::Options options;
     options.sync = job.sync;
     options.removeStale = false; // write() did, once for all pieces
     options.progress = progress;
+    options.commitGate = gate;
     const CutResult result = CutJob::write(job.plans.at(index), source,
                                            QDir(job.folder).filePath(job.pieces.at(index).fileName), options);
     if (!result.reason.isEmpty())

@@ -1,23 +1,14 @@
 #include "cuesheet.h"
 
+#include "sheettext.h"
+#include "edit/timeparser.h"
+
 #include <QFileInfo>
 #include <QStringList>
-#include <QTextCodec>
 
 #include <algorithm>
 
 namespace {
-
-// Sheets come from Windows rippers as often as not: UTF-8 (with or without a
-// byte order mark) where the bytes are valid UTF-8, else Windows-1252.
-QString decode(const QByteArray &bytes)
-{
-    QTextCodec::ConverterState state;
-    const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
-    if (state.invalidChars == 0)
-        return text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
-    return QTextCodec::codecForName("Windows-1252")->toUnicode(bytes);
-}
 
 // The value after a keyword: between the first and the last double quote when
 // it starts with one, else the first word.
@@ -31,17 +22,27 @@ QString value(const QString &rest)
     return trimmed.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
 }
 
-// mm:ss:ff, 75 frames a second, rounded to the nearest millisecond.
+bool digitsOnly(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return !text.isEmpty();
+}
+
+// mm:ss:ff, 75 frames a second, rounded to the nearest millisecond. Digits
+// only (no sign), and no more minutes than a time on the command line.
 bool indexTime(const QString &text, qint64 *ms)
 {
     const QStringList parts = text.split(QLatin1Char(':'));
-    if (parts.size() != 3)
+    if (parts.size() != 3 || !digitsOnly(parts[0]) || !digitsOnly(parts[1]) || !digitsOnly(parts[2])
+        || parts[0].size() > 18)
         return false;
-    bool ok[3];
-    const qint64 minutes = parts[0].toLongLong(&ok[0]);
-    const int seconds = parts[1].toInt(&ok[1]);
-    const int frames = parts[2].toInt(&ok[2]);
-    if (!ok[0] || !ok[1] || !ok[2] || minutes < 0 || seconds < 0 || seconds > 59 || frames < 0 || frames > 74
+    const qint64 minutes = parts[0].toLongLong();
+    const int seconds = parts[1].toInt();
+    const int frames = parts[2].toInt();
+    if (minutes > TimeParser::MaxMilliseconds / 60000 || seconds > 59 || frames > 74
         || parts[1].size() != 2 || parts[2].size() != 2)
         return false;
     *ms = (minutes * 60 + seconds) * 1000 + (frames * 1000 + 37) / 75;
@@ -79,7 +80,7 @@ bool CueSheet::namesFile(const QString &sheetName, const QString &audioFile)
 bool CueSheet::parse(const QByteArray &bytes, const QString &audioFile, CueSheet *sheet, QString *error)
 {
     *sheet = CueSheet();
-    const QStringList lines = decode(bytes).split(QLatin1Char('\n'));
+    const QStringList lines = SheetText::decode(bytes).split(QLatin1Char('\n'));
     Track *track = nullptr;
     bool indexed = true;
     auto fail = [&](int line, const QString &why) {
@@ -105,7 +106,10 @@ bool CueSheet::parse(const QByteArray &bytes, const QString &audioFile, CueSheet
             if (!indexed)
                 return missingIndex();
             Track next;
-            next.number = value(rest).toInt();
+            const QString number = value(rest);
+            next.number = digitsOnly(number) && number.size() <= 3 ? number.toInt() : 0;
+            if (next.number < 1 || next.number > 99)
+                return fail(line, tr("\"%1\" is not a track number from 1 to 99").arg(number));
             next.line = line;
             next.performer = sheet->performer;
             sheet->tracks.append(next);

@@ -2,8 +2,10 @@
 
 #include "batchtool.h"
 #include "edit/cutjob.h"
+#include "edittool.h"
 #include "jsonstring.h"
 #include "analysis/loudnessenvelope.h"
+#include "io/sourcefile.h"
 #include "scan/mp3fileinfo.h"
 #include "mp3splitter.h"
 #include "edit/timeparser.h"
@@ -114,7 +116,13 @@ int CutTool::run(const QStringList &arguments)
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
     const QCommandLineOption envelopeOption(QStringLiteral("envelope"), QString());
     const QCommandLineOption columns(QStringLiteral("columns"), QString(), QStringLiteral("N"));
-    parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns});
+    const QCommandLineOption remove(QStringLiteral("remove"), QString(), QStringLiteral("START-END"));
+    const QCommandLineOption keep(QStringLiteral("keep"), QString(), QStringLiteral("START-END"));
+    const QCommandLineOption join(QStringLiteral("join"), QString());
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns,
+                       remove, keep, join, dryRun, json});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -140,6 +148,43 @@ int CutTool::run(const QStringList &arguments)
     }
 
     const QStringList inputs = parser.positionalArguments();
+    const bool editing = parser.isSet(remove) || parser.isSet(keep) || parser.isSet(join);
+    if (editing || parser.isSet(dryRun) || parser.isSet(json)) {
+        for (const QCommandLineOption *other : {&infoOption, &envelopeOption})
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("--%1 takes no edit").arg(other->names().constLast()));
+    }
+    if (editing) {
+        EditTool::Command command;
+        int kinds = 0;
+        for (const auto &kind : {qMakePair(&remove, EditTool::Command::Remove), qMakePair(&keep, EditTool::Command::Keep),
+                                 qMakePair(&join, EditTool::Command::Join)}) {
+            if (parser.isSet(*kind.first)) {
+                command.kind = kind.second;
+                ++kinds;
+            }
+        }
+        if (kinds > 1)
+            return usageError(QStringLiteral("one of --remove, --keep or --join"));
+        if (parser.isSet(start) || parser.isSet(end))
+            return usageError(QStringLiteral("--start and --end go with a single cut, not with --remove, --keep or --join"));
+        if (command.kind == EditTool::Command::Join ? inputs.size() < 2 : inputs.size() != 1)
+            return usageError(command.kind == EditTool::Command::Join ? QStringLiteral("--join takes two input files or more")
+                                                                      : QStringLiteral("one input file only"));
+        const QCommandLineOption &rangeOption = command.kind == EditTool::Command::Remove ? remove : keep;
+        for (const QString &text : command.kind == EditTool::Command::Join ? QStringList() : parser.values(rangeOption)) {
+            QPair<qint64, qint64> range;
+            QString why;
+            if (!EditTool::parseRange(text, &range, &why))
+                return usageError(QStringLiteral("bad --%1 '%2': %3").arg(rangeOption.names().constLast(), text, why));
+            command.ranges.append(range);
+        }
+        command.inputs = inputs;
+        return edit(command, parser.isSet(dryRun), parser.isSet(json), parser.value(output),
+                    parser.isSet(exact), parser.isSet(keepTags), parser.isSet(sync));
+    }
+    if (parser.isSet(json) && !parser.isSet(dryRun))
+        return usageError(QStringLiteral("--json goes with --dry-run"));
     if (inputs.isEmpty())
         return usageError(QStringLiteral("no input file"));
     if (inputs.size() > 1)
@@ -174,7 +219,7 @@ int CutTool::run(const QStringList &arguments)
     }
 
     for (const QCommandLineOption *needed : {&start, &end, &output}) {
-        if (!parser.isSet(*needed))
+        if (!parser.isSet(*needed) && !(needed == &output && parser.isSet(dryRun)))
             return usageError(QStringLiteral("--%1 is missing").arg(needed->names().constLast()));
     }
     qint64 startMs = 0;
@@ -186,8 +231,15 @@ int CutTool::run(const QStringList &arguments)
         return usageError(QStringLiteral("bad --end '%1': %2").arg(parser.value(end), why));
     if (endMs < startMs)
         return usageError(QStringLiteral("--end lies before --start"));
-    if (parser.value(output).isEmpty())
+    if (parser.value(output).isEmpty() && !parser.isSet(dryRun))
         return usageError(QStringLiteral("empty --output"));
+    if (parser.isSet(dryRun)) {
+        EditTool::Command command;
+        command.ranges = {{startMs, endMs}};
+        command.inputs = inputs;
+        return edit(command, true, parser.isSet(json), parser.value(output), parser.isSet(exact),
+                    parser.isSet(keepTags), parser.isSet(sync));
+    }
     CutJob::Options options;
     options.request.startMs = startMs;
     options.request.endMs = endMs;
@@ -199,10 +251,28 @@ int CutTool::run(const QStringList &arguments)
     return cut(input, parser.value(output), options);
 }
 
+int CutTool::edit(EditTool::Command command, bool dryRun, bool json, const QString &output, bool exact,
+                  bool keepTags, bool sync)
+{
+    if (dryRun && !json)
+        return usageError(QStringLiteral("--dry-run prints the plan as JSON: add --json"));
+    if (!dryRun && output.isEmpty())
+        return usageError(QStringLiteral("--output is missing"));
+    command.output = output;
+    command.dryRun = dryRun;
+    command.exact = exact;
+    command.keepTags = keepTags;
+    command.sync = sync;
+    return EditTool(m_out, m_err).run(command);
+}
+
+
+// Refuses at once what is no regular file: a FIFO would keep the query
+// waiting for a writer, a device would never end.
 bool CutTool::readable(const QString &input)
 {
-    QFile file(input);
-    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    SourceFile file;
+    if (file.open(input))
         return true;
     m_err << Program << ": " << input << ": " << file.errorString() << '\n';
     m_err.flush();
@@ -232,15 +302,26 @@ int CutTool::info(const QString &input)
     if (!readable(input))
         return Failed;
     const Mp3FileInfo facts = Mp3FileInfo::read(input);
-    if (!facts.found) {
-        m_err << Program << ": " << input << ": no MPEG audio frame found ("
-              << Mp3Splitter::errorMessage(Mp3Splitter::FirstFrameNotFound) << ")\n";
-        m_err.flush();
-        return Failed;
-    }
+    if (!facts.found)
+        return noFrame(input);
     m_out << infoJson(facts) << '\n';
+    return printed();
+}
+
+int CutTool::noFrame(const QString &input)
+{
+    m_err << Program << ": " << input << ": no MPEG audio frame found ("
+          << Mp3Splitter::errorMessage(Mp3Splitter::FirstFrameNotFound) << ")\n";
+    m_err.flush();
+    return Failed;
+}
+
+// Standard output that went nowhere (a closed pipe, a full disk) fails the
+// query: what was asked for did not arrive.
+int CutTool::printed()
+{
     m_out.flush();
-    return Success;
+    return m_out.status() == QTextStream::Ok ? Success : Failed;
 }
 
 QByteArray CutTool::infoJson(const Mp3FileInfo &info)
@@ -270,6 +351,9 @@ int CutTool::envelope(const QString &input, int columns)
 {
     if (!readable(input))
         return Failed;
+    // A file of a header frame alone has no audio to measure, as --info says.
+    if (!Mp3FileInfo::read(input).found)
+        return noFrame(input);
     QString why;
     const QVector<float> values = LoudnessEnvelope::compute(input, columns, &why);
     if (values.isEmpty()) {
@@ -278,8 +362,7 @@ int CutTool::envelope(const QString &input, int columns)
         return Failed;
     }
     m_out << envelopeJson(values) << '\n';
-    m_out.flush();
-    return Success;
+    return printed();
 }
 
 QByteArray CutTool::envelopeJson(const QVector<float> &values)

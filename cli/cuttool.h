@@ -2,6 +2,7 @@
 #define CUTTOOL_H
 
 #include "edit/cutjob.h"
+#include "edittool.h"
 
 #include <QByteArray>
 #include <QString>
@@ -43,10 +44,14 @@ public:
 
 private:
     int cut(const QString &input, const QString &output, const CutJob::Options &options);
+    int edit(EditTool::Command command, bool dryRun, bool json, const QString &output, bool exact,
+             bool keepTags, bool sync);
     int info(const QString &input);
     int envelope(const QString &input, int columns);
     int usageError(const QString &why);
     bool readable(const QString &input);
+    int noFrame(const QString &input);
+    int printed();
 
     QTextStream &m_out;
     QTextStream &m_err;

@@ -1,5 +1,6 @@
 #include "jobcheck.h"
 
+#include "io/atomicfile.h"
 #include "piecelist.h"
 
 #include <QDir>
@@ -19,6 +20,13 @@ bool sameFile(const QString &a, const QString &b)
 }
 
 } // namespace
+
+QString JobCheck::tooManyPieces(qint64 count)
+{
+    if (count <= MaxPieces)
+        return QString();
+    return tr("%1 pieces, more than the %2 one job may cut").arg(count).arg(MaxPieces);
+}
 
 QStringList JobCheck::problems(const Job &job, const QVector<Piece> &pieces)
 {
@@ -42,6 +50,11 @@ QStringList JobCheck::problems(const Job &job, const QVector<Piece> &pieces)
         const QString &name = piece.fileName;
         if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
             found << tr("%1: \"%2\" is no file name").arg(piece.origin, name);
+            continue;
+        }
+        // A later job's sweep would take it for a leftover and remove it.
+        if (AtomicFile::isTemporaryName(QFile::encodeName(name))) {
+            found << tr("%1: \"%2\" has the form of Snipwave's temporary files").arg(piece.origin, name);
             continue;
         }
         if (QFile::encodeName(name).size() > MaxNameBytes) {

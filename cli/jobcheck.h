@@ -30,6 +30,12 @@ public:
 
     // The longest file name the common Linux file systems take, in bytes.
     static constexpr int MaxNameBytes = 255;
+    // The most pieces one job cuts: 24 hours in pieces of a second, with
+    // room to spare. More is a slip (--every 0.001), and would only fill the
+    // memory while it is planned.
+    static constexpr qint64 MaxPieces = 100000;
+    // Why a job of count pieces is refused; empty when it is not.
+    static QString tooManyPieces(qint64 count);
 };
 
 #endif // JOBCHECK_H

@@ -1,12 +1,14 @@
 #include "rangelist.h"
 
+#include "sheettext.h"
 #include "edit/timeparser.h"
 
 #include <QRegularExpression>
 #include <QStringList>
 
-bool RangeList::parse(const QString &text, QVector<Range> *ranges, QString *error)
+bool RangeList::parse(const QByteArray &bytes, QVector<Range> *ranges, QString *error)
 {
+    const QString text = SheetText::decode(bytes);
     ranges->clear();
     static const QRegularExpression fields(QStringLiteral("^(\\S+)\\s+(\\S+)(?:\\s+(.*))?$"));
     const QStringList lines = text.split(QLatin1Char('\n'));

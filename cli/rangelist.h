@@ -1,6 +1,7 @@
 #ifndef RANGELIST_H
 #define RANGELIST_H
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QString>
 #include <QVector>
@@ -28,8 +29,9 @@ public:
         int line = 0;   // 1-based
     };
 
-    // False and a message naming the line on the first line that is wrong.
-    static bool parse(const QString &text, QVector<Range> *ranges, QString *error);
+    // bytes: the list as read, decoded as SheetText does. False and a
+    // message naming the line on the first line that is wrong.
+    static bool parse(const QByteArray &bytes, QVector<Range> *ranges, QString *error);
 };
 
 #endif // RANGELIST_H

@@ -11,6 +11,8 @@ packages=(
     libtag1-dev libmpg123-dev qttranslations5-l10n
     # tests: an independent decoder, an encoder and a speech synthesiser for fixtures
     ffmpeg lame espeak-ng
+    # the fuzz target's sanitizer build (fuzz/CMakeLists.txt)
+    clang
     # the Debian package and its checks
     dpkg-dev file fakeroot lintian appstream desktop-file-utils
 )

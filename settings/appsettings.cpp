@@ -34,16 +34,46 @@ int wholeNumber(double value)
     return int(value);
 }
 
+// The first historyLength distinct paths of a stored list, empty ones
+// passed over; a hand-edited or runaway list may hold millions.
+QStringList firstPaths(const QJsonArray &stored)
+{
+    QStringList paths;
+    for (auto it = stored.begin(); it != stored.end() && paths.size() < historyLength; ++it) {
+        const QString path = (*it).toString();
+        if (!path.isEmpty() && !paths.contains(path))
+            paths.append(path);
+    }
+    return paths;
+}
+
+// A path opened again moves to the front instead of standing twice.
 QStringList updatedHistory(const QJsonValue &stored, const QString &newest)
 {
     QStringList paths = stored.toVariant().toStringList();
     paths.removeDuplicates();
     paths.removeAll(QString());
+    paths.removeAll(newest);
     paths.prepend(newest);
-    // One entry only: a longer hand-edited list keeps its length.
-    if (paths.size() > historyLength)
+    while (paths.size() > historyLength)
         paths.removeLast();
     return paths;
+}
+
+// Only what the history keeps is read from the file.
+void trimHistory(QJsonObject &root)
+{
+    QJsonObject group = root.value(SettingsKeys::common).toObject();
+    QJsonObject section = group.value(SettingsKeys::operationSection).toObject();
+    const QJsonValue stored = section.value(SettingsKeys::openHistory);
+    if (!stored.isArray())
+        return;
+    const QStringList paths = firstPaths(stored.toArray());
+    if (paths.size() == stored.toArray().size())
+        return;
+    section.insert(SettingsKeys::openHistory, QJsonArray::fromStringList(paths));
+    group.insert(SettingsKeys::operationSection, section);
+    root.insert(SettingsKeys::common, group);
 }
 
 bool writeWhole(const QString &path, const QByteArray &content)
@@ -100,6 +130,7 @@ void AppSettings::load()
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(content, &error);
     root = document.object();
+    trimHistory(root);
     // An empty file holds nothing worth keeping.
     fileUnreadable = (error.error != QJsonParseError::NoError || !document.isObject())
         && !content.trimmed().isEmpty();

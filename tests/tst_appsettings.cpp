@@ -210,12 +210,15 @@ void TestAppSettings::historyWrites_data()
     QTest::newRow("eleventh path drops the oldest")
         << historyFile(ten) << history << QStringList {"/new"}
         << QVariant(QStringList {"/new"} + ten.mid(0, 9));
-    QTest::newRow("hand-edited long list keeps its length")
+    QTest::newRow("hand-edited long list is read as its first ten")
         << historyFile(paths(QStringLiteral("/m/"), 12)) << history << QStringList {"/new"}
-        << QVariant(QStringList {"/new"} + paths(QStringLiteral("/m/"), 11));
-    QTest::newRow("duplicate stays for one write")
+        << QVariant(QStringList {"/new"} + paths(QStringLiteral("/m/"), 9));
+    QTest::newRow("first ten distinct paths of a list full of repeats")
+        << historyFile(QStringList {"/a", "", "/a"} + paths(QStringLiteral("/m/"), 12)) << history << QStringList {"/m/3"}
+        << QVariant(QStringList {"/m/3", "/a", "/m/1", "/m/2", "/m/4", "/m/5", "/m/6", "/m/7", "/m/8", "/m/9"});
+    QTest::newRow("a path written again moves to the front")
         << historyFile({"/a", "/b", "/c"}) << history << QStringList {"/b"}
-        << QVariant(QStringList {"/b", "/a", "/b", "/c"});
+        << QVariant(QStringList {"/b", "/a", "/c"});
     QTest::newRow("next write keeps the front duplicate")
         << historyFile({"/a", "/b", "/c"}) << history << QStringList {"/b", "/d"}
         << QVariant(QStringList {"/d", "/b", "/a", "/c"});

@@ -113,6 +113,13 @@ void TestBatch::cueSheetRefused_data()
         << "line 4: track 2 has no INDEX 01";
     QTest::newRow("75 frames") << QByteArray("FILE live.mp3 MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:75\n")
                                << "line 3: \"00:00:75\" is not a time mm:ss:ff";
+    const QByteArray head("FILE live.mp3 MP3\nTRACK 01 AUDIO\nINDEX 01 ");
+    QTest::newRow("signed minutes") << head + "-0:05:00\n" << "line 3: \"-0:05:00\" is not a time mm:ss:ff";
+    QTest::newRow("signed seconds") << head + "00:+5:00\n" << "line 3: \"00:+5:00\" is not a time mm:ss:ff";
+    QTest::newRow("minutes past 64 bits") << head + "9223372036854775807:00:00\n"
+                                          << "line 3: \"9223372036854775807:00:00\" is not a time mm:ss:ff";
+    QTest::newRow("track number past an int") << QByteArray("FILE live.mp3 MP3\nTRACK 4294967297 AUDIO\n")
+                                              << "line 2: \"4294967297\" is not a track number from 1 to 99";
     QTest::newRow("tracks out of order")
         << QByteArray("FILE live.mp3 MP3\nTRACK 01 AUDIO\nINDEX 01 01:00:00\nTRACK 02 AUDIO\nINDEX 01 00:30:00\n")
         << "line 5: track 2 starts before the track ahead of it ends";
@@ -131,22 +138,25 @@ void TestBatch::cueSheetRefused()
 
 void TestBatch::rangeList_data()
 {
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("result");   // spans and names, or the error
 
     QTest::newRow("every time form, names with spaces, comments, overlap")
-        << "# chapters\n\n0 12:30 Intro\n  12:30\t1:00:00.5  The long middle part.mp3 \n0:00:01 2.25\n"
+        << QByteArray("# chapters\n\n0 12:30 Intro\n  12:30\t1:00:00.5  The long middle part.mp3 \n0:00:01 2.25\n")
         << "0-750000 750000-3600500 1000-2250|Intro|The long middle part|";
-    QTest::newRow("end before start") << "0 10\n20 15 x\n" << "line 2: the end is not after the start";
-    QTest::newRow("empty range") << "10 10\n" << "line 1: the end is not after the start";
-    QTest::newRow("bad time") << "# c\n1:75 2:00\n" << "line 2: bad start '1:75': minutes and seconds must be below 60";
-    QTest::newRow("one time only") << "0 10\n30\n" << "line 2: expected START END [NAME]";
-    QTest::newRow("nothing") << "# only a comment\n\n" << "the list holds no range";
+    QTest::newRow("end before start") << QByteArray("0 10\n20 15 x\n") << "line 2: the end is not after the start";
+    QTest::newRow("empty range") << QByteArray("10 10\n") << "line 1: the end is not after the start";
+    QTest::newRow("bad time") << QByteArray("# c\n1:75 2:00\n") << "line 2: bad start '1:75': minutes and seconds must be below 60";
+    QTest::newRow("one time only") << QByteArray("0 10\n30\n") << "line 2: expected START END [NAME]";
+    QTest::newRow("names in UTF-8") << QByteArray("0 1 Ni\xC3\xB1o\n") << "0-1000|Ni\u00f1o";
+    QTest::newRow("names in Windows-1252, as sheets") << QByteArray("0 1 Ni\xF1o \x93live\x94\n") << "0-1000|Ni\u00f1o \u201clive\u201d";
+    QTest::newRow("signed times") << QByteArray("+0:05 0:10\n") << "line 1: bad start '+0:05': not a time";
+    QTest::newRow("nothing") << QByteArray("# only a comment\n\n") << "the list holds no range";
 }
 
 void TestBatch::rangeList()
 {
-    QFETCH(QString, text);
+    QFETCH(QByteArray, text);
     QFETCH(QString, result);
 
     QVector<RangeList::Range> ranges;

@@ -1,4 +1,5 @@
 #include "cuttool.h"
+#include "mp3streambuilder.h"
 #include "testfiles.h"
 
 #include <QtTest>
@@ -157,6 +158,8 @@ private slots:
     void staleTemporaryIsRemoved();
     void wrongCommandLines_data();
     void wrongCommandLines();
+    void jobRefused_data();
+    void jobRefused();
 
 private:
     QString piecePath(const QString &name) const { return m_dir.filePath(name); }
@@ -426,7 +429,8 @@ void TestBatchCut::failureMidwayKeepsTheDonePieces()
                                        list, QStringLiteral("-d"), m_dir.path()});
     QVERIFY(shell.waitForFinished(60000));
     QCOMPARE(shell.exitCode(), 1);
-    QVERIFY(shell.readAllStandardError().contains("pauses_3.mp3: File too large (2 of 3 pieces written)"));
+    QVERIFY(shell.readAllStandardError().contains(
+        "pauses_3.mp3: File too large (2 of 3 pieces written, the last " + QFile::encodeName(piecePath(QStringLiteral("pauses_2.mp3"))) + ')'));
     const QVector<QByteArray> audio = packets(m_pauses);
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
              (QStringList{QStringLiteral("pauses_1.mp3"), QStringLiteral("pauses_2.mp3")}));
@@ -474,6 +478,38 @@ void TestBatchCut::wrongCommandLines()
     QCOMPARE(run.code, 2);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QVERIFY(run.out.isEmpty());
+}
+
+// Jobs refused before anything is planned or written, with the reason.
+void TestBatchCut::jobRefused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("a tiny step") << QStringList{"--every", "0.001"} << "pieces, more than the 100000 one job may cut";
+    QTest::newRow("a sheet without end") << QStringList{"--cue", "/dev/zero"} << "/dev/zero: larger than 4 MiB";
+    QTest::newRow("a list without end") << QStringList{"--ranges", "/dev/zero"} << "/dev/zero: larger than 4 MiB";
+    QTest::newRow("a list of too many ranges") << QStringList{"--ranges", "many"} << "100001 pieces, more than the 100000";
+    QTest::newRow("names of our temporary files") << QStringList{"--every", "60", "--name", ".snipwave-99999{n}-abc.part"}
+                                                  << "piece 1: \".snipwave-999991-abc.part\" has the form of Snipwave's temporary files";
+}
+
+void TestBatchCut::jobRefused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QByteArray many;
+    for (int i = 0; i < 100001; ++i)
+        many += "0 1\n";
+    const QString list = writeFile(m_fixtures.filePath(QStringLiteral("many")), many);
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^many$")), list);
+    // Over two minutes: 100001 pieces of a millisecond.
+    const QString source = writeFile(m_fixtures.filePath(QStringLiteral("long.mp3")),
+                                     Mp3StreamBuilder().frames(5000, 0xFB, 0x90).bytes);
+    const Run run = cut(source, arguments << QStringLiteral("-d") << m_dir.path());
+    QCOMPARE(run.code, 1);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY(QDir(m_dir.path()).isEmpty());
 }
 
 QTEST_APPLESS_MAIN(TestBatchCut)

@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString Data = fixturePath(QString());
@@ -58,6 +60,8 @@ private slots:
     void executable_data();
     void executable();
     void executableCutsARealFile();
+    void namesAreTakenAsTheirBytes_data();
+    void namesAreTakenAsTheirBytes();
 
 private:
     ScratchFolder m_dir;
@@ -202,6 +206,26 @@ void TestCli::commandLine_data()
             << QStringLiteral("snipwave-cut: bad --columns '%1'").arg(bad);
     QTest::newRow("envelope, no frame") << QStringList{"--envelope", Data + "crc_protected.packets.csv"} << 1
                                         << QString() << "snipwave-cut: " + Data + "crc_protected.packets.csv: no MPEG";
+
+    // A FIFO would keep the query waiting for a writer; a header frame alone
+    // holds no audio to measure.
+    static QTemporaryDir odd;
+    const QString fifo = odd.filePath(QStringLiteral("fifo"));
+    const QString headerOnly = odd.filePath(QStringLiteral("header.mp3"));
+    const QByteArray vbr = readAll(fixture);
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0
+            && !writeFile(headerOnly, vbr.left(MpegHeader::frameBytes(vbr.constData()))).isEmpty());
+    for (const char *query : {"--info", "--envelope"}) {
+        QTest::addRow("%s on a FIFO", query) << QStringList{query, fifo} << 1 << QString()
+                                             << "snipwave-cut: " + fifo + ": Is a FIFO (named pipe), not a file\n";
+        QTest::addRow("%s on a header frame alone", query) << QStringList{query, headerOnly} << 1 << QString()
+                                                           << "snipwave-cut: " + headerOnly + ": no MPEG audio frame found";
+    }
+    QTest::newRow("exact, from the end on") << (cutArgs("3", "99999") << "--exact") << 1 << QString()
+                                            << "snipwave-cut: Start time is beyond the end of audio. (error -10)\n";
+    QTest::newRow("output named like a temporary file")
+        << QStringList{fixture, "-s", "1", "-e", "2", "-o", ".snipwave-12-abc.part"} << 1 << QString()
+        << "snipwave-cut: File creating failed. (The name has the form of Snipwave's temporary files) (error -8)\n";
 }
 
 void TestCli::commandLine()
@@ -382,6 +406,41 @@ void TestCli::executableCutsARealFile()
     QCOMPARE(written.size(), header + expected.size());
     QVERIFY(written.mid(header) == expected);
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("cut.mp3")});
+}
+
+// A name's bytes that are no text in the locale's encoding would reach the
+// file system as other bytes, naming another file (here the decoy, under
+// the name such bytes turn into): refused. Arguments are built by printf in
+// a shell, as they cannot pass through QProcess unchanged.
+void TestCli::namesAreTakenAsTheirBytes_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("files"); // in the folder afterwards, besides the decoy
+
+    const QString cut = QStringLiteral("\"$1\" -s 0 -e 1 -o ");
+    QTest::newRow("--info on a Latin-1 name") << "--info \"$(printf 'x\\351.mp3')\"" << 2 << QStringList();
+    QTest::newRow("an output named in Latin-1") << cut + "\"$(printf 'y\\351.mp3')\"" << 2 << QStringList();
+    QTest::newRow("an output named in UTF-8") << cut + "\"$(printf 'y\\303\\251.mp3')\"" << 0
+                                              << QStringList{QString::fromUtf8("y\xc3\xa9.mp3")};
+}
+
+void TestCli::namesAreTakenAsTheirBytes()
+{
+    QFETCH(QString, arguments);
+    QFETCH(int, code);
+    QFETCH(QStringList, files);
+    const QString decoy = QString::fromUtf8("x\xef\xbf\xbd.mp3");
+    QVERIFY(QFile::copy(Data + QStringLiteral("vbr_xing.mp3"), m_dir.filePath(decoy)));
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start(QStringLiteral("sh"), {"-c", "exec \"$0\" " + arguments, SNIPWAVE_CUT_EXECUTABLE, m_dir.filePath(decoy)});
+    QVERIFY(process.waitForFinished(30000));
+    QVERIFY2(process.exitCode() == code, process.readAllStandardError().constData());
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+    files << decoy;
+    files.sort();
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -34,7 +34,8 @@ private slots:
     void atomicFileNew();
     void atomicFileReplaces();
     void atomicFileKeepsTheOldUntilCommit();
-    void atomicFileFollowsALink();
+    void atomicFileReplacesALink_data();
+    void atomicFileReplacesALink();
     void atomicFileRefuses_data();
     void atomicFileRefuses();
 
@@ -86,18 +87,18 @@ void TestCutterIo::windowReadsTheFile()
     QCOMPARE(source.isMapped(), mapped && size > 0);
 
     QRandomGenerator random(7);
-    QVector<QPair<qint64, int>> fills = {{0, 10}, {0, capacity}, {qint64(size) - 1, 4}, {size, 4},
-                                         {qint64(size) + 100, 4}, {-1, 4}};
+    QVector<QPair<qint64, int>> fills = {{0, 10}, {0, capacity}, {0, 3 * capacity + 5}, {qint64(size) - 1, 4},
+                                         {size, 4}, {qint64(size) + 100, 4}, {-1, 4}, {0, -1}};
     // A walk forwards in steps of a frame, then random jumps both ways.
     for (qint64 pos = 0; pos < size && fills.size() < 3000; pos += 417 + random.bounded(2))
         fills.append({pos, random.bounded(4, 2882)});
     for (int i = 0; i < 300; ++i)
-        fills.append({random.bounded(size + 10), random.bounded(capacity + 1)});
+        fills.append({random.bounded(size + 10), random.bounded(i % 10 ? capacity + 1 : 4 * capacity)});
 
     for (const auto &fill : qAsConst(fills)) {
         const qint64 pos = fill.first;
         const int n = fill.second;
-        const int expected = pos < 0 ? 0 : int(qBound<qint64>(0, size - pos, n));
+        const int expected = pos < 0 ? 0 : int(qBound<qint64>(0, size - pos, qMax(n, 0)));
         const int got = source.fill(pos, n);
         QCOMPARE(got, expected);
         if (got > 0)
@@ -278,17 +279,34 @@ void TestCutterIo::atomicFileKeepsTheOldUntilCommit()
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("cut.mp3")});
 }
 
-void TestCutterIo::atomicFileFollowsALink()
+// The name given is replaced, as mv replaces it; where a link under it
+// points stays as it was.
+void TestCutterIo::atomicFileReplacesALink_data()
 {
+    QTest::addColumn<QStringList>("chain"); // each a link to the next, the last where they end
+
+    QTest::newRow("a link") << QStringList{"link.mp3", "target.mp3"};
+    QTest::newRow("a chain of links") << QStringList{"link.mp3", "link2.mp3", "target.mp3"};
+    QTest::newRow("a dangling link") << QStringList{"link.mp3", "gone.mp3"};
+}
+
+void TestCutterIo::atomicFileReplacesALink()
+{
+    QFETCH(QStringList, chain);
     const QString target = m_dir.write(QStringLiteral("target.mp3"), "old");
-    const QString link = m_dir.filePath(QStringLiteral("link.mp3"));
-    QVERIFY(QFile::link(target, link));
-    AtomicFile file(link);
+    for (int i = 0; i + 1 < chain.size(); ++i)
+        QCOMPARE(::symlink(QFile::encodeName(chain.at(i + 1)).constData(),
+                           QFile::encodeName(m_dir.filePath(chain.at(i))).constData()), 0);
+    AtomicFile file(m_dir.filePath(chain.first()));
     QVERIFY(file.open());
     file.file().write("new");
     QVERIFY(file.commit());
-    QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(readAll(target), QByteArray("new"));
+    QVERIFY(!QFileInfo(m_dir.filePath(chain.first())).isSymLink());
+    QCOMPARE(readAll(m_dir.filePath(chain.first())), QByteArray("new"));
+    QCOMPARE(readAll(target), QByteArray("old"));
+    QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("gone.mp3"))));
+    for (const QString &link : chain.mid(1, chain.size() - 2))
+        QVERIFY(QFileInfo(m_dir.filePath(link)).isSymLink());
 }
 
 void TestCutterIo::atomicFileRefuses_data()

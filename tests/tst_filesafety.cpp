@@ -84,6 +84,10 @@ private slots:
 
     void cutStopped_data();
     void cutStopped();
+    void outputLinkReplaced_data();
+    void outputLinkReplaced();
+    void batchEndsEarly_data();
+    void batchEndsEarly();
 
 private:
     ScratchFolder m_dir;
@@ -353,6 +357,13 @@ void TestFileSafety::cutStopped_data()
     QTest::newRow("SIGINT") << int(SIGINT) << 130;
     QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
     QTest::newRow("SIGHUP") << int(SIGHUP) << 129;
+    QTest::newRow("SIGPIPE from another process") << int(SIGPIPE) << 141;
+    QTest::newRow("SIGUSR1") << int(SIGUSR1) << 138;
+    QTest::newRow("SIGALRM") << int(SIGALRM) << 142;
+    QTest::newRow("a real-time signal") << int(SIGRTMIN + 3) << 128 + SIGRTMIN + 3;
+    // These leave a core: the process ends by the signal itself.
+    QTest::newRow("SIGQUIT") << int(SIGQUIT) << -1;
+    QTest::newRow("SIGXCPU") << int(SIGXCPU) << -1;
     QTest::newRow("file-size limit") << 0 << 1;
 }
 
@@ -363,7 +374,7 @@ void TestFileSafety::cutStopped()
     const QString output = m_dir.filePath(QStringLiteral("cut.mp3"));
     QProcess process;
     // A file-size limit as the shell sets one; the program runs in its place.
-    process.start(QStringLiteral("sh"), {"-c", QStringLiteral("ulimit -f %1; exec \"$0\" \"$@\"").arg(signal == 0 ? "16384" : "unlimited"),
+    process.start(QStringLiteral("sh"), {"-c", QStringLiteral("ulimit -c 0; ulimit -f %1; exec \"$0\" \"$@\"").arg(signal == 0 ? "16384" : "unlimited"),
                                          SNIPWAVE_CUT_EXECUTABLE, m_big.filePath("long.mp3"), "-s", "1", "-e", "9:00:00", "-o", output});
     QVERIFY(process.waitForStarted());
     // Once the temporary file is there, the cut is under way.
@@ -376,12 +387,112 @@ void TestFileSafety::cutStopped()
         QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
     }
     QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), code);
+    QCOMPARE(process.exitStatus(), code < 0 ? QProcess::CrashExit : QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), code < 0 ? signal : code);
     QCOMPARE(temporaries(m_dir.path()), QStringList());
     QVERIFY(!QFileInfo::exists(output));
     const QString complaint = QString::fromLocal8Bit(process.readAllStandardError());
     QVERIFY2(signal != 0 || complaint.contains(qt_error_string(EFBIG)), qPrintable(complaint));
+}
+
+// A link another user left in a shared folder (sticky, writable by all)
+// under the output's name: the real program replaces the link, as mv would,
+// or is refused; where the link points is never written.
+void TestFileSafety::outputLinkReplaced_data()
+{
+    QTest::addColumn<int>("user");     // who runs the cut
+    QTest::addColumn<bool>("batch");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("root cuts one piece") << 0 << false << 0;
+    QTest::newRow("root cuts pieces with --overwrite") << 0 << true << 0;
+    QTest::newRow("a user cuts one piece") << 65534 << false << 1;
+    QTest::newRow("a user cuts pieces with --overwrite") << 65534 << true << 1;
+}
+
+void TestFileSafety::outputLinkReplaced()
+{
+    QFETCH(int, user);
+    QFETCH(bool, batch);
+    QFETCH(int, code);
+    if (::geteuid() != 0)
+        QSKIP("needs root, to act as two users");
+    const QString shared = m_dir.filePath(QStringLiteral("shared"));
+    const QString source = m_dir.filePath(QStringLiteral("tone.mp3"));
+    const QString link = shared + QStringLiteral("/piece1.mp3");
+    const QString target = m_dir.write(QStringLiteral("victim.mp3"), "the user's own file");
+    const QByteArray linkName = QFile::encodeName(link);
+    QVERIFY(QFile::copy(fixturePath(QStringLiteral("tone_440hz_2s.mp3")), source));
+    QVERIFY(::mkdir(QFile::encodeName(shared).constData(), 0777) == 0
+            && ::chmod(QFile::encodeName(shared).constData(), 01777) == 0
+            && ::chmod(QFile::encodeName(source).constData(), 0644) == 0
+            && ::chown(QFile::encodeName(target).constData(), uid_t(user), gid_t(user)) == 0
+            && ::symlink(QFile::encodeName(target).constData(), linkName.constData()) == 0
+            && ::lchown(linkName.constData(), 65533, 65533) == 0);
+
+    const QStringList cut = batch ? QStringList{source, "--every", "1", "-d", shared, "--name", "piece{n}.mp3", "--overwrite"}
+                                  : QStringList{source, "-s", "0", "-e", "1", "-o", link};
+    QProcess process;
+    process.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=%1").arg(user), QStringLiteral("--regid=%1").arg(user),
+                                                         "--clear-groups", SNIPWAVE_CUT_EXECUTABLE} + cut);
+    QVERIFY(process.waitForFinished(60000));
+    const QByteArray complaint = process.readAllStandardError();
+    QVERIFY2(process.exitCode() == code, complaint.constData());
+    QCOMPARE(readAll(target), QByteArray("the user's own file"));
+    QCOMPARE(QFileInfo(link).isSymLink(), code != 0);
+    QVERIFY(code != 0 || readAll(link).size() > 1000);
+    QVERIFY2(code == 0 || complaint.contains(qt_error_string(EPERM).toLocal8Bit()), complaint.constData());
+    QCOMPARE(temporaries(shared), QStringList());
+}
+
+// A batch that cannot go on (a piece too large for the file-size limit, a
+// --json reader that went away) while a later piece is already done: the
+// pieces written are the first ones, the message says which was the last,
+// and nothing else is left.
+void TestFileSafety::batchEndsEarly_data()
+{
+    QTest::addColumn<QString>("limit");   // ulimit -f, or "full" for a folder of 2 MB
+    QTest::addColumn<bool>("readerLeaves");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("a piece passes the file-size limit") << "16384" << false << qt_error_string(EFBIG);
+    QTest::newRow("the disk fills up") << "full" << false << qt_error_string(ENOSPC);
+    QTest::newRow("the --json reader leaves") << "unlimited" << true << qt_error_string(EPIPE);
+}
+
+void TestFileSafety::batchEndsEarly()
+{
+    QFETCH(QString, limit);
+    QFETCH(bool, readerLeaves);
+    QFETCH(QString, reason);
+    const QString list = m_dir.write(QStringLiteral("list.txt"), "0 1\n1 2\n2 3\n3 7:00:00\n7:00:00 7:00:01\n");
+    const QString out = m_dir.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkdir(out));
+    const bool full = limit == QLatin1String("full");
+    if (full && QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=2m", "tmpfs", out}) != 0)
+        QSKIP("needs a small file system: mount as root");
+    const auto unmount = qScopeGuard([&] {
+        if (full)
+            QProcess::execute(QStringLiteral("umount"), {out});
+    });
+    QProcess process;
+    // The reader of the JSON lines takes one and leaves.
+    const QString reader = readerLeaves ? QStringLiteral(" | head -n 1") : QString();
+    process.start(QStringLiteral("bash"), {"-o", "pipefail", "-c", QStringLiteral("ulimit -f %1; \"$0\" \"$@\"%2").arg(full ? "unlimited" : limit, reader),
+                                           SNIPWAVE_CUT_EXECUTABLE, m_big.filePath("long.mp3"), "--ranges", list, "-d", out,
+                                           "--name", "{n}.mp3", "--json"});
+    QVERIFY(process.waitForFinished(60000));
+    const QString complaint = QString::fromLocal8Bit(process.readAllStandardError());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QStringList written = QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QVERIFY2(!written.isEmpty() && written.size() < 5, qPrintable(written.join(' ')));
+    for (int i = 0; i < written.size(); ++i)
+        QCOMPARE(written.at(i), QStringLiteral("%1.mp3").arg(i + 1));
+    QVERIFY2(complaint.contains(reason), qPrintable(complaint));
+    QVERIFY2(complaint.contains(QStringLiteral("(%1 of 5 pieces written, the last %2)")
+                                    .arg(written.size()).arg(QDir(out).filePath(written.constLast()))),
+             qPrintable(complaint));
 }
 
 QTEST_GUILESS_MAIN(TestFileSafety)

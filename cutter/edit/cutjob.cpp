@@ -31,6 +31,7 @@ CutResult CutJob::write(const CutPlan &plan, SourceFile &input, const QString &o
     writer.setSyncToDisk(options.sync);
     writer.setRemoveStale(options.removeStale);
     writer.setProgress(options.progress);
+    writer.setCommitGate(options.commitGate);
     writer.setSourceCheck([&input] { return input.unchanged(); });
     return writer.write(plan, input.file(), output);
 }

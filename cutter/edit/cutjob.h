@@ -21,6 +21,7 @@ public:
         bool sync = true;
         bool removeStale = true; // see AtomicFile::setRemoveStale()
         CutWriter::Progress progress;
+        CutWriter::CommitGate commitGate;
     };
 
     static CutResult run(const QString &source, const QString &output, const Options &options,

@@ -136,18 +136,16 @@ bool assemble(Sources &sources, const QVector<Placed> &placed, CutPlan &plan,
         if (frames.isEmpty())
             return failed(plan, CutResult::SourceChanged);
         const int changed = Seam::carry(frames, carried);
+        // The highest bitrate index always gives a valid frame the room; a
+        // frame whose own data claims more than that is damaged.
+        if (changed < 0)
+            return failed(plan, CutResult::NothingToCut, QStringLiteral("a damaged frame before a seam"));
         QByteArray patched;
         qint64 replaced = 0;
-        if (changed >= 0) {
-            for (int k = changed; k < frames.size(); ++k) {
-                replaced += w.tail.at(k).length;
-                patched += frames.at(k);
-                plan.vbr = plan.vbr || frames.at(k).size() != w.tail.at(k).length;
-            }
-        } else {
-            // No bitrate gives the room: a silent frame carries the bytes.
-            patched = SilentFrame::build(plan.stream.toBytes(), carried);
-            ++frameBase;
+        for (int k = changed; k < frames.size(); ++k) {
+            replaced += w.tail.at(k).length;
+            patched += frames.at(k);
+            plan.vbr = plan.vbr || frames.at(k).size() != w.tail.at(k).length;
         }
         trimSegments(plan.copy, replaced);
         plan.copy.append({-1, 0, patched.size(), patched});
@@ -287,7 +285,10 @@ bool planEdit(Sources &sources, const EditRequest &request, CutPlan &plan)
         Placed p;
         p.source = span.source;
         p.first = qMax<qint64>(0, SourceScan::nearestBoundary(m.s + lead, spf));
-        p.end = m.toTheEnd ? scan.frames : qMin(scan.frames, SourceScan::nearestBoundary(m.e + lead, spf));
+        // Only the outer end keeps the encoder's padding; at a seam it is
+        // trimmed to the frame boundary nearest the end as heard.
+        p.end = m.toTheEnd && i + 1 == count ? scan.frames
+                                              : qMin(scan.frames, SourceScan::nearestBoundary(m.e + lead, spf));
         p.heardStart = qMax<qint64>(0, p.first * spf - lead);
         p.heardEnd = qMin(scan.heardSamples(), p.end * spf - lead);
         placed.append(p);
@@ -307,7 +308,6 @@ bool planEdit(Sources &sources, const EditRequest &request, CutPlan &plan)
     } else if (m0.s == 0) {
         // From the top: the source's own delay trims it as before.
         p0.first = 0;
-        delay = qMax<qint64>(0, lead - DecoderDelay);
         p0.heardStart = 0;
     } else {
         p0.first = qMax<qint64>(0, SourceScan::nearestBoundary(m0.s + lead - DecoderDelay, int(spf)));
@@ -334,7 +334,20 @@ bool planEdit(Sources &sources, const EditRequest &request, CutPlan &plan)
     if (!assemble(sources, placed, plan, toc, borrowed))
         return false;
     qint64 leadIn = 0;
-    if (exact) {
+    if (!exact) {
+        // Every frame must find its main data, the first ones too: a silent
+        // frame in front carries what they borrow, and the delay trims it
+        // away. It also makes room for a source without the encoder's delay,
+        // whose first sample a decoder's own delay would otherwise trim.
+        const bool fromTheTop = m0.s == 0;
+        if (borrowed > 0 || (fromTheTop && lead < DecoderDelay)) {
+            plan.synthesised = SilentFrame::build(
+                plan.stream.toBytes(),
+                SpanWalk::mainDataBefore(sources.buffer(p0.source), head, p0.first, qMax(0, borrowed)));
+            leadIn = plan.synthesised.isEmpty() ? 0 : spf;
+        }
+        delay = leadIn + (fromTheTop ? lead - DecoderDelay : 0);
+    } else {
         // Decoding starts a few frames early so that the granules in front of
         // the start are rebuilt exactly; a silent frame in front carries what
         // the first frames borrow, and the delay trims all that away.

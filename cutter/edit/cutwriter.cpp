@@ -13,9 +13,17 @@ namespace {
 constexpr qint64 MinPiece = 1024 * 1024;
 constexpr qint64 MaxPiece = 8 * 1024 * 1024;
 
+// A write cut short (the disk filled up) is tried again for the rest, so
+// that the failure comes with the system's reason.
 bool writeAll(QFileDevice &out, const QByteArray &bytes)
 {
-    return bytes.isEmpty() || out.write(bytes) == bytes.size();
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = out.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
 }
 
 } // namespace
@@ -53,6 +61,8 @@ CutResult CutWriter::write(const CutPlan &plan, const QVector<QFileDevice *> &so
         return CutResult::failure(CutResult::OutputCreateFailed, file.errorString());
     if (m_sourceCheck && !m_sourceCheck())
         return CutResult::failure(CutResult::SourceChanged);
+    if (m_commitGate && !m_commitGate())
+        return CutResult::failure(CutResult::OutputCreateFailed);
     if (!out.commit())
         return CutResult::failure(CutResult::OutputCreateFailed, out.errorString());
     return {};

@@ -22,12 +22,16 @@ public:
     // Called once all is copied, before the output takes its name: false
     // when the source changed under the cut.
     using SourceCheck = std::function<bool()>;
+    // Called last, before the output takes its name: false discards it. A
+    // job that writes many files lets them take their names in order.
+    using CommitGate = std::function<bool()>;
 
     void setSyncToDisk(bool on) { m_sync = on; }
     // See AtomicFile::setRemoveStale().
     void setRemoveStale(bool on) { m_removeStale = on; }
     void setProgress(Progress progress) { m_progress = std::move(progress); }
     void setSourceCheck(SourceCheck check) { m_sourceCheck = std::move(check); }
+    void setCommitGate(CommitGate gate) { m_commitGate = std::move(gate); }
 
     // source: the file the plan was made from, open unbuffered for reading.
     CutResult write(const CutPlan &plan, QFileDevice &source, const QString &output);
@@ -45,6 +49,7 @@ private:
     bool m_removeStale = true;
     Progress m_progress;
     SourceCheck m_sourceCheck;
+    CommitGate m_commitGate;
 };
 
 #endif // CUTWRITER_H

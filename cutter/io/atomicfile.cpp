@@ -91,10 +91,6 @@ bool processGone(qint64 pid)
 AtomicFile::AtomicFile(const QString &path)
     : m_path(path)
 {
-    // Writing through a link replaces the file it points to, not the link.
-    const QFileInfo info(path);
-    if (info.isSymLink())
-        m_path = info.symLinkTarget();
 }
 
 AtomicFile::~AtomicFile()
@@ -178,9 +174,17 @@ bool AtomicFile::fail(int errnum)
 // user may not write, is not replaced.
 bool AtomicFile::refuseTarget()
 {
+    if (isTemporaryName(QFile::encodeName(QFileInfo(m_path).fileName()))) {
+        m_reason = QCoreApplication::translate("AtomicFile", "The name has the form of Snipwave's temporary files");
+        return true;
+    }
     struct stat info = {};
-    if (::stat(QFile::encodeName(m_path).constData(), &info) != 0)
+    // A link is replaced itself, as mv replaces one; where it points is
+    // never looked at, let alone written.
+    if (::lstat(QFile::encodeName(m_path).constData(), &info) != 0)
         return errno == ENOENT ? false : !fail(errno);
+    if (S_ISLNK(info.st_mode))
+        return false;
     if (S_ISDIR(info.st_mode))
         return !fail(EISDIR);
     if (!S_ISREG(info.st_mode)) {
@@ -264,12 +268,14 @@ bool AtomicFile::commit()
     const QByteArray path = QFile::encodeName(m_path);
 
     struct stat old = {};
-    const bool replacing = ::stat(path.constData(), &old) == 0;
+    const bool replacing = ::lstat(path.constData(), &old) == 0;
+    const bool link = replacing && S_ISLNK(old.st_mode);
     int error = 0;
-    if (replacing && !S_ISREG(old.st_mode))
+    if (replacing && !link && !S_ISREG(old.st_mode))
         m_reason = QCoreApplication::translate("AtomicFile", "Not a regular file");
-    // A replaced file keeps its permissions; a new one gets the umask's.
-    else if (replacing && fchmod(m_fd, old.st_mode & 07777) != 0)
+    // A replaced file keeps its permissions; a new one, or one in the place
+    // of a link, gets the umask's.
+    else if (replacing && !link && fchmod(m_fd, old.st_mode & 07777) != 0)
         error = errno;
     else if (m_sync && fdatasync(m_fd) != 0)
         error = errno;

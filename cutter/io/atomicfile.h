@@ -18,6 +18,12 @@
 // avoiding. Callers that want the data on disk before the name points to it
 // ask for setSyncToDisk(true). POSIX systems only.
 //
+// The name is taken as it is given: a symbolic link under it is replaced by
+// the new file, as mv replaces one, and never followed to the place it
+// points to (which may lie outside the folder, and belong to anyone). Where
+// the folder's sticky bit keeps this user from replacing the link, the
+// commit fails with the system's reason and nothing is written.
+//
 // The temporary file is named .snipwave-<pid>-<random>.part, short enough
 // beside any legal output name and recognisably ours. The names of the ones
 // being written are kept where a signal handler can reach them
@@ -33,8 +39,9 @@ public:
 
     // Creates the temporary file. Fails when the folder is missing or not
     // writable, when the name stands for a folder or anything else that is
-    // not a regular file, or when the file under the name may not be
-    // written by this user (as cp refuses it).
+    // not a regular file or a link, when the file under the name may not be
+    // written by this user (as cp refuses it), or when the name has the
+    // form of our temporaries (removeStale() would take it for one).
     bool open();
     // The temporary file, open for unbuffered writing.
     QFile &file() { return m_file; }
@@ -84,7 +91,7 @@ private:
     void keepWriteError();
     void releaseUnusedRoom();
 
-    QString m_path;        // the name to give the file, symlinks resolved
+    QString m_path;        // the name to give the file, as given
     QString m_temporary;   // where it is written
     QFile m_file;
     int m_fd = -1;

@@ -39,8 +39,7 @@ void BufferedSource::useBuffer()
 
 int BufferedSource::fill(qint64 pos, int n)
 {
-    Q_ASSERT(n >= 0 && n <= m_capacity);
-    if (pos < 0)
+    if (pos < 0 || n <= 0)
         return 0;
     return m_mapped ? fillMapped(pos, n) : fillRead(pos, n);
 }
@@ -54,7 +53,8 @@ int BufferedSource::fillMapped(qint64 pos, int n)
         return wanted;
 
     const qint64 start = pos - pos % MappedRange::pageSize();
-    const qint64 length = qMin(m_window, m_size - start);
+    // A request longer than the window gets a window of its own length.
+    const qint64 length = qMin(qMax(m_window, pos - start + wanted), m_size - start);
     if (!m_map.map(static_cast<QFileDevice *>(m_device)->handle(), start, length)) {
         useBuffer();
         return fillRead(pos, n);
@@ -68,6 +68,11 @@ int BufferedSource::fillMapped(qint64 pos, int n)
 
 int BufferedSource::fillRead(qint64 pos, int n)
 {
+    // A request longer than the buffer grows it; what it holds stays.
+    if (n > m_buffer.size()) {
+        m_buffer.resize(n);
+        m_base = m_buffer.constData();
+    }
     char *buffer = m_buffer.data();
     qint64 end = m_start + m_length;
     // Near the end of the data the window already holds all there is.

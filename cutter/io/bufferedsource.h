@@ -16,7 +16,7 @@ class QIODevice;
 // A regular file is mapped a window at a time (see MappedRange), so the walk
 // reads frame headers where they lie instead of copying every byte of the
 // file into a buffer first. Any other device, or a file that cannot be mapped,
-// is read in blocks of capacity() bytes.
+// is read in blocks of capacity() bytes; a longer request grows the block.
 class BufferedSource
 {
 public:
@@ -25,7 +25,8 @@ public:
     explicit BufferedSource(QIODevice *device, int capacity = DefaultCapacity);
 
     // Makes up to n bytes starting at pos readable and returns how many are
-    // (fewer only where the data ends). n must not exceed the capacity.
+    // (fewer only where the data ends; none for a negative pos or n). Any n
+    // is served: a window or buffer longer than the usual one is made for it.
     int fill(qint64 pos, int n);
     // Pointer to the byte at pos; valid after a fill that covered pos, until
     // the next fill.

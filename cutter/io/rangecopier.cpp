@@ -91,9 +91,15 @@ bool RangeCopier::copyThroughBuffer(qint64 offset, qint64 length)
                 m_error = m_source.errorString();
             return false;
         }
-        if (m_target.write(m_buffer.constData(), got) != got) {
-            m_error = m_target.errorString();
-            return false;
+        // A write cut short is tried again for the rest, which then fails
+        // with the system's reason ("No space left on device").
+        for (qint64 done = 0; done < got;) {
+            const qint64 written = m_target.write(m_buffer.constData() + done, got - done);
+            if (written <= 0) {
+                m_error = m_target.errorString();
+                return false;
+            }
+            done += written;
         }
         length -= got;
     }
