@@ -48,7 +48,7 @@ void showView(SelectBar &bar, const MarkModel &marks)
 {
     const double d = double(marks.duration());
     bar.setView(marks.viewStart() / d, (marks.viewStart() + marks.viewLength()) / d);
-    bar.setFrameLength(marks.frameMs() / d);
+    bar.setFrameGrid(marks.frameMs() / d, 0.0);
     bar.setStartPercent(float(double(marks.start()) / d));
     bar.setEndPercent(float(double(marks.end()) / d));
 }

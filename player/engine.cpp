@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 QDateTime localNow()
@@ -145,6 +147,7 @@ bool Engine::prepareSplit()
     Mp3Splitter *splitter = makeCutter ? makeCutter() : new Mp3Splitter;
     splitter->setCutMode(cutMode);
     splitter->setKeepTags(keepTags);
+    splitter->setRemoveRange(removeRange);
     cutter = splitter;
     connect(splitter, &AudioCutAbstract::splitCompleted, this, &Engine::stopSplitThread);
     connect(splitThread, &QThread::started, splitter, &Mp3Splitter::startSplit);
@@ -190,6 +193,17 @@ void Engine::playSavedFile(const QString &path)
     saved->setMedia(QUrl::fromLocalFile(path));
     saved->setVolume(100);
     saved->play();
+    // Once, so that the seam is heard at once; played again the file starts
+    // at its beginning.
+    if (path == seamFile) {
+        seamFile.clear();
+        saved->setPosition(seamFromMs);
+    }
+}
+
+void Engine::setRemoveRange(bool on)
+{
+    removeRange = on;
 }
 
 void Engine::setCurrentSlider(QObject *slider)
@@ -252,10 +266,16 @@ void Engine::onPlayerStateChanged(QMediaPlayer::State state)
 // The worker only has its last message pause left, so the wait is short.
 void Engine::stopSplitThread(QString err)
 {
-    Q_UNUSED(err)
     splitThread->quit();
     splitThread->wait();
     cutterState = IDEL;
+    seamFile.clear();
+    auto *splitter = qobject_cast<Mp3Splitter *>(cutter);
+    if (splitter && err.isEmpty() && splitter->lastPlan().spans.size() > 1) {
+        const CutPlan &plan = splitter->lastPlan();
+        seamFile = outputFile;
+        seamFromMs = std::max<qint64>(0, plan.spans.at(1).outputStart * 1000 / plan.rate - SeamPreviewMs);
+    }
     emit sendSavedFile(outputFile);
 }
 

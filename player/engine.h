@@ -94,6 +94,10 @@ public:
     // without the source's tags.
     void setCutMode(CutRequest::Mode mode);
     void setKeepTags(bool on);
+    // The next cut leaves the marked range out and keeps the rest; its
+    // preview starts a little before the seam.
+    void setRemoveRange(bool on);
+    static constexpr qint64 SeamPreviewMs = 3000;
     // Fades and level of the next cuts.
     void setPieceShape(const PieceShape &shape);
     PieceShape getPieceShape() const;
@@ -132,6 +136,9 @@ private:
     CutRequest::Mode cutMode = CutRequest::WholeFrames;
     bool keepTags = false;
     PieceShape pieceShape;
+    bool removeRange = false;
+    QString seamFile;     // the last cut's output, when it has a seam
+    qint64 seamFromMs = 0; // where its first playback starts
 };
 
 #endif // ENGINE_H

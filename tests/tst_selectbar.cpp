@@ -571,7 +571,7 @@ void TestSelectBar::playheadAndFrameTicks()
 
     bar->setColor(Qt::gray);
     bar->setView(0.0, viewTo);
-    bar->setFrameLength(0.001);
+    bar->setFrameGrid(0.001, 0.0);
     bar->setPlayhead(viewTo / 2);
     const QImage image = bar->grab().toImage();
     const int playheadX = 20 + span / 2;

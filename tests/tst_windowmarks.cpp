@@ -7,8 +7,10 @@
 #include "engine.h"
 #include "mainwindow.h"
 #include "markmodel.h"
+#include "mp3splitter.h"
 #include "mp3streambuilder.h"
 #include "musicplayer.h"
+#include "scan/mp3fileinfo.h"
 #include "selectbar.h"
 
 #include <QApplication>
@@ -19,9 +21,11 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <memory>
@@ -42,6 +46,7 @@ private slots:
     void endIsTheFilesEndWithoutEndMark();
     void hearEdges_data();
     void hearEdges();
+    void cutOutKeepsTheRestAndPlaysTheSeam();
 
 private:
     void pauseAt(qint64 ms);
@@ -299,6 +304,39 @@ void TestWindowMarks::hearEdges()
     QVERIFY2(qAbs(position() - to) < 120, qPrintable(QString::number(position())));
     QVERIFY2(earliest >= from - 60, qPrintable(QString::number(earliest)));
     QCOMPARE(marks->marks(), (MarkModel::Range{3000, 6000}));
+}
+
+// Delete writes the file without the marked range, lists it, and plays it
+// from a few seconds before the seam.
+void TestWindowMarks::cutOutKeepsTheRestAndPlaysTheSeam()
+{
+    engine->setCutterFactory([] {
+        auto *splitter = new Mp3Splitter;
+        splitter->setMessagePause(0);
+        return splitter;
+    });
+    pauseAt(0);
+    marks->mark(5000, 6000);
+    auto *table = window->findChild<QTableWidget *>(QStringLiteral("tableWidget"));
+    QList<qint64> heard;
+    connect(engine->getSavedPlayer(), &QMediaPlayer::positionChanged, this, [&](qint64 at) { heard << at; });
+    bool waited = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] { waited = waited || QApplication::activeModalWidget(); });
+    watch.start(0);
+    QTest::keyClick(window.get(), Qt::Key_Delete);
+    QVERIFY(waited);
+    QCOMPARE(table->rowCount(), 1);
+
+    const Mp3FileInfo rest = Mp3FileInfo::read(engine->getOutputFile());
+    QVERIFY2(qAbs(rest.durationMs - (duration() - 1000)) < 60, qPrintable(QString::number(rest.durationMs)));
+    // It jumps there: nothing before it is played.
+    QTRY_COMPARE(engine->getSavedPlayer()->state(), QMediaPlayer::PlayingState);
+    const qint64 from = 5000 - Engine::SeamPreviewMs;
+    QTRY_VERIFY(engine->getSavedPlayer()->position() >= from - 60);
+    for (const qint64 at : std::as_const(heard))
+        QVERIFY2(at < 100 || at >= from - 60, qPrintable(QString::number(at)));
+    QCOMPARE(marks->marks(), (MarkModel::Range{5000, 6000}));
 }
 
 QTEST_MAIN(TestWindowMarks)

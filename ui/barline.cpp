@@ -100,9 +100,10 @@ void BarLine::setPlayhead(double fraction)
     update();
 }
 
-void BarLine::setFrameLength(double fraction)
+void BarLine::setFrameGrid(double length, double offset)
 {
-    m_frameLength = std::max(fraction, 0.0);
+    m_frameLength = std::max(length, 0.0);
+    m_frameOffset = offset;
     update();
 }
 
@@ -224,8 +225,9 @@ void BarLine::paintFrameTicks(QPainter &painter) const
     if (m_frameLength <= 0.0 || pixelsPerFrame < minimumTickSpacing)
         return;
     const QColor ink(0, 0, 0, 110);
-    for (double k = std::ceil(m_viewFrom / m_frameLength); k * m_frameLength <= m_viewTo; k += 1.0) {
-        const int x = int(columnAt(k * m_frameLength));
+    const double first = std::ceil((m_viewFrom - m_frameOffset) / m_frameLength);
+    for (double k = first; m_frameOffset + k * m_frameLength <= m_viewTo; k += 1.0) {
+        const int x = int(columnAt(m_frameOffset + k * m_frameLength));
         painter.fillRect(QRect(x, 1, 1, tickRows), ink);
         painter.fillRect(QRect(x, height() - 1 - tickRows, 1, tickRows), ink);
     }

@@ -53,12 +53,12 @@ public:
     // The fraction of the whole at a column, and the column of a fraction.
     double fractionAt(qreal column) const;
     qint64 columnAt(double fraction) const;
-    // The playhead as a fraction of the whole, below 0 for none, and the
-    // length of a frame as a fraction of the whole (0 for no ticks).
-    // Both repaint.
+    // The playhead as a fraction of the whole, below 0 for none; the length
+    // of a frame and where one starts, as fractions of the whole (length 0:
+    // no ticks). Both repaint.
     void setPlayhead(double fraction);
     double playhead() const { return m_playhead; }
-    void setFrameLength(double fraction);
+    void setFrameGrid(double length, double offset);
 
     void setEnvelope(const QVector<float> &values);
     // Replaces values from first on, as far as the row reaches, and repaints.
@@ -87,6 +87,7 @@ private:
     double m_viewTo = 1.0;
     double m_playhead = -1.0;
     double m_frameLength = 0.0;
+    double m_frameOffset = 0.0;
 };
 
 #endif // BARLINE_H

@@ -246,7 +246,7 @@ void MainWindow::setCutterControlsEnabled(bool enabled)
 void MainWindow::resetUi()
 {
     engine->getSavedPlayer()->stop();
-    edgeTimer->stop();
+    edgeStopAt = -1;
     marks->reset();
     showMarks();
     engine->setCutterState(Engine::IDEL);

@@ -118,6 +118,7 @@ private:
     void showNotice(const QString &text, bool themed);
     void showFileNotice();
     bool ensureSaveDir();
+    void cutOutSelection();
     static QString defaultSaveDir();
     void refuseLongSource(qint64 duration);
     void applySelectColor(bool band);
@@ -178,12 +179,13 @@ private:
     void hearUpToStart();
     void hearFromStart();
     void hearUpToEnd();
-    void stopEdgeWhenHeard();
+    void onPlayTick();
 
     // The source's loudness in the selection bar (mainwindowenvelope.cpp).
     struct SourceFrames
     {
         double frameMs = 1152 * 1000.0 / 44100;
+        double gridOffsetMs = 0; // where a frame starts, in the player's timeline
         qint64 frames = 0;
     };
     static SourceFrames sourceFrames(const QString &path);
@@ -210,6 +212,7 @@ private:
     AppSettings *settings = nullptr;
     bool playingBeforeSeek = false;
     double frameMs = 0; // of the open file, found on the first frame step
+    double frameGridOffsetMs = 0;
     LoudnessEnvelope *envelope = nullptr;
     QThreadPool *planPool = nullptr;
     QTimer *planTimer = nullptr;
@@ -217,8 +220,9 @@ private:
     MarkModel *marks = nullptr; // the engine's
     QAction *undoAction = nullptr;
     QAction *redoAction = nullptr;
-    QTimer *edgeTimer = nullptr;
-    qint64 edgeStopAt = 0;   // where the edge that plays ends
+    QTimer *playTimer = nullptr;
+    qint64 edgeStopAt = -1;  // where the edge that plays ends, -1: none
+    bool edgeArmed = false;  // its start has been reached
     qint64 lastPosition = 0; // of the playhead, to see it leave the view
 };
 

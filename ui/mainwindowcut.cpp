@@ -7,6 +7,7 @@
 
 #include "appsettings.h"
 #include "engine.h"
+#include "markmodel.h"
 #include "settingskeys.h"
 #include "mp3splitter.h"
 #include "msgdialog.h"
@@ -127,6 +128,30 @@ void MainWindow::on_pushButton_preview_clicked()
     if (engine->getPlayer()->state() == QMediaPlayer::PlayingState)
         engine->getPlayer()->pause();
     splitAndPreview();
+}
+
+// The same cut without the marked range: the rest of the file, joined at a
+// seam, listed and played like any cut.
+void MainWindow::cutOutSelection()
+{
+    if (!ui->pushButton_preview->isEnabled())
+        return;
+    const qint64 start = engine->getStartTime();
+    const qint64 end = engine->getEndTime();
+    const qint64 duration = engine->getMarks()->duration();
+    if (end <= start || duration - (end - start) < minimumCutMs) {
+        showNotice(tr("Mark the range to cut out first; at least 1 second of the file must remain."), true);
+        return;
+    }
+    if (!ensureSaveDir()) {
+        showNotice(tr("Save path is not existed.Please set correct save path."), false);
+        return;
+    }
+    if (engine->getPlayer()->state() == QMediaPlayer::PlayingState)
+        engine->getPlayer()->pause();
+    engine->setRemoveRange(true);
+    splitAndPreview();
+    engine->setRemoveRange(false);
 }
 
 // The default folder does not exist on a fresh account; it is made on the

@@ -5,7 +5,9 @@
 #include "analysis/loudnessenvelope.h"
 #include "musicplayer.h"
 
+#include "format/headerframe.h"
 #include "format/mpegheader.h"
+#include "scan/sourcetimeline.h"
 #include "scan/firstframelocator.h"
 
 #include <QFile>
@@ -22,7 +24,8 @@ constexpr qint64 mostEnvelopeColumns = 1 << 18;
 } // namespace
 
 // From the first frame alone, so that a long file costs no walk: the
-// frames' length, and their count as far as the first frame's size tells.
+// frames' length and where they lie in the player's timeline, and their
+// count as far as the first frame's size tells.
 MainWindow::SourceFrames MainWindow::sourceFrames(const QString &path)
 {
     SourceFrames shape;
@@ -36,10 +39,19 @@ MainWindow::SourceFrames MainWindow::sourceFrames(const QString &path)
     const qint64 rate = MpegHeader::sampleRate(h);
     const int samples = MpegHeader::samplesPerFrame(h);
     const int bytes = MpegHeader::frameBytes(h);
-    if (rate > 0 && samples > 0)
-        shape.frameMs = samples * 1000.0 / double(rate);
-    if (bytes > 0)
-        shape.frames = (file.size() - first.offset) / bytes;
+    if (rate <= 0 || samples <= 0 || bytes <= 0)
+        return shape;
+    shape.frameMs = samples * 1000.0 / double(rate);
+    shape.frames = (file.size() - first.offset) / bytes;
+    // An encoder's header frame holds no audio; with a LAME extension the
+    // player drops the encoder's delay and the decoder's, so the frames
+    // begin that much before the timeline's 0.
+    if (!file.seek(first.offset))
+        return shape;
+    const QByteArray frame = file.read(bytes);
+    const HeaderFrameInfo header = HeaderFrame::read(frame.constData(), frame.size());
+    if (header.kind != HeaderFrameInfo::Kind::None && header.lame)
+        shape.gridOffsetMs = -(header.delay + SourceTimeline::DecoderDelay) * 1000.0 / double(rate);
     return shape;
 }
 

@@ -24,10 +24,9 @@ namespace {
 constexpr double zoomStep = 2.0;
 // One wheel notch scrolls this share of the view.
 constexpr double scrollStep = 0.1;
-// The player reports its position this often, for the playhead and for
-// stopping an edge on time.
-constexpr int positionIntervalMs = 40;
-constexpr int edgeCheckMs = 10;
+// While the source plays, the playhead moves and an edge is stopped this
+// often; the player's own reports are far apart.
+constexpr int playTickMs = 25;
 
 QTime timeOf(qint64 ms)
 {
@@ -65,16 +64,24 @@ void MainWindow::setupMarks()
     // The engine gave the model the new duration already, which showed the
     // whole file.
     connect(player, &QMediaPlayer::durationChanged, this, [this] {
-        marks->setFrameMs(sourceFrameMs());
+        const SourceFrames frames = sourceFrames(engine->getPlayer()->getFile());
+        marks->setFrameMs(frames.frameMs);
+        frameGridOffsetMs = frames.gridOffsetMs;
         showView();
     });
-    player->setNotifyInterval(positionIntervalMs);
     connect(player, &QMediaPlayer::positionChanged, this, &MainWindow::showPlayhead);
-    connect(player, &QMediaPlayer::stateChanged, this, [this] { showPlayhead(engine->getPlayer()->position()); });
-
-    edgeTimer = new QTimer(this);
-    edgeTimer->setInterval(edgeCheckMs);
-    connect(edgeTimer, &QTimer::timeout, this, &MainWindow::stopEdgeWhenHeard);
+    playTimer = new QTimer(this);
+    playTimer->setInterval(playTickMs);
+    connect(playTimer, &QTimer::timeout, this, &MainWindow::onPlayTick);
+    connect(player, &QMediaPlayer::stateChanged, this, [this](QMediaPlayer::State state) {
+        if (state == QMediaPlayer::PlayingState) {
+            playTimer->start();
+        } else {
+            playTimer->stop();
+            edgeStopAt = -1;
+        }
+        showPlayhead(engine->getPlayer()->position());
+    });
 
     setupEditMenu();
 }
@@ -100,6 +107,8 @@ void MainWindow::setupEditMenu()
                      {QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)},
                      &MainWindow::redoMarks);
     menu->addSeparator();
+    add("actionCutOut", tr("Cut out the selection"), {QKeySequence(Qt::Key_Delete)}, &MainWindow::cutOutSelection);
+    menu->addSeparator();
     add("actionZoomIn", tr("Zoom in"), {QKeySequence(Qt::CTRL + Qt::Key_Equal), QKeySequence(Qt::CTRL + Qt::Key_Plus)},
         &MainWindow::zoomIn);
     add("actionZoomOut", tr("Zoom out"), {QKeySequence(Qt::CTRL + Qt::Key_Minus)}, &MainWindow::zoomOut);
@@ -116,6 +125,7 @@ void MainWindow::setupEditMenu()
 QString MainWindow::marksHelp()
 {
     return tr("Marks and the bar:\n"
+              "Delete: cut out the selection (the rest of the file is saved)\n"
               "Ctrl+Z / Ctrl+Shift+Z: undo or redo a change of the points\n"
               "Ctrl+= / Ctrl+- / Ctrl+0: zoom the bar in, out, or show the whole file\n"
               "Ctrl+wheel on the bar: zoom around the pointer; wheel: scroll\n"
@@ -208,11 +218,11 @@ void MainWindow::showView()
     SelectBar *bar = ui->widgetSelectBar;
     if (duration <= 0) {
         bar->setView(0.0, 1.0);
-        bar->setFrameLength(0.0);
+        bar->setFrameGrid(0.0, 0.0);
         return;
     }
     bar->setView(marks->viewStart() / duration, (marks->viewStart() + marks->viewLength()) / duration);
-    bar->setFrameLength(marks->frameMs() / duration);
+    bar->setFrameGrid(marks->frameMs() / duration, frameGridOffsetMs / duration);
     placeHandlesOnMarks();
 }
 
@@ -271,10 +281,10 @@ void MainWindow::hearEdge(int edge)
     const MarkModel::Range plan = marks->edgePlan(MarkModel::Edge(edge));
     if (plan.end <= plan.start)
         return;
-    edgeStopAt = plan.end;
     player->setPosition(plan.start);
     player->play();
-    edgeTimer->start();
+    edgeStopAt = plan.end;
+    edgeArmed = false;
 }
 
 void MainWindow::hearUpToStart()
@@ -292,16 +302,18 @@ void MainWindow::hearUpToEnd()
     hearEdge(MarkModel::UpToEnd);
 }
 
-// Anything that stops or pauses the playback ends the edge as well.
-void MainWindow::stopEdgeWhenHeard()
+// Anything that stops or pauses the playback ends an edge as well. The edge
+// stops only once the seek to its beginning has shown: until then the
+// position may still be the one from before.
+void MainWindow::onPlayTick()
 {
     MusicPlayer *player = engine->getPlayer();
-    if (player->state() != QMediaPlayer::PlayingState) {
-        edgeTimer->stop();
+    const qint64 position = player->position();
+    showPlayhead(position);
+    if (edgeStopAt < 0)
         return;
-    }
-    if (player->position() < edgeStopAt)
-        return;
-    edgeTimer->stop();
-    player->pause();
+    if (position < edgeStopAt)
+        edgeArmed = true;
+    else if (edgeArmed)
+        player->pause();
 }

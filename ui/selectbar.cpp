@@ -92,9 +92,9 @@ void SelectBar::setPlayhead(double fraction)
     ui->widgetBar->setPlayhead(fraction);
 }
 
-void SelectBar::setFrameLength(double fraction)
+void SelectBar::setFrameGrid(double length, double offset)
 {
-    ui->widgetBar->setFrameLength(fraction);
+    ui->widgetBar->setFrameGrid(length, offset);
 }
 
 double SelectBar::fractionAt(int x) const

@@ -38,9 +38,9 @@ public:
     void setView(double from, double to);
     // The playhead as a fraction of the whole, below 0 for none.
     void setPlayhead(double fraction);
-    // Length of a frame as a fraction of the whole: ticks once they are a few
-    // pixels apart.
-    void setFrameLength(double fraction);
+    // Length of a frame as a fraction of the whole, and where one starts:
+    // ticks once they are a few pixels apart.
+    void setFrameGrid(double length, double offset);
     // The fraction of the whole under an x of the bar.
     double fractionAt(int x) const;
 

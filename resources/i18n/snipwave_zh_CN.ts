@@ -420,6 +420,14 @@ Ctrl+Q：退出
         <translation>编辑</translation>
     </message>
     <message>
+        <source>Cut out the selection</source>
+        <translation>剪掉所选部分</translation>
+    </message>
+    <message>
+        <source>Mark the range to cut out first; at least 1 second of the file must remain.</source>
+        <translation>请先标记要剪掉的部分；文件至少要保留 1 秒。</translation>
+    </message>
+    <message>
         <source>Undo mark change</source>
         <translation>撤销标记更改</translation>
     </message>
@@ -453,6 +461,7 @@ Ctrl+Q：退出
     </message>
     <message>
         <source>Marks and the bar:
+Delete: cut out the selection (the rest of the file is saved)
 Ctrl+Z / Ctrl+Shift+Z: undo or redo a change of the points
 Ctrl+= / Ctrl+- / Ctrl+0: zoom the bar in, out, or show the whole file
 Ctrl+wheel on the bar: zoom around the pointer; wheel: scroll
@@ -461,6 +470,7 @@ Shift+F6: hear from the start point
 Shift+F7: hear up to the end point (the file's end if none is set)
 Time fields take 83.4, 1:23.456 or 0:01:23.456, typed or pasted; Esc drops what was typed.</source>
         <translation>标记与选择条：
+Delete：剪掉所选部分（保存文件的其余部分）
 Ctrl+Z / Ctrl+Shift+Z：撤销或重做开始点、结束点的更改
 Ctrl+= / Ctrl+- / Ctrl+0：放大、缩小选择条，或显示整个文件
 在选择条上 Ctrl+滚轮：以指针为中心缩放；滚轮：滚动
