@@ -266,7 +266,6 @@ int CutTool::edit(EditTool::Command command, bool dryRun, bool json, const QStri
     return EditTool(m_out, m_err).run(command);
 }
 
-
 // Refuses at once what is no regular file: a FIFO would keep the query
 // waiting for a writer, a device would never end.
 bool CutTool::readable(const QString &input)
