@@ -153,7 +153,9 @@ bool Engine::prepareSplit()
     connect(splitThread, &QThread::started, splitter, &Mp3Splitter::startSplit);
 
     outputFile = outputPathFor(clock());
-    splitter->setSplitParameters(marks->start() * 1000, marks->end() * 1000, sourceFile, outputFile);
+    // Cutting out up to the file's end keeps what lies before the range only.
+    const qint64 end = removeRange && marks->end() >= marks->duration() ? 0 : marks->end();
+    splitter->setSplitParameters(marks->start() * 1000, end * 1000, sourceFile, outputFile);
     splitter->moveToThread(splitThread);
     return true;
 }

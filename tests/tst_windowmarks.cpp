@@ -46,6 +46,7 @@ private slots:
     void endIsTheFilesEndWithoutEndMark();
     void hearEdges_data();
     void hearEdges();
+    void cutOutKeepsTheRestAndPlaysTheSeam_data();
     void cutOutKeepsTheRestAndPlaysTheSeam();
 
 private:
@@ -306,17 +307,33 @@ void TestWindowMarks::hearEdges()
     QCOMPARE(marks->marks(), (MarkModel::Range{3000, 6000}));
 }
 
+void TestWindowMarks::cutOutKeepsTheRestAndPlaysTheSeam_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end"); // -1: the file's end
+    QTest::addColumn<int>("heardFrom");
+
+    QTest::newRow("the middle") << 5000 << 6000 << 5000 - int(Engine::SeamPreviewMs);
+    QTest::newRow("the beginning") << 0 << 2000 << 0;
+    QTest::newRow("up to the end") << 6000 << -1 << 0;
+}
+
 // Delete writes the file without the marked range, lists it, and plays it
 // from a few seconds before the seam.
 void TestWindowMarks::cutOutKeepsTheRestAndPlaysTheSeam()
 {
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(int, heardFrom);
+
     engine->setCutterFactory([] {
         auto *splitter = new Mp3Splitter;
         splitter->setMessagePause(0);
         return splitter;
     });
     pauseAt(0);
-    marks->mark(5000, 6000);
+    const qint64 endMs = end < 0 ? duration() : end;
+    marks->mark(start, endMs);
     auto *table = window->findChild<QTableWidget *>(QStringLiteral("tableWidget"));
     QList<qint64> heard;
     connect(engine->getSavedPlayer(), &QMediaPlayer::positionChanged, this, [&](qint64 at) { heard << at; });
@@ -329,14 +346,13 @@ void TestWindowMarks::cutOutKeepsTheRestAndPlaysTheSeam()
     QCOMPARE(table->rowCount(), 1);
 
     const Mp3FileInfo rest = Mp3FileInfo::read(engine->getOutputFile());
-    QVERIFY2(qAbs(rest.durationMs - (duration() - 1000)) < 60, qPrintable(QString::number(rest.durationMs)));
+    QVERIFY2(qAbs(rest.durationMs - (duration() - (endMs - start))) < 60, qPrintable(QString::number(rest.durationMs)));
     // It jumps there: nothing before it is played.
     QTRY_COMPARE(engine->getSavedPlayer()->state(), QMediaPlayer::PlayingState);
-    const qint64 from = 5000 - Engine::SeamPreviewMs;
-    QTRY_VERIFY(engine->getSavedPlayer()->position() >= from - 60);
+    QTRY_VERIFY(engine->getSavedPlayer()->position() >= heardFrom - 60);
     for (const qint64 at : std::as_const(heard))
-        QVERIFY2(at < 100 || at >= from - 60, qPrintable(QString::number(at)));
-    QCOMPARE(marks->marks(), (MarkModel::Range{5000, 6000}));
+        QVERIFY2(at < 100 || at >= heardFrom - 60, qPrintable(QString::number(at)));
+    QCOMPARE(marks->marks(), (MarkModel::Range{start, endMs}));
 }
 
 QTEST_MAIN(TestWindowMarks)

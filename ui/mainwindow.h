@@ -43,7 +43,8 @@ class StyleSheetReader;
 // mainwindowinput.cpp the keys, the progress slider, dropped and handed-over
 // files; mainwindowmarks.cpp the marks, their undo, the bar's zoom and the
 // edges; mainwindowenvelope.cpp the source's loudness in the selection bar;
-// mainwindowmodes.cpp the cut's mode and the range it will play.
+// mainwindowmodes.cpp the cut's mode and the range it will play;
+// mainwindowshape.cpp the fades and level of the next cuts.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
