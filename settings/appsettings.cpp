@@ -178,6 +178,19 @@ void AppSettings::setValue(const QString &group, const QString &section, const Q
     root.insert(group, groupObject);
 }
 
+void AppSettings::removeHistoryEntry(const QString &path)
+{
+    using namespace SettingsKeys;
+    QJsonObject groupObject = root.value(common).toObject();
+    QJsonObject sectionObject = groupObject.value(operationSection).toObject();
+    QStringList paths = sectionObject.value(openHistory).toVariant().toStringList();
+    if (paths.removeAll(path) == 0)
+        return;
+    sectionObject.insert(openHistory, QJsonArray::fromStringList(paths));
+    groupObject.insert(operationSection, sectionObject);
+    root.insert(common, groupObject);
+}
+
 void AppSettings::save()
 {
     if (fileUnreadable && !keepUnreadableFileAside())

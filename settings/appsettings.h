@@ -28,6 +28,8 @@ public:
     // ten paths, newest first, without duplicates or empty entries.
     void setValue(const QString &group, const QString &section, const QString &key,
                   const QVariant &value);
+    // Takes a path out of the history list, in memory only.
+    void removeHistoryEntry(const QString &path);
 
     // Replaces the file in one step, so an interrupted write leaves the old
     // file whole. A file that load() could not read is first kept as

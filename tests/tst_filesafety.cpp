@@ -1,3 +1,4 @@
+#include "edit/cutwriter.h"
 #include "io/atomicfile.h"
 #include "mp3streambuilder.h"
 #include "io/sourcefile.h"
@@ -69,6 +70,7 @@ private slots:
     void outputRefused();
     void outputWithALongName();
     void writeErrorGivesTheReason();
+    void cutCutShortGivesTheReason();
     void reservedRoomIsGivenBack_data();
     void reservedRoomIsGivenBack();
     void leftovers_data();
@@ -184,6 +186,26 @@ void TestFileSafety::writeErrorGivesTheReason()
     file.discard();
     QCOMPARE(file.errorString(), qt_error_string(EFBIG));
     QCOMPARE(temporaries(m_dir.path()), QStringList());
+}
+
+// A write the limit cuts short is not yet a failure: the cut must go on to
+// the system's refusal and carry its reason, not "Unknown error".
+void TestFileSafety::cutCutShortGivesTheReason()
+{
+    CutPlan plan;
+    plan.tagFront = QByteArray(8192, 'x');
+    QFile source(m_song);
+    QVERIFY(source.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    struct rlimit saved = {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const struct rlimit limit = {4096, saved.rlim_max};
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const CutResult result = CutWriter().write(plan, source, m_dir.filePath(QStringLiteral("cut.mp3")));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previous);
+    QCOMPARE(result.code, int(CutResult::OutputCreateFailed));
+    QCOMPARE(result.reason, qt_error_string(EFBIG));
 }
 
 // What open() removes from the folder it writes into.

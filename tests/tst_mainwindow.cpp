@@ -3,6 +3,7 @@
 // on the engine's worker thread. Every test function gets a window of its
 // own with the same settings file, so none depends on another.
 
+#include "appsettings.h"
 #include "audiocutabstract.h"
 #include "edit/cutjob.h"
 #include "edit/cutplanner.h"
@@ -13,10 +14,14 @@
 #include "musicplayer.h"
 #include "operation.h"
 #include "selectbar.h"
+#include "settingskeys.h"
 #include "io/sourcefile.h"
 #include "stylesheetreader.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QBuffer>
+#include <QImage>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -46,9 +51,13 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cerrno>
 #include <cmath>
 #include <functional>
 #include <memory>
+
+#include <signal.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -166,6 +175,7 @@ private slots:
     void cleanup();
 
     void opensWithHistoryEntry();
+    void iconButtonsSayWhatTheyDo();
     void timeFieldsWithoutDurationLeaveHandles();
     void playsAndPauses();
     void timeFieldsMarkThePiece_data();
@@ -176,10 +186,13 @@ private slots:
     void refusesCut_data();
     void refusesCut();
     void firstCutMakesTheDefaultFolder();
+    void typedSaveFolder_data();
+    void typedSaveFolder();
     void cutListsAndPlaysTheNewFile();
     void playButtonOfPlayingRowStops();
     void newerCutGoesOnTopAndPlaysToItsEnd();
     void cutIntoOtherFolderPlaysTheNewFile();
+    void failedCutListsNothing_data();
     void failedCutListsNothing();
     void secondCutWaitsForTheRunningOne();
     void resetStopsTheListedFile_data();
@@ -196,6 +209,8 @@ private slots:
     void progressSlider();
     void dropOpensMp3Only_data();
     void dropOpensMp3Only();
+    void unusableFilesGetANotice_data();
+    void unusableFilesGetANotice();
     void longSourceRefused_data();
     void longSourceRefused();
     void openSaveDirShowsTheFolder();
@@ -453,6 +468,16 @@ void TestMainWindow::opensWithHistoryEntry()
 
 // Before any media the player knows no duration: the handles stay put
 // instead of being sent to a position computed from a division by zero.
+// A button that shows only an icon names its job in a tooltip.
+void TestMainWindow::iconButtonsSayWhatTheyDo()
+{
+    const auto buttons = child<QWidget>("centralWidget")->findChildren<QPushButton *>();
+    for (const QPushButton *button : buttons) {
+        if (button->text().isEmpty() && !child<SelectBar>("widgetSelectBar")->isAncestorOf(button))
+            QVERIFY2(!button->toolTip().isEmpty(), qPrintable(button->objectName()));
+    }
+}
+
 void TestMainWindow::timeFieldsWithoutDurationLeaveHandles()
 {
     QCOMPARE(duration(), qint64(0));
@@ -477,12 +502,13 @@ void TestMainWindow::playsAndPauses()
     auto *position = child<QLabel>("label_passedTime");
     QVERIFY(position->isVisible());
     QTRY_VERIFY(engine->getPlayer()->position() > 1100);
-    // The label follows the player's position reports, so it may be one
-    // report (a second of text at most) behind the position asked now.
+    // To the millisecond, as the marks. The label follows the player's
+    // position reports, so it may be one report behind the position asked now.
     const auto shownNow = [&] {
         const qint64 now = engine->getPlayer()->position();
-        return position->text() == MusicPlayer::positionText(now) + " / "
-            || position->text() == MusicPlayer::positionText(qMax<qint64>(0, now - 1000)) + " / ";
+        const QTime shown = QTime::fromString(position->text(), QStringLiteral("HH:mm:ss\"zzz / "));
+        const qint64 ms = QTime(0, 0).msecsTo(shown);
+        return shown.isValid() && ms <= now && now - ms <= 1000;
     };
     QTRY_VERIFY(shownNow());
 
@@ -661,12 +687,42 @@ void TestMainWindow::firstCutMakesTheDefaultFolder()
     const QString music = sandbox.filePath("home/music");
     QDir(music).removeRecursively();
     saveTo->setText(music);
-    QCOMPARE(saveTo->styleSheet(), QStringLiteral("color:red"));
+    // Not a fault: the field says what will happen.
+    QCOMPARE(saveTo->styleSheet(), QStringLiteral("color:black"));
+    QCOMPARE(saveTo->toolTip(), QStringLiteral("This folder does not exist yet: the first cut makes it."));
     QString path;
     cut(1000, 3000, &path);
     QCOMPARE(QFileInfo(path).path(), music);
     QVERIFY(QFileInfo(path).isFile());
     QCOMPARE(saveTo->styleSheet(), QStringLiteral("color:black"));
+}
+
+void TestMainWindow::typedSaveFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("exists");
+
+    QTest::newRow("folder that is there") << "home/typed" << true;
+    QTest::newRow("folder that is not") << "home/nowhere" << false;
+}
+
+// Typed and confirmed, a folder that is there is kept for the next start; one
+// that is not is red and says why.
+void TestMainWindow::typedSaveFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, exists);
+    const QString path = sandbox.filePath(folder);
+    QVERIFY(!exists || QDir().mkpath(path));
+    saveTo->setFocus();
+    saveTo->selectAll();
+    QTest::keyClicks(saveTo, path);
+    QTest::keyClick(saveTo, Qt::Key_Return);
+    const QString stored = window->findChild<AppSettings *>()
+        ->getValue(SettingsKeys::common, SettingsKeys::operationSection, SettingsKeys::savePath).toString();
+    QCOMPARE(stored, exists ? path : saveDir);
+    QCOMPARE(saveTo->styleSheet() == QStringLiteral("color:red"), !exists);
+    QCOMPARE(saveTo->toolTip().contains(QStringLiteral("does not exist")), !exists);
 }
 
 void TestMainWindow::cutListsAndPlaysTheNewFile()
@@ -749,10 +805,22 @@ void TestMainWindow::cutIntoOtherFolderPlaysTheNewFile()
 
 // A save "folder" that is a file passes the check and fails in the cutter:
 // the dialog stays open with the message and no row names a missing file.
+void TestMainWindow::failedCutListsNothing_data()
+{
+    QTest::addColumn<bool>("folderIsAFile");
+    QTest::addColumn<int>("errnum"); // the system's reason the window shows
+
+    QTest::newRow("save folder is a file") << true << int(ENOTDIR);
+    QTest::newRow("no room for the cut") << false << int(EFBIG);
+}
+
 void TestMainWindow::failedCutListsNothing()
 {
+    QFETCH(bool, folderIsAFile);
+    QFETCH(int, errnum);
     play();
-    saveTo->setText(source);
+    if (folderIsAFile)
+        saveTo->setText(source);
     setMarks(1000, 3000);
     QString info;
     ModalDriver driver([&](QWidget *modal) {
@@ -763,9 +831,17 @@ void TestMainWindow::failedCutListsNothing()
         modal->findChild<QPushButton *>("pushButtonConfirm")->click();
         return true;
     });
+    // Files of this process may grow to 4 KiB only, as if the disk were full.
+    struct rlimit saved = {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit limit = {folderIsAFile ? saved.rlim_cur : 4096, saved.rlim_max};
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     QTest::mouseClick(preview, Qt::LeftButton);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previous);
     QVERIFY(driver.finished());
-    QVERIFY2(info.contains("File creating failed."), qPrintable(info));
+    QVERIFY2(info.contains("File creating failed. (" + qt_error_string(errnum) + ")"), qPrintable(info));
     QCOMPARE(table->rowCount(), 0);
 }
 
@@ -945,6 +1021,8 @@ void TestMainWindow::clearMovesCheckedFilesToTrash()
     QCOMPARE(rowOfPath(longCut), -1);
     QVERIFY(!QFile::exists(longCut));
     QVERIFY(inTrash(longCut));
+    // Rows are left and none is checked.
+    QVERIFY(selectAll->isEnabled() && !selectAll->isChecked() && !clear->isEnabled());
     QTRY_COMPARE(engine->getCutterState(), int(Engine::IDEL));
     QVERIFY(cutterControlsEnabled());
     QTest::qWait(200); // the removed row's widgets go; nothing may still point at them
@@ -1190,6 +1268,66 @@ void TestMainWindow::dropOpensMp3Only()
         QCOMPARE(box->currentText(), source);
         QCOMPARE(box->count(), 3);
     }
+}
+
+// Dropped, or picked from the history: a file the window cannot use is
+// named in a notice and changes nothing; a gone one leaves the history.
+void TestMainWindow::unusableFilesGetANotice_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("notice");
+
+    QImage picture(64, 64, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    picture.save(&png, "PNG");
+    QTest::newRow("picture named .mp3") << sandbox.filePath("sources/picture.mp3") << png.data()
+                                        << "\"picture.mp3\" holds no MP3 audio: it cannot be played or cut.";
+    QTest::newRow("empty file") << sandbox.filePath("sources/empty.mp3") << QByteArray()
+                                << "\"empty.mp3\" is empty: there is nothing to play or cut.";
+    QTest::newRow("history entry gone") << "/gone/old.mp3" << QByteArray()
+        << "\"old.mp3\" is no longer there: it was moved or deleted. It leaves the list of opened files.";
+}
+
+void TestMainWindow::unusableFilesGetANotice()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, notice);
+
+    auto *box = child<QComboBox>("lineEdit_CurrentFile");
+    QString shown;
+    auto driver = answerNextDialog("pushButtonConfirm", &shown);
+    const bool gone = !path.startsWith(sandbox.path());
+    if (gone) {
+        box->showPopup();
+        QAbstractItemView *view = box->view();
+        QTRY_VERIFY(view->isVisible());
+        const QRect item = view->visualRect(view->model()->index(box->findText(path), 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &enter);
+        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &drop);
+    }
+    QTRY_VERIFY(driver->finished());
+    QCOMPARE(shown, notice);
+    QCOMPARE(box->findText(path), -1);
+    QCOMPARE(box->count(), gone ? 2 : 3);
+    const QStringList history = window->findChild<AppSettings *>()
+        ->getValue(SettingsKeys::common, SettingsKeys::operationSection, SettingsKeys::openHistory).toStringList();
+    QVERIFY(!history.contains(path));
+    QCOMPARE(engine->getPlayer()->state(), QMediaPlayer::StoppedState);
+    QVERIFY(!preview->isEnabled());
 }
 
 void TestMainWindow::longSourceRefused_data()

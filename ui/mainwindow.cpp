@@ -10,11 +10,13 @@
 #include "stylesheetreader.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -105,10 +107,16 @@ MainWindow::MainWindow(QWidget *parent)
     applySelectColor(false);
     setupMarks();
     setupModes();
+    setupOutputList();
     // Before the history: picking its entry shows that file's envelope.
     setupEnvelope();
 
     loadHistoryAndSaveDir();
+    // Only what the user picks or types is checked; the entries as such are
+    // kept until then.
+    connect(ui->lineEdit_CurrentFile, QOverload<int>::of(&QComboBox::activated), this,
+            &MainWindow::onCurrentFilePicked);
+    connect(ui->lineEdit_saveTo, &QLineEdit::editingFinished, this, &MainWindow::rememberSaveDir);
     engine->getPlayer()->setFile(ui->lineEdit_CurrentFile->currentText().trimmed());
 
     connectPlayer();
@@ -214,8 +222,10 @@ void MainWindow::loadHistoryAndSaveDir()
 void MainWindow::connectPlayer()
 {
     MusicPlayer *player = engine->getPlayer();
-    connect(player, &MusicPlayer::prositionTextChanged, this,
-            [this](const QString &text) { ui->label_passedTime->setText(text + QStringLiteral(" / ")); });
+    // To the millisecond, as the marks are.
+    connect(player, &QMediaPlayer::positionChanged, this, [this](qint64 position) {
+        ui->label_passedTime->setText(MusicPlayer::durationText(position) + QStringLiteral(" / "));
+    });
     connect(player, SIGNAL(durationTextChanged(QString)), ui->label_duration, SLOT(setText(QString)));
     connect(player, SIGNAL(durationChanged(qint64)), this, SLOT(setProgressBarMaximum(qint64)));
     connect(player, &QMediaPlayer::durationChanged, this, &MainWindow::refuseLongSource);
@@ -256,7 +266,7 @@ void MainWindow::resetUi()
     frameMs = 0;
 
     const QFileInfo current(ui->lineEdit_CurrentFile->currentText());
-    if (current.exists() && current.isFile())
+    if (current.exists() && current.isFile() && unusableReason(current.filePath()).isEmpty())
         ui->pushButton_play->setEnabled(true);
 }
 
@@ -277,6 +287,11 @@ void MainWindow::openFile(const QString &path)
 {
     if (!isMp3Path(path) || !QFileInfo(path).isFile()) {
         showFileNotice();
+        return;
+    }
+    const QString unusable = unusableReason(path);
+    if (!unusable.isEmpty()) {
+        showNotice(unusable, true);
         return;
     }
 
@@ -337,8 +352,13 @@ void MainWindow::on_pushButton_play_clicked()
             player->setPosition(engine->getStartTime());
         break;
     case QMediaPlayer::StoppedState:
-        if (engine->getCutterState() == Engine::IDEL)
-            engine->playFile(path);
+        if (engine->getCutterState() != Engine::IDEL)
+            break;
+        if (const QString unusable = unusableReason(path); !unusable.isEmpty()) {
+            showNotice(unusable, true);
+            break;
+        }
+        engine->playFile(path);
         break;
     }
 }

@@ -18,8 +18,6 @@ struct CutPlan;
 class Engine;
 class LoudnessEnvelope;
 class MarkModel;
-class Operation;
-class QCheckBox;
 class QMouseEvent;
 class QCloseEvent;
 class QDragEnterEvent;
@@ -27,7 +25,6 @@ class QDropEvent;
 class QKeyEvent;
 class QAction;
 class QLabel;
-class QSlider;
 class QThreadPool;
 class QTimeEdit;
 class QTimer;
@@ -39,7 +36,9 @@ class StyleSheetReader;
 //
 // The code is split by responsibility: mainwindow.cpp holds construction,
 // the source file and its playback; mainwindowcut.cpp marking and cutting;
-// mainwindowoutput.cpp the output list, the menus, the theme and closing;
+// mainwindowoutput.cpp the buttons of the output list (OutputList holds its
+// rows), the menus, the theme and closing; mainwindowsourcecheck.cpp which
+// files it can open;
 // mainwindowinput.cpp the keys, the progress slider, dropped and handed-over
 // files; mainwindowmarks.cpp the marks, their undo, the bar's zoom and the
 // edges; mainwindowenvelope.cpp the source's loudness in the selection bar;
@@ -139,20 +138,19 @@ private:
     bool progressGrooveClicked(QMouseEvent *event);
     bool timeFieldEvent(QTimeEdit *field, QEvent *event);
 
+    // Which files can be opened (mainwindowsourcecheck.cpp).
+    // Why a file cannot be played or cut, for a notice; empty when it can
+    // (and for anything that is not a file).
+    QString unusableReason(const QString &path) const;
+    void onCurrentFilePicked(int index);
+
+    // The save folder (mainwindowcut.cpp).
+    static bool isDefaultSaveDir(const QString &dir);
+    void rememberSaveDir();
+
     // Output list (mainwindowoutput.cpp).
-    void addOutputRow(const QString &file);
-    int rowOf(const Operation *operation) const;
-    QCheckBox *rowCheckBox(int row) const;
-    QSlider *rowSlider(int row) const;
-    void playRow(const QPointer<Operation> &operation);
-    void deleteRow(const QPointer<Operation> &operation);
-    void onRowCheckBoxClicked();
-    void onRowSliderPressed();
-    void onRowSliderReleased();
-    void onSavedPlayerStateChanged(QMediaPlayer::State state, const QPointer<Operation> &operation,
-                                   const QPointer<QSlider> &slider);
-    void pressPlayButton(const QPointer<Operation> &operation);
-    void followPlayingRowAfterSort(const QPointer<Operation> &playing);
+    void setupOutputList();
+    void updateListButtons();
     void onThemeChosen(int index);
     void onColorChosen(const QString &color);
 

@@ -94,13 +94,36 @@ void MainWindow::showNotice(const QString &text, bool themed)
     dialog.exec();
 }
 
+// Red for a folder that is not there, with the reason in the tooltip. The
+// default folder is no fault: the first cut makes it.
 void MainWindow::on_lineEdit_saveTo_textChanged(const QString &arg1)
 {
-    if (QFileInfo::exists(arg1))
+    QString tip;
+    if (QFileInfo::exists(arg1)) {
         ui->lineEdit_saveTo->setStyleSheet(engine->getThemeIndex() == 4 ? QStringLiteral("color:white")
                                                                         : QStringLiteral("color:black"));
-    else
+    } else if (isDefaultSaveDir(arg1)) {
+        ui->lineEdit_saveTo->setStyleSheet(engine->getThemeIndex() == 4 ? QStringLiteral("color:white")
+                                                                        : QStringLiteral("color:black"));
+        tip = tr("This folder does not exist yet: the first cut makes it.");
+    } else {
         ui->lineEdit_saveTo->setStyleSheet(QStringLiteral("color:red"));
+        tip = tr("This folder does not exist. Choose one with the folder button, or type the path of one.");
+    }
+    ui->lineEdit_saveTo->setToolTip(tip.isEmpty() ? tr("The folder the cuts are saved in") : tip);
+}
+
+bool MainWindow::isDefaultSaveDir(const QString &dir)
+{
+    return QDir::cleanPath(dir.trimmed()) == QDir::cleanPath(defaultSaveDir());
+}
+
+// A folder typed by hand is kept for the next start once it is there.
+void MainWindow::rememberSaveDir()
+{
+    const QString dir = ui->lineEdit_saveTo->text().trimmed();
+    if (QFileInfo(dir).isDir())
+        settings->setValue(SettingsKeys::common, SettingsKeys::operationSection, SettingsKeys::savePath, dir);
 }
 
 void MainWindow::on_pushButton_clicked()
@@ -161,7 +184,7 @@ bool MainWindow::ensureSaveDir()
     const QString dir = ui->lineEdit_saveTo->text();
     if (QFileInfo::exists(dir))
         return true;
-    if (QDir::cleanPath(dir.trimmed()) != QDir::cleanPath(defaultSaveDir()) || !QDir().mkpath(defaultSaveDir()))
+    if (!isDefaultSaveDir(dir) || !QDir().mkpath(defaultSaveDir()))
         return false;
     on_lineEdit_saveTo_textChanged(dir);
     return true;
@@ -179,6 +202,7 @@ void MainWindow::splitAndPreview()
 
     engine->setSourceFile(engine->getPlayer()->getFile());
     engine->setSaveDir(ui->lineEdit_saveTo->text().trimmed());
+    rememberSaveDir();
     applyCutModes();
 
     WaitingDialog dialog;

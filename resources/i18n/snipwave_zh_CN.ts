@@ -170,6 +170,42 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>"%1" is empty: there is nothing to play or cut.</source>
+        <translation>“%1”是空文件：没有可播放或剪辑的内容。</translation>
+    </message>
+    <message>
+        <source>"%1" holds no MP3 audio: it cannot be played or cut.</source>
+        <translation>“%1”中没有 MP3 音频：无法播放或剪辑。</translation>
+    </message>
+    <message>
+        <source>"%1" is no longer there: it was moved or deleted. It leaves the list of opened files.</source>
+        <translation>“%1”已不在原处：它已被移动或删除，将从打开记录中移除。</translation>
+    </message>
+    <message>
+        <source>This folder does not exist yet: the first cut makes it.</source>
+        <translation>此目录尚不存在：第一次剪辑时会自动创建。</translation>
+    </message>
+    <message>
+        <source>This folder does not exist. Choose one with the folder button, or type the path of one.</source>
+        <translation>此目录不存在。请用目录按钮选择，或输入一个已有目录的路径。</translation>
+    </message>
+    <message>
+        <source>The folder the cuts are saved in</source>
+        <translation>剪辑文件的保存目录</translation>
+    </message>
+    <message>
+        <source>Start point at the playback position (I)</source>
+        <translation>在播放位置设置开始点 (I)</translation>
+    </message>
+    <message>
+        <source>End point at the playback position (O)</source>
+        <translation>在播放位置设置结束点 (O)</translation>
+    </message>
+    <message>
+        <source>Choose the folder the cuts are saved in</source>
+        <translation>选择剪辑文件的保存目录</translation>
+    </message>
+    <message>
         <source>00:00:00</source>
         <translation>00:00:00</translation>
     </message>
@@ -246,10 +282,10 @@
         <translation>    这是一款剪辑Mp3文件的小工具，你可以用它来制作自己手机的个性铃声。它采用“所听即所得”的设计，极大的保证了剪辑的精确性。时间格式“00:00:00"000”对应“时:分:秒"毫秒”。
 使用技巧：
 1、在播放过程中，点击界面的左、右剪刀按钮，先后设置开始点和结束点；
-2、点击“保存并试听”按钮生成剪辑文件。通过反复调整开始点和结束点，然后点击“剪辑并试听”按钮，直到剪辑满意为止；
+2、点击“保存并试听”按钮生成剪辑文件。通过反复调整开始点和结束点，然后点击“保存并试听”按钮，直到剪辑满意为止；
 3、最后，将不需要的剪辑文件删除，保留你需要的剪辑文件。
 
-(说明：本应用使用了社区版Qt 5.12.2开发库)</translation>
+(说明：本应用使用了社区版Qt 5.15开发库)</translation>
     </message>
     <message>
         <source>Snipwave</source>
@@ -384,10 +420,6 @@ Copyright 2026 The Snipwave developers</source>
         <translation>此文件长达 24 小时或以上。Snipwave 只能剪切短于 24 小时的文件。</translation>
     </message>
     <message>
-        <source>There is no trash for these files: they were deleted.</source>
-        <translation>这些文件没有可用的回收站：已将其删除。</translation>
-    </message>
-    <message>
         <source>Keys:
 Space: play or pause
 I or [: start point at the playback position
@@ -410,7 +442,7 @@ Shift+左 / Shift+右：一帧
 Ctrl+左 / Ctrl+右：10 秒
 Home / End：跳到开始点或结束点
 Ctrl+O：打开文件
-Ctrl+S 或回车：剪切并预览
+Ctrl+S 或回车：保存并试听
 F1：本帮助
 Ctrl+Q：退出
 在编辑时间框或文件路径时，按键用于编辑文字。</translation>
@@ -611,6 +643,13 @@ Shift+F7：试听结束点之前的一段（未设结束点时为文件结尾）
     <message>
         <source>unknown field {%1} in the name pattern; known are {n}, {title}, {performer}, {stem}, {start} and {end}</source>
         <translation>名称模式中有未知字段 {%1}；可用的字段为 {n}、{title}、{performer}、{stem}、{start} 和 {end}</translation>
+    </message>
+</context>
+<context>
+    <name>OutputList</name>
+    <message>
+        <source>There is no trash for these files: they were deleted.</source>
+        <translation>这些文件没有可用的回收站：已将其删除。</translation>
     </message>
 </context>
 <context>
