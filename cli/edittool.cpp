@@ -90,6 +90,7 @@ int EditTool::run(const Command &command)
     EditRequest request;
     request.mode = command.exact ? CutRequest::Exact : CutRequest::WholeFrames;
     request.keepTags = command.keepTags;
+    request.freshHeader = command.kind != Command::Cut;
     QVector<QPair<qint64, qint64>> ranges = command.ranges;
     if (command.kind == Command::Remove) {
         ranges = keptAround(ranges, job.scan(0).durationMs());

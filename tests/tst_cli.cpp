@@ -54,6 +54,8 @@ private slots:
     void infoJson_data();
     void infoJson();
     void cutWritesTheFrames();
+    void editWritesWhatItPlans_data();
+    void editWritesWhatItPlans();
     void envelopeJson_data();
     void envelopeJson();
 
@@ -204,6 +206,25 @@ void TestCli::commandLine_data()
         QTest::newRow(qPrintable(QStringLiteral("columns '%1'").arg(bad)))
             << QStringList{"--envelope", fixture, "--columns", bad} << 2 << QString()
             << QStringLiteral("snipwave-cut: bad --columns '%1'").arg(bad);
+    const QString mpeg2 = Data + QStringLiteral("mpeg2_mono_22050.mp3");
+    QTest::newRow("remove and keep") << QStringList{fixture, "--remove", "1-2", "--keep", "0-1", "-o", cut} << 2
+                                     << QString() << "snipwave-cut: one of --remove, --keep or --join";
+    QTest::newRow("join of one file") << QStringList{"--join", fixture, "-o", cut} << 2 << QString()
+                                      << "snipwave-cut: --join takes two input files or more";
+    QTest::newRow("range backwards") << QStringList{fixture, "--remove", "2-1", "-o", cut} << 2 << QString()
+                                     << "snipwave-cut: bad --remove '2-1'";
+    QTest::newRow("range without an end") << QStringList{fixture, "--keep", "2", "-o", cut} << 2 << QString()
+                                          << "snipwave-cut: bad --keep '2'";
+    QTest::newRow("start with remove") << QStringList{fixture, "--remove", "1-2", "-s", "1", "-o", cut} << 2
+                                       << QString() << "snipwave-cut: --start and --end go with a single cut";
+    QTest::newRow("dry run without json") << (cutArgs("1", "2") << "--dry-run") << 2 << QString()
+                                          << "snipwave-cut: --dry-run prints the plan as JSON";
+    QTest::newRow("join of two formats") << QStringList{"--join", fixture, mpeg2, "-o", cut} << 1 << QString()
+                                         << "snipwave-cut: The files differ in format; joining needs one MPEG "
+                                            "version, layer, sampling rate and channel count (MPEG-1 Layer-3, "
+                                            "44100 Hz, stereo / MPEG-2 Layer-3, 22050 Hz, mono)";
+    QTest::newRow("remove it all") << QStringList{fixture, "--remove", "0-10", "-o", cut} << 1 << QString()
+                                   << "snipwave-cut: No whole frame lies between start and end. (nothing is left)";
     QTest::newRow("envelope, no frame") << QStringList{"--envelope", Data + "crc_protected.packets.csv"} << 1
                                         << QString() << "snipwave-cut: " + Data + "crc_protected.packets.csv: no MPEG";
 
@@ -258,6 +279,42 @@ void TestCli::commandLine()
 // Fixture facts as the frame walk finds them; ffprobe lists the same packets
 // (the Xing/Info frame is no audio frame). The lame fixtures hold 3.000 s as
 // heard; the MPEG-2 one has no header frame, so all it decodes is heard.
+void TestCli::editWritesWhatItPlans_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("seams");
+    const QString vbr = Data + QStringLiteral("vbr_xing.mp3");
+    const QString crc = Data + QStringLiteral("crc_protected.mp3");
+    QTest::newRow("remove") << QStringList{vbr, "--remove", "0.5-1", "--remove", "2-2.2"} << 2;
+    QTest::newRow("keep, out of order, exact") << QStringList{crc, "--keep", "2-2.5", "--keep", "0.3-1", "--exact"} << 1;
+    QTest::newRow("remove the end") << QStringList{crc, "--remove", "2-10"} << 0;
+    QTest::newRow("join") << QStringList{"--join", crc, crc} << 1;
+    QTest::newRow("single cut") << QStringList{vbr, "-s", "1", "-e", "2"} << 0;
+}
+
+// The plan a dry run prints is the file the run writes.
+void TestCli::editWritesWhatItPlans()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, seams);
+    const Run dry = runTool(arguments + QStringList{"--dry-run", "--json"});
+    QVERIFY2(dry.code == 0, qPrintable(dry.err));
+    QVERIFY(QDir(m_dir.path()).isEmpty());
+    const QJsonObject plan = QJsonDocument::fromJson(dry.out.toUtf8()).object();
+    QCOMPARE(plan.value("seams").toArray().size(), seams);
+    QCOMPARE(plan.value("spans").toArray().size(), seams + 1);
+    // What is left of a file starts where the file does.
+    if (arguments.contains(QStringLiteral("--remove")))
+        QCOMPARE(plan.value("spans").toArray().first().toObject().value("start").toDouble(), 0.0);
+
+    const QString output = m_dir.filePath(QStringLiteral("edit.mp3"));
+    const Run run = runTool(arguments + QStringList{"-o", output});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QCOMPARE(QFileInfo(output).size(), qint64(plan.value("bytes").toDouble()));
+    const Mp3FileInfo written = Mp3FileInfo::read(output);
+    QCOMPARE(written.frames, qint64(plan.value("frames").toDouble()));
+}
+
 void TestCli::infoJson_data()
 {
     QTest::addColumn<QString>("name");

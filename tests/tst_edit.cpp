@@ -24,6 +24,8 @@ private slots:
     void seamsDecodeAsTheSource_data();
     void seamsDecodeAsTheSource();
     void joinRefusesAnotherFormat();
+    void infoNamesTheVersion_data();
+    void infoNamesTheVersion();
 
 private:
     QString source(const QString &name) const { return m_fixtures.filePath(name + QStringLiteral(".mp3")); }
@@ -179,6 +181,23 @@ void TestEdit::joinRefusesAnotherFormat()
              qPrintable(plan.reason));
     QVERIFY(!job.write(plan, output, EditJob::Options()).ok());
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestEdit::infoNamesTheVersion_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("format");
+    QTest::newRow("MPEG-1") << "cbr0" << "MPEG-1 Layer-3";
+    QTest::newRow("MPEG-2") << "mpeg20" << "MPEG-2 Layer-3";
+    QTest::newRow("MPEG-2.5") << "mpeg250" << "MPEG-2.5 Layer-3";
+}
+
+// --info names MPEG-2.5 as people know it.
+void TestEdit::infoNamesTheVersion()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, format);
+    QCOMPARE(Mp3FileInfo::read(source(name)).format, format);
 }
 
 QTEST_APPLESS_MAIN(TestEdit)

@@ -49,6 +49,11 @@ struct EditRequest
     QVector<EditSpan> spans;
     CutRequest::Mode mode = CutRequest::WholeFrames;
     bool keepTags = false;
+    // The output gets a header frame of its own whatever its spans, whose
+    // delay and padding keep the outer ends as heard (a removal from the
+    // middle starts where the source does). A single cut gets one only
+    // where its frames differ in bitrate.
+    bool freshHeader = false;
     std::shared_ptr<const LevelMap> level;
 };
 

@@ -460,7 +460,7 @@ CutPlan CutPlanner::plan(const QVector<Source> &list, const EditRequest &request
         }
     }
     Sources sources(list);
-    if (request.spans.size() > 1) {
+    if (request.spans.size() > 1 || request.freshHeader) {
         planEdit(sources, request, plan);
         return plan;
     }

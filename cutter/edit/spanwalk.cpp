@@ -35,6 +35,43 @@ void SpanWalk::noteBorrowing(const char *frame, int length)
 
 bool SpanWalk::walk(qint64 first, qint64 end)
 {
+    // Where the scan saw one bitrate and no gaps, the span's bytes are known
+    // from its ends: only its first frames (for what they borrow) and its
+    // last ones (for a seam behind it) are read.
+    if (!m_scan.bitRatesDiffer && m_scan.contiguous && end - first > 2 * TailFrames && end <= m_scan.frames)
+        return walkKnown(first, end);
+    return walkFrames(first, end);
+}
+
+bool SpanWalk::walkKnown(qint64 first, qint64 end)
+{
+    const qint64 from = m_scan.offsetOf(m_source, first);
+    const qint64 to = m_scan.offsetOf(m_source, end);
+    if (from < 0 || to <= from)
+        return false;
+    FrameWalker head(m_source, from, m_scan.reference);
+    for (int i = 0; i < TailFrames && !m_borrowDone && head.next(); ++i) {
+        if (i == 0) {
+            firstHeader = QByteArray(head.data(), MpegHeader::HeaderSize);
+            firstBitRateIndex = static_cast<quint8>(head.data()[2]) >> 4;
+        }
+        noteBorrowing(head.data(), head.length());
+    }
+    if (firstHeader.isEmpty())
+        return false;
+    SpanWalk last(m_source, m_scan);
+    if (!last.walkFrames(end - TailFrames, end))
+        return false;
+    tail = last.tail;
+    spans = {{from, to - from}};
+    bytes = to - from;
+    frames = end - first;
+    toc = m_scan.tocSamples(first, end, from);
+    return !m_source.sourceTruncated();
+}
+
+bool SpanWalk::walkFrames(qint64 first, qint64 end)
+{
     const qint64 from = m_scan.checkpointFrame(first);
     FrameWalker walker(m_source, m_scan.checkpointOffset(first), m_scan.reference);
     if (first > 0 && !walker.advance(first - from))

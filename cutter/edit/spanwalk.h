@@ -53,6 +53,8 @@ public:
 
 private:
     void noteBorrowing(const char *frame, int length);
+    bool walkFrames(qint64 first, qint64 end);
+    bool walkKnown(qint64 first, qint64 end);
 
     BufferedSource &m_source;
     const SourceScan &m_scan;

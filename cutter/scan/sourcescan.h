@@ -62,6 +62,9 @@ public:
     qint64 frames = 0;             // audio frames
     qint64 streamEnd = -1;         // the byte after the last of them
     bool bitRatesDiffer = false;
+    // Every audio frame starts where the one before it ends: no bytes were
+    // passed over to find the next one.
+    bool contiguous = true;
 
     qint64 rate() const { return stream.sampleRate(); }
     int samplesPerFrame() const { return stream.samplesPerFrame(); }
