@@ -48,6 +48,7 @@ void MainWindow::setupShape()
     const auto choices = [this, menu](const QString &title, const QString &key, const QList<qint64> &values,
                                       qint64 current, const std::function<QString(qint64)> &text) {
         auto *sub = menu->addMenu(title);
+        sub->setObjectName(QStringLiteral("menu") + key);
         auto *group = new QActionGroup(sub);
         for (const qint64 value : values) {
             QAction *action = sub->addAction(text(value));
@@ -79,6 +80,7 @@ void MainWindow::setupShape()
         return step == 0 ? tr("Unchanged") : tr("%1 dB").arg(QString::asprintf("%+.1f", step * PieceShape::LevelStepDb));
     });
     QAction *normalizeAction = menu->addAction(tr("Normalise"));
+    normalizeAction->setObjectName(QStringLiteral("actionNormalise"));
     normalizeAction->setCheckable(true);
     normalizeAction->setChecked(stored.normalize);
     connect(normalizeAction, &QAction::toggled, this, [this](bool on) {
