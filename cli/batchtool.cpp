@@ -329,13 +329,14 @@ void BatchTool::name(const SourceScan &scan, Job *job) const
 
 void BatchTool::addTags(Job *job) const
 {
-    // The source's tags, with what the sheet says of each track in them.
+    // The source's tags, read once, with what the sheet says of each track in them.
+    const TagCopier copier(job->input);
     for (Piece &piece : job->pieces) {
         TagOverrides overrides;
         overrides.title = piece.title;
         overrides.artist = piece.performer;
         overrides.track = piece.track;
-        const CutTags tags = TagCopier::forCut(job->input, overrides);
+        const CutTags tags = copier.forPiece(overrides);
         piece.tagFront = tags.id3v2;
         piece.tagBack = tags.id3v1;
     }

@@ -1,6 +1,7 @@
 #include "cuttool.h"
 
 #include "batchtool.h"
+#include "chaptertool.h"
 #include "edit/cutjob.h"
 #include "edittool.h"
 #include "jsonstring.h"
@@ -82,7 +83,7 @@ QString CutTool::helpText()
         "  -h, --help           show this help and exit\n"
         "  -v, --version        show the version and exit\n"
         "\n")
-        + BatchTool::helpText() + QStringLiteral(
+        + BatchTool::helpText() + QStringLiteral("\n") + ChapterTool::helpText() + QStringLiteral(
         "\n"
         "Modes:\n"
         "  whole frames         the default: each end within half a frame of its mark\n"
@@ -143,8 +144,10 @@ int CutTool::run(const QStringList &arguments)
     const QCommandLineOption join(QStringLiteral("join"), QString());
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
     const QCommandLineOption json(QStringLiteral("json"), QString());
+    const QCommandLineOption chaptersFrom(QStringLiteral("chapters-from"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption chaptersEvery(QStringLiteral("chapters-every"), QString(), QStringLiteral("TIME"));
     parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns,
-                       remove, keep, join, dryRun, json});
+                       remove, keep, join, dryRun, json, chaptersFrom, chaptersEvery});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -170,6 +173,15 @@ int CutTool::run(const QStringList &arguments)
     }
 
     const QStringList inputs = parser.positionalArguments();
+    if (parser.isSet(chaptersFrom) || parser.isSet(chaptersEvery)) {
+        for (const QCommandLineOption *other : {&start, &end, &infoOption, &envelopeOption, &columns, &exact, &remove,
+                                                &keep, &join, &dryRun, &json, parser.isSet(chaptersFrom) ? &chaptersEvery : &chaptersFrom}) {
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("chapters take no --%1").arg(other->names().constLast()));
+        }
+        return chapters(inputs, parser.value(output), parser.value(chaptersFrom), parser.value(chaptersEvery),
+                        parser.isSet(sync));
+    }
     const bool editing = parser.isSet(remove) || parser.isSet(keep) || parser.isSet(join);
     if (editing || parser.isSet(dryRun) || parser.isSet(json)) {
         for (const QCommandLineOption *other : {&infoOption, &envelopeOption})
@@ -288,6 +300,24 @@ int CutTool::edit(EditTool::Command command, bool dryRun, bool json, const QStri
     return EditTool(m_out, m_err).run(command);
 }
 
+int CutTool::chapters(const QStringList &inputs, const QString &output, const QString &from, const QString &every,
+                      bool sync)
+{
+    if (inputs.size() != 1)
+        return usageError(QStringLiteral("one input file only"));
+    if (output.isEmpty())
+        return usageError(QStringLiteral("--output is missing"));
+    ChapterTool::Command command;
+    command.input = inputs.constFirst();
+    command.output = output;
+    command.from = from;
+    command.sync = sync;
+    QString why;
+    if (from.isEmpty() && (!TimeParser::parse(every, &command.everyMs, &why) || command.everyMs <= 0))
+        return usageError(QStringLiteral("bad --chapters-every '%1': %2").arg(every, why.isEmpty() ? QStringLiteral("must be more than 0") : why));
+    return ChapterTool(m_out, m_err).run(command);
+}
+
 // Refuses at once what is no regular file: a FIFO would keep the query
 // waiting for a writer, a device would never end.
 bool CutTool::readable(const QString &input)
@@ -325,7 +355,7 @@ int CutTool::info(const QString &input)
     const Mp3FileInfo facts = Mp3FileInfo::read(input);
     if (!facts.found)
         return noFrame(input);
-    m_out << infoJson(facts) << '\n';
+    m_out << infoJson(facts, ChapterReader::read(input, facts.durationMs)) << '\n';
     return printed();
 }
 
@@ -345,7 +375,31 @@ int CutTool::printed()
     return m_out.status() == QTextStream::Ok ? Success : Failed;
 }
 
-QByteArray CutTool::infoJson(const Mp3FileInfo &info)
+namespace {
+
+QByteArray chaptersJson(const ChapterReading &reading)
+{
+    QByteArray json = ",\"chapters\":[";
+    for (int i = 0; i < reading.chapters.size(); ++i) {
+        const Chapter &c = reading.chapters.at(i);
+        json += (i > 0 ? ",{\"title\":" : "{\"title\":") + jsonString(c.title) + ",\"startMs\":"
+            + QByteArray::number(c.startMs) + ",\"endMs\":" + QByteArray::number(c.endMs) + '}';
+    }
+    json += ']';
+    if (reading.notes.isEmpty())
+        return json;
+    json += ",\"chaptersSkipped\":[";
+    for (int i = 0; i < reading.notes.size(); ++i) {
+        const ChapterNote &n = reading.notes.at(i);
+        json += (i > 0 ? ",{\"id\":" : "{\"id\":") + jsonString(n.id) + ",\"title\":" + jsonString(n.title)
+            + ",\"why\":" + jsonString(n.why()) + '}';
+    }
+    return json + ']';
+}
+
+} // namespace
+
+QByteArray CutTool::infoJson(const Mp3FileInfo &info, const ChapterReading &chapters)
 {
     auto number = [](qint64 value) { return QByteArray::number(value); };
     QByteArray json = "{";
@@ -365,6 +419,8 @@ QByteArray CutTool::infoJson(const Mp3FileInfo &info)
     json += ",\"frames\":" + number(info.headerFrames);
     json += ",\"bytes\":" + number(info.headerBytes) + '}';
     json += ",\"streamEnd\":" + number(info.streamEnd);
+    if (!chapters.chapters.isEmpty() || !chapters.notes.isEmpty())
+        json += chaptersJson(chapters);
     return json + '}';
 }
 

@@ -3,6 +3,7 @@
 
 #include "edit/cutjob.h"
 #include "edittool.h"
+#include "tags/chapterreader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -37,8 +38,9 @@ public:
     static QString usage();
     static QString helpText();
     static QString versionText();
-    // One JSON object, keys in a fixed order, no trailing newline.
-    static QByteArray infoJson(const Mp3FileInfo &info);
+    // One JSON object, keys in a fixed order, no trailing newline. The
+    // chapters, and what was skipped of them, are listed when there are any.
+    static QByteArray infoJson(const Mp3FileInfo &info, const ChapterReading &chapters = {});
     // One JSON array of numbers, no trailing newline.
     static QByteArray envelopeJson(const QVector<float> &values);
 
@@ -46,6 +48,7 @@ private:
     int cut(const QString &input, const QString &output, const CutJob::Options &options);
     int edit(EditTool::Command command, bool dryRun, bool json, const QString &output, bool exact,
              bool keepTags, bool sync);
+    int chapters(const QStringList &inputs, const QString &output, const QString &from, const QString &every, bool sync);
     int info(const QString &input);
     int envelope(const QString &input, int columns);
     int usageError(const QString &why);

@@ -1,5 +1,7 @@
 #include "cuttool.h"
 #include "scan/mp3fileinfo.h"
+#include "tags/chapterreader.h"
+#include "tags/chapterwriter.h"
 #include "mp3streambuilder.h"
 #include "format/mpegheader.h"
 #include "testfiles.h"
@@ -37,6 +39,8 @@ Run runTool(const QStringList &arguments)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Chapter)
+
 class TestCli : public QObject
 {
     Q_OBJECT
@@ -53,6 +57,9 @@ private slots:
     void commandLine();
     void infoJson_data();
     void infoJson();
+    void infoListsChapters();
+    void chaptersWritten_data();
+    void chaptersWritten();
     void cutWritesTheFrames();
     void editWritesWhatItPlans_data();
     void editWritesWhatItPlans();
@@ -348,6 +355,58 @@ void TestCli::infoJson()
     QJsonParseError error;
     QVERIFY(QJsonDocument::fromJson(run.out.toUtf8(), &error).isObject());
     QCOMPARE(error.error, QJsonParseError::NoError);
+}
+
+// Chapters as a tagger may leave them on the 2-second tone: one running past
+// the end of the audio, one starting after it.
+void TestCli::infoListsChapters()
+{
+    TagBlock tag = TagBlock::empty();
+    for (const TagBlock::Frame &frame : ChapterWriter::frames({{"A", 0, 700}, {"B", 700, 2500}, {"C", 2600, 3000}}, 4))
+        tag.addFrame(frame);
+    const QString path = m_dir.write("chapters.mp3", tag.render(0) + readAll(Data + "tone_440hz_2s.mp3"));
+    const Run run = runTool({QStringLiteral("--info"), path});
+    QCOMPARE(run.code, 0);
+    const QJsonObject info = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(QJsonDocument(info.value("chapters").toArray()).toJson(QJsonDocument::Compact),
+             QByteArray(R"([{"endMs":700,"startMs":0,"title":"A"},{"endMs":2000,"startMs":700,"title":"B"}])"));
+    QCOMPARE(QJsonDocument(info.value("chaptersSkipped").toArray()).toJson(QJsonDocument::Compact),
+             QByteArray(R"([{"id":"chp1","title":"B","why":"shortened to the next one's start or the audio's end"},)"
+                        R"({"id":"chp2","title":"C","why":"starts after the audio"}])"));
+}
+
+void TestCli::chaptersWritten_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("list");  // written as list.txt or sheet.cue
+    QTest::addColumn<QVector<Chapter>>("chapters");
+
+    QTest::newRow("range list") << QStringList{"--chapters-from", "list.txt"} << QByteArray("0 1 Intro\n1 2.5\n2.5 9 Outro\n")
+                                << QVector<Chapter>{{"Intro", 0, 1000}, {"Chapter 2", 1000, 2500}, {"Outro", 2500, 3000}};
+    QTest::newRow("CUE sheet") << QStringList{"--chapters-from", "sheet.cue"}
+                               << QByteArray("FILE \"source.mp3\" MP3\n TRACK 01 AUDIO\n  TITLE \"One\"\n  INDEX 01 00:00:00\n"
+                                             " TRACK 02 AUDIO\n  TITLE \"Two\"\n  INDEX 01 00:02:00\n")
+                               << QVector<Chapter>{{"One", 0, 2000}, {"Two", 2000, 3000}};
+    QTest::newRow("every") << QStringList{"--chapters-every", "0.75"} << QByteArray()
+                           << QVector<Chapter>{{"Chapter 1", 0, 750}, {"Chapter 2", 750, 1500},
+                                               {"Chapter 3", 1500, 2250}, {"Chapter 4", 2250, 3000}};
+}
+
+// The VBR fixture, 3.000 s as heard: its audio frames go out as they are,
+// with the chapters where the list puts them.
+void TestCli::chaptersWritten()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, list);
+    QFETCH(QVector<Chapter>, chapters);
+    const QString source = m_dir.write("source.mp3", readAll(Data + "vbr_xing.mp3"));
+    if (!list.isEmpty())
+        m_dir.write(options.at(1), list);
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    const Run run = runTool(QStringList{source} + options + QStringList{"-o", "out.mp3"});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(ChapterReader::read(m_dir.filePath("out.mp3")).chapters, chapters);
+    QVERIFY(readAll(m_dir.filePath("out.mp3")).contains(packetBytes("vbr_xing", 0, 1000)));
 }
 
 void TestCli::envelopeJson_data()

@@ -62,7 +62,43 @@ QString text(TagLib::ID3v2::Tag *tag, const char *id)
     return list.isEmpty() ? QString() : QString::fromStdWString(list.front()->toString().toWString());
 }
 
+// An ID3v2.<version> frame: its header (status flags as given) and body.
+QByteArray frame(int version, const QByteArray &id, const QByteArray &body, char status = 0)
+{
+    QByteArray f = id;
+    const int n = body.size();
+    if (version == 2)
+        f += QByteArray() + char(n >> 16) + char(n >> 8) + char(n);
+    else if (version == 3)
+        f += QByteArray() + char(n >> 24) + char(n >> 16) + char(n >> 8) + char(n);
+    else
+        f += QByteArray() + char(n >> 21 & 0x7F) + char(n >> 14 & 0x7F) + char(n >> 7 & 0x7F) + char(n & 0x7F);
+    if (version > 2)
+        f += QByteArray() + status + '\0';
+    return f + body;
+}
+
+QByteArray id3v2(int version, const QByteArrayList &frames, int padding, char flags = 0)
+{
+    QByteArray body = frames.join() + QByteArray(padding, '\0');
+    if (flags & 0x80)
+        body.replace("\xFF", QByteArray("\xFF\0", 2)); // unsynchronised
+    const int n = body.size();
+    return QByteArray("ID3") + char(version) + '\0' + flags + char(n >> 21 & 0x7F) + char(n >> 14 & 0x7F)
+        + char(n >> 7 & 0x7F) + char(n & 0x7F) + body;
+}
+
+// An ID3v1 tag; a track makes it ID3v1.1, whose comment is two bytes shorter.
+QByteArray id3v1(const QByteArray &title, const QByteArray &comment, int track)
+{
+    auto field = [](const QByteArray &text, int size) { return text.leftJustified(size, '\0', true); };
+    const QByteArray end = track ? field(comment, 28) + '\0' + char(track) : field(comment, 30);
+    return "TAG" + field(title, 30) + field("Artist", 30) + field("Album", 30) + "1999" + end + char(17);
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(TagOverrides)
 
 class TestTagCopier : public QObject
 {
@@ -72,6 +108,10 @@ private slots:
     void init() { QVERIFY(m_scratch.renew()); }
     void forCut_data();
     void forCut();
+    void copiedAsWritten_data();
+    void copiedAsWritten();
+    void id3v1Bytes_data();
+    void id3v1Bytes();
 
 private:
     ScratchFolder m_scratch;
@@ -119,7 +159,8 @@ void TestTagCopier::forCut()
     const CutTags tags = TagCopier::forCut(source, {title, artist, track});
     QCOMPARE(tags.id3v2.isEmpty(), wantTitle.isEmpty());
     QCOMPARE(tags.id3v1.size(), tagged ? 128 : 0);
-    QVERIFY(!tags.id3v2.endsWith(QByteArray(16, '\0'))); // no padding
+    // the source's ID3v2 version, or 2.4 for a fresh tag
+    QCOMPARE(tags.id3v2.isEmpty() ? 0 : int(tags.id3v2.at(3)), tagged ? version : wantTitle.isEmpty() ? 0 : 4);
 
     // What a tag reader finds in a piece carrying them.
     const QString piece = m_scratch.write("piece.mp3", tags.id3v2 + audio + tags.id3v1);
@@ -146,6 +187,74 @@ void TestTagCopier::forCut()
                  title.isEmpty() ? QString("Whole Song") : title);
         QCOMPARE(file.ID3v1Tag()->track(), track ? unsigned(track) : 7u);
     }
+}
+
+void TestTagCopier::copiedAsWritten_data()
+{
+    QTest::addColumn<QByteArray>("source"); // the ID3v2 tags in front of the audio
+    QTest::addColumn<QByteArray>("copied");
+
+    const QByteArray title3 = frame(3, "TIT2", QByteArray("\0Song", 5));
+    const QByteArray year3 = frame(3, "TYER", QByteArray("\0" "1999", 5));
+    const QByteArray date3 = frame(3, "TDAT", QByteArray("\0" "3112", 5));
+    const QByteArray length3 = frame(3, "TLEN", QByteArray("\0" "2000", 5));
+    const QByteArray chapter3 = frame(3, "CHAP", QByteArray("c0\0", 3) + QByteArray(16, '\0'));
+    const QByteArray binary3 = frame(3, "PRIV", QByteArray("me\0\xFF\xE0\xFF\0", 7));
+    const QByteArray title4 = frame(4, "TIT2", QByteArray("\x03Song", 5));
+    const QByteArray artist4 = frame(4, "TPE1", QByteArray("\x03" "Band", 5));
+    const QByteArray cover4 = frame(4, "APIC", "\0image/jpeg\0\x03\0" + QByteArray(200 * 1024, 'c'));
+
+    QTest::newRow("ID3v2.3 byte for byte")
+        << id3v2(3, {title3, year3, date3}, 300) << id3v2(3, {title3, year3, date3}, 300);
+    QTest::newRow("whole-file frames dropped, the rest and the padding kept")
+        << id3v2(3, {title3, length3, year3, chapter3, date3}, 300) << id3v2(3, {title3, year3, date3}, 300);
+    QTest::newRow("a large cover, a large padding cut back")
+        << id3v2(4, {title4, cover4}, 100000) << id3v2(4, {title4, cover4}, 16 * 1024);
+    QTest::newRow("stacked tags")
+        << id3v2(3, {title3, length3}, 10) + id3v2(4, {artist4}, 0) << id3v2(3, {title3}, 10) + id3v2(4, {artist4}, 0);
+    QTest::newRow("ID3v2.2")
+        << id3v2(2, {frame(2, "TT2", QByteArray("\0Song", 5)), frame(2, "TLE", QByteArray("\0" "2000", 5))}, 0)
+        << id3v2(2, {frame(2, "TT2", QByteArray("\0Song", 5))}, 0);
+    QTest::newRow("unsynchronised ID3v2.3 written plain")
+        << id3v2(3, {title3, binary3, length3}, 0, char(0x80)) << id3v2(3, {title3, binary3}, 0);
+    QTest::newRow("a frame its tagger drops when the audio changes")
+        << id3v2(4, {title4, frame(4, "TXXX", QByteArray("\x03k\0v", 4), 0x20)}, 0) << id3v2(4, {title4}, 0);
+    const QByteArray plainSized = frame(3, "TIT2", "\x03" + QByteArray(300, 's'));
+    QTest::newRow("ID3v2.4 with plain frame sizes")
+        << id3v2(4, {plainSized, length3, artist4}, 0) << id3v2(4, {plainSized, artist4}, 0);
+    QTest::newRow("nothing left to copy") << id3v2(3, {length3, chapter3}, 100) << QByteArray();
+}
+
+void TestTagCopier::copiedAsWritten()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArray, copied);
+    const QString path = m_scratch.write("source.mp3", source + readAll(fixturePath("tone_440hz_2s.mp3")));
+    QCOMPARE(TagCopier::forCut(path).id3v2, copied);
+}
+
+void TestTagCopier::id3v1Bytes_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<TagOverrides>("overrides");
+    QTest::addColumn<QByteArray>("copied");
+
+    const QByteArray fullComment = "a comment of thirty characters";
+    QTest::newRow("ID3v1.0, a comment of 30 bytes")
+        << id3v1("Song", fullComment, 0) << TagOverrides() << id3v1("Song", fullComment, 0);
+    QTest::newRow("no track over a comment of 30 bytes")
+        << id3v1("Song", fullComment, 0) << TagOverrides{"Piece", "", 4} << id3v1("Piece", fullComment, 0);
+    QTest::newRow("ID3v1.1 track") << id3v1("Song", "short", 9) << TagOverrides{"", "", 4} << id3v1("Song", "short", 4);
+}
+
+void TestTagCopier::id3v1Bytes()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(TagOverrides, overrides);
+    QFETCH(QByteArray, copied);
+    QCOMPARE(source.size(), 128);
+    const QString path = m_scratch.write("source.mp3", readAll(fixturePath("tone_440hz_2s.mp3")) + source);
+    QCOMPARE(TagCopier::forCut(path, overrides).id3v1, copied);
 }
 
 QTEST_APPLESS_MAIN(TestTagCopier)

@@ -17,7 +17,8 @@ CutPlan CutJob::plan(SourceFile &input, const QString &source, const CutRequest 
 {
     CutPlan plan = CutPlanner::plan(&input.file(), request);
     if (plan.error == CutResult::Ok && request.keepTags) {
-        const CutTags tags = TagCopier::forCut(source);
+        // Chapters that survive the cut move to where the piece plays them.
+        const CutTags tags = TagCopier::forEdit({source}, {{0, plan.heardStartMs(), plan.heardEndMs()}});
         plan.tagFront = tags.id3v2;
         plan.tagBack = tags.id3v1;
     }

@@ -40,7 +40,13 @@ CutPlan EditJob::plan(const EditRequest &request) const
         sources.append({&m_sources[i]->file(), m_scans[i].get()});
     CutPlan plan = CutPlanner::plan(sources, request);
     if (plan.error == CutResult::Ok && request.keepTags && !m_paths.isEmpty()) {
-        const CutTags tags = TagCopier::forCut(m_paths.first());
+        // Chapters that survive the edit move to where the output plays them.
+        QVector<KeptRange> kept;
+        for (const PlanSpan &span : qAsConst(plan.spans)) {
+            if (plan.rate > 0)
+                kept.append({span.source, span.heardStart * 1000 / plan.rate, span.heardEnd * 1000 / plan.rate});
+        }
+        const CutTags tags = TagCopier::forEdit(m_paths, kept);
         plan.tagFront = tags.id3v2;
         plan.tagBack = tags.id3v1;
     }

@@ -1,8 +1,14 @@
 #ifndef TAGCOPIER_H
 #define TAGCOPIER_H
 
+#include "tags/chapter.h"
+#include "tags/chaptermap.h"
+#include "tags/tagblock.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 // What a batch split puts into the tags of a piece in place of the source's
 // values; empty strings and track 0 leave those alone.
@@ -11,6 +17,8 @@ struct TagOverrides
     QString title;
     QString artist;
     int track = 0;
+
+    bool isEmpty() const { return title.isEmpty() && artist.isEmpty() && track <= 0; }
 };
 
 // The rendered tags for a cut: id3v2 goes in front of the frames, id3v1 (128
@@ -21,19 +29,46 @@ struct CutTags
     QByteArray id3v1;
 };
 
-// Carries the source's tags over to a piece of it. Everything in the ID3v2 tag
-// is kept (title, artist, album, cover art, ...) except the frames that
-// describe the whole file and would be wrong for a piece: TLEN, MLLT, ETCO,
-// SYLT, SYTC, CHAP, CTOC, ASPI and SEEK. TagLib parses and renders the tags.
+// Carries the source's tags over to pieces of it. The source is read once;
+// each piece's tags are then rendered from what was read.
+//
+// The ID3v2 tags at the start of the source (one, or several one after the
+// other) keep their version and every frame as it was written, byte for byte,
+// except the frames that describe the whole file and would be wrong for a
+// piece: TLEN, MLLT, ETCO, SYLT, SYTC, CHAP, CTOC, ASPI and SEEK (and their
+// ID3v2.2 names), and frames their tagger marked to be dropped when the audio
+// changes. A tag keeps the source's padding up to MaxPadding. The ID3v1 tag's
+// 128 bytes are copied as they are.
 class TagCopier
 {
 public:
-    // The tags of sourcePath prepared for a cut, with overrides applied to
-    // both (a source without an ID3v2 tag gets one when an override is
-    // given; an ID3v1 tag is only written where the source has one). The
-    // ID3v2 tag is rendered as version 2.4 without padding. A source without
-    // tags, or one TagLib cannot open, gives empty tags.
+    explicit TagCopier(const QString &sourcePath);
+
+    // The tags for a piece with overrides applied: in each ID3v2 tag that
+    // has the frame, and in the first (a fresh ID3v2.4 tag when the source has
+    // none); in the ID3v1 tag where it has one, its track only where that
+    // costs no comment bytes. chapters (in the piece's own time) take the
+    // place of the source's.
+    CutTags forPiece(const TagOverrides &overrides = {}, const QVector<Chapter> &chapters = {}) const;
+
+    // An edit's tags: those of the first source, with the chapters of every
+    // source that survive in the kept ranges (whose source numbers index
+    // sources), where the output plays them.
+    static CutTags forEdit(const QStringList &sources, const QVector<KeptRange> &kept);
+    // The tags once, without chapters.
     static CutTags forCut(const QString &sourcePath, const TagOverrides &overrides = {});
+
+    // Room a tag keeps for a tagger to grow it in place, without every piece
+    // of a batch carrying a large padding.
+    static constexpr int MaxPadding = 16 * 1024;
+
+private:
+    CutTags render(const TagOverrides &overrides, const QVector<Chapter> &chapters) const;
+
+    QVector<TagBlock> m_kept;  // the source's ID3v2 tags without the whole-file frames
+    QVector<Chapter> m_chapters;
+    QByteArray m_id3v1;
+    CutTags m_plain;           // forPiece() with nothing to add
 };
 
 #endif // TAGCOPIER_H
