@@ -244,7 +244,12 @@ void TestChapters::keptThroughAnEdit()
     } else {
         EditJob job;
         QVERIFY(job.open(paths, output).ok());
-        const CutPlan plan = job.plan({spans, CutRequest::Mode(mode), true, {}});
+        EditRequest request;
+        request.spans = spans;
+        request.mode = CutRequest::Mode(mode);
+        request.keepTags = true;
+        request.freshHeader = true;
+        const CutPlan plan = job.plan(request);
         QCOMPARE(plan.error, 0);
         QVERIFY(job.write(plan, output, {}).ok());
     }
