@@ -13,7 +13,10 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTextStream>
+
+#include <cmath>
 
 #ifndef SNIPWAVE_VERSION
 #define SNIPWAVE_VERSION "unknown"
@@ -24,6 +27,20 @@ namespace {
 const QString Program = QStringLiteral("snipwave-cut");
 constexpr int DefaultEnvelopeColumns = 200;
 constexpr int MaxEnvelopeColumns = 100000;
+// Beyond this every granule's global_gain would sit at 0 or 255.
+constexpr double MaxGainDb = 96.0;
+
+// "+3", "-4.5", "2dB", "-1.5 dB"
+bool parseDecibels(const QString &text, double *db)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*([+-]?(?:\\d+(?:\\.\\d*)?|\\.\\d+))\\s*(?:dB)?\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return false;
+    *db = m.captured(1).toDouble();
+    return std::abs(*db) <= MaxGainDb;
+}
 
 } // namespace
 
@@ -35,10 +52,11 @@ CutTool::CutTool(QTextStream &out, QTextStream &err)
 
 QString CutTool::usage()
 {
-    return QStringLiteral("Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT\n"
+    return QStringLiteral("Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [LEVEL]\n"
                           "       snipwave-cut INPUT --remove START-END [--remove ...] --output OUTPUT\n"
                           "       snipwave-cut INPUT --keep START-END [--keep ...] --output OUTPUT\n"
                           "       snipwave-cut --join A B [C ...] --output OUTPUT\n"
+                          "       snipwave-cut INPUT --output OUTPUT LEVEL\n"
                           "       snipwave-cut --info INPUT\n"
                           "       snipwave-cut --envelope INPUT [--columns N]\n"
                           "Try 'snipwave-cut --help' for more information.\n");
@@ -47,10 +65,11 @@ QString CutTool::usage()
 QString CutTool::helpText()
 {
     return QStringLiteral(
-        "Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT\n"
+        "Usage: snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [LEVEL]\n"
         "       snipwave-cut INPUT --remove START-END [--remove ...] --output OUTPUT\n"
         "       snipwave-cut INPUT --keep START-END [--keep ...] --output OUTPUT\n"
         "       snipwave-cut --join A B [C ...] --output OUTPUT\n"
+        "       snipwave-cut INPUT --output OUTPUT LEVEL\n"
         "       snipwave-cut --info INPUT\n"
         "       snipwave-cut --envelope INPUT [--columns N]\n"
         "\n"
@@ -80,6 +99,17 @@ QString CutTool::helpText()
         "                       quieter) to 1 (full scale), from the decoded audio\n"
         "      --columns N      the envelope's number of values, 1 to 100000\n"
         "                       (default 200)\n"
+        "\n"
+        "LEVEL, with a cut, --remove, --keep, --join or a whole file (Layer III only,\n"
+        "without decoding; see Level):\n"
+        "      --gain DB        louder or quieter by DB, to the nearest 1.5 dB step\n"
+        "      --normalize      bring the loudness to -18 LUFS (ReplayGain 2) as near as\n"
+        "                       1.5 dB steps allow without clipping, and record the\n"
+        "                       track gain and peak left (LAME header; with --keep-tags\n"
+        "                       also REPLAYGAIN_TRACK_GAIN and _PEAK)\n"
+        "      --fade-in TIME   rise from silence over the first TIME of the output\n"
+        "      --fade-out TIME  fall to silence over the last TIME of the output\n"
+        "\n"
         "  -h, --help           show this help and exit\n"
         "  -v, --version        show the version and exit\n"
         "\n")
@@ -98,6 +128,10 @@ QString CutTool::helpText()
         "  snipwave-cut song.mp3 --keep 1:02-1:30 --keep 0-0:15 -o medley.mp3\n"
         "  snipwave-cut --join part1.mp3 part2.mp3 -o whole.mp3\n"
         "  snipwave-cut song.mp3 --keep 1:02-1:30 --dry-run --json\n"
+        "  snipwave-cut talk.mp3 -o quieter.mp3 --gain -6\n"
+        "  snipwave-cut talk.mp3 -o level.mp3 --normalize --keep-tags\n"
+        "  snipwave-cut song.mp3 -s 1:00 -e 1:30 -o ring.mp3 --fade-in 2 --fade-out 3\n"
+        "  snipwave-cut show.mp3 --remove 10:00-12:30 -o clean.mp3 --fade-out 5\n"
         "\n"
         "TIME, exact to the millisecond:\n"
         "  83.456               seconds, up to three fraction digits\n"
@@ -105,6 +139,17 @@ QString CutTool::helpText()
         "  0:01:23.456          hours, minutes and seconds\n"
         "  00:01:23\"456         the form the Snipwave window shows\n"
         "Fields after a ':' are two digits below 60.\n"
+        "\n"
+        "Level:\n"
+        "  Every granule of Layer III audio carries its own scale, global_gain; one\n"
+        "  step of it is 1.5 dB. Changing it changes the level losslessly: --gain 3\n"
+        "  and then --gain -3 give back the source's audio frames. The whole file is\n"
+        "  taken when no --start and --end are given. Fades follow a straight line\n"
+        "  in amplitude, a step at a time, at the output's outer ends (never at a\n"
+        "  seam). --normalize and a --gain that makes the audio louder decode it\n"
+        "  once to find its loudness and peak. A warning says by how much the\n"
+        "  decoded peak would pass full scale, and how many granules could not move\n"
+        "  as far as asked (global_gain stops at 0 and 255).\n"
         "\n"
         "Exit status: 0 done, 1 the cut or the query failed, 2 wrong command line.\n");
 }
@@ -146,8 +191,12 @@ int CutTool::run(const QStringList &arguments)
     const QCommandLineOption json(QStringLiteral("json"), QString());
     const QCommandLineOption chaptersFrom(QStringLiteral("chapters-from"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption chaptersEvery(QStringLiteral("chapters-every"), QString(), QStringLiteral("TIME"));
+    const QCommandLineOption gain(QStringLiteral("gain"), QString(), QStringLiteral("DB"));
+    const QCommandLineOption normalize(QStringLiteral("normalize"), QString());
+    const QCommandLineOption fadeIn(QStringLiteral("fade-in"), QString(), QStringLiteral("TIME"));
+    const QCommandLineOption fadeOut(QStringLiteral("fade-out"), QString(), QStringLiteral("TIME"));
     parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns,
-                       remove, keep, join, dryRun, json, chaptersFrom, chaptersEvery});
+                       remove, keep, join, dryRun, json, gain, normalize, fadeIn, fadeOut, chaptersFrom, chaptersEvery});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -164,7 +213,8 @@ int CutTool::run(const QStringList &arguments)
 
     // A second --start or --output is more likely a slip than a correction.
     const QStringList seen = parser.optionNames();
-    for (const QCommandLineOption *once : {&start, &end, &output, &infoOption, &envelopeOption, &columns}) {
+    for (const QCommandLineOption *once : {&start, &end, &output, &infoOption, &envelopeOption, &columns,
+                                           &gain, &fadeIn, &fadeOut}) {
         int count = 0;
         for (const QString &name : once->names())
             count += seen.count(name);
@@ -172,6 +222,28 @@ int CutTool::run(const QStringList &arguments)
             return usageError(QStringLiteral("--%1 given more than once").arg(once->names().constLast()));
     }
 
+    QString why;
+    LevelRequest level;
+    if (parser.isSet(gain)) {
+        double db = 0;
+        if (!parseDecibels(parser.value(gain), &db))
+            return usageError(QStringLiteral("bad --gain '%1': decibels from -%2 to %2, like -3 or 4.5")
+                                  .arg(parser.value(gain))
+                                  .arg(MaxGainDb));
+        level.gainSteps = LevelMap::stepsForDecibels(db);
+    }
+    if (parser.isSet(normalize)) {
+        if (parser.isSet(gain))
+            return usageError(QStringLiteral("--gain and --normalize both set the level: give one"));
+        level.normalize = true;
+    }
+    for (const auto &fade : {qMakePair(&fadeIn, &level.fadeInMs), qMakePair(&fadeOut, &level.fadeOutMs)}) {
+        if (parser.isSet(*fade.first) && !TimeParser::parse(parser.value(*fade.first), fade.second, &why))
+            return usageError(QStringLiteral("bad --%1 '%2': %3")
+                                  .arg(fade.first->names().constLast(), parser.value(*fade.first), why));
+    }
+    const bool levelAsked = parser.isSet(gain) || parser.isSet(normalize) || parser.isSet(fadeIn)
+        || parser.isSet(fadeOut);
     const QStringList inputs = parser.positionalArguments();
     if (parser.isSet(chaptersFrom) || parser.isSet(chaptersEvery)) {
         for (const QCommandLineOption *other : {&start, &end, &infoOption, &envelopeOption, &columns, &exact, &remove,
@@ -214,6 +286,7 @@ int CutTool::run(const QStringList &arguments)
             command.ranges.append(range);
         }
         command.inputs = inputs;
+        command.level = level;
         return edit(command, parser.isSet(dryRun), parser.isSet(json), parser.value(output),
                     parser.isSet(exact), parser.isSet(keepTags), parser.isSet(sync));
     }
@@ -226,7 +299,8 @@ int CutTool::run(const QStringList &arguments)
     const QString input = inputs.constFirst();
 
     if (parser.isSet(envelopeOption)) {
-        for (const QCommandLineOption *other : {&start, &end, &output, &sync, &exact, &keepTags, &infoOption}) {
+        for (const QCommandLineOption *other : {&start, &end, &output, &sync, &exact, &keepTags, &infoOption,
+                                                &gain, &normalize, &fadeIn, &fadeOut}) {
             if (parser.isSet(*other))
                 return usageError(QStringLiteral("--envelope takes no --%1").arg(other->names().constLast()));
         }
@@ -245,23 +319,26 @@ int CutTool::run(const QStringList &arguments)
         return usageError(QStringLiteral("--columns goes with --envelope"));
 
     if (parser.isSet(infoOption)) {
-        for (const QCommandLineOption *cutOnly : {&start, &end, &output, &sync, &exact, &keepTags}) {
+        for (const QCommandLineOption *cutOnly : {&start, &end, &output, &sync, &exact, &keepTags,
+                                                  &gain, &normalize, &fadeIn, &fadeOut}) {
             if (parser.isSet(*cutOnly))
                 return usageError(QStringLiteral("--info takes no --%1").arg(cutOnly->names().constLast()));
         }
         return info(input);
     }
 
+    // The whole file, at another level.
+    const bool wholeFile = levelAsked && !parser.isSet(start) && !parser.isSet(end);
     for (const QCommandLineOption *needed : {&start, &end, &output}) {
-        if (!parser.isSet(*needed) && !(needed == &output && parser.isSet(dryRun)))
+        if (!parser.isSet(*needed) && !(wholeFile && needed != &output)
+            && !(needed == &output && parser.isSet(dryRun)))
             return usageError(QStringLiteral("--%1 is missing").arg(needed->names().constLast()));
     }
     qint64 startMs = 0;
     qint64 endMs = 0;
-    QString why;
-    if (!TimeParser::parse(parser.value(start), &startMs, &why))
+    if (!wholeFile && !TimeParser::parse(parser.value(start), &startMs, &why))
         return usageError(QStringLiteral("bad --start '%1': %2").arg(parser.value(start), why));
-    if (!TimeParser::parse(parser.value(end), &endMs, &why))
+    if (!wholeFile && !TimeParser::parse(parser.value(end), &endMs, &why))
         return usageError(QStringLiteral("bad --end '%1': %2").arg(parser.value(end), why));
     if (endMs < startMs)
         return usageError(QStringLiteral("--end lies before --start"));
@@ -269,16 +346,24 @@ int CutTool::run(const QStringList &arguments)
         return usageError(QStringLiteral("empty --output"));
     if (parser.isSet(dryRun)) {
         EditTool::Command command;
-        command.ranges = {{startMs, endMs}};
+        command.ranges = {{startMs, wholeFile ? -1 : endMs}};
         command.inputs = inputs;
+        command.level = level;
         return edit(command, true, parser.isSet(json), parser.value(output), parser.isSet(exact),
                     parser.isSet(keepTags), parser.isSet(sync));
     }
     CutJob::Options options;
-    options.request.startMs = startMs;
-    options.request.endMs = endMs;
-    options.request.mode = parser.isSet(exact) ? CutRequest::Exact : CutRequest::WholeFrames;
+    if (wholeFile) {
+        if (!readable(input))
+            return Failed;
+        options.request = CutJob::wholeFile(input);
+    } else {
+        options.request.startMs = startMs;
+        options.request.endMs = endMs;
+        options.request.mode = parser.isSet(exact) ? CutRequest::Exact : CutRequest::WholeFrames;
+    }
     options.request.keepTags = parser.isSet(keepTags);
+    options.request.level = level;
     // Like cp or dd, leave the flush to the system unless asked; the output
     // still appears under its name only when complete.
     options.sync = parser.isSet(sync);
@@ -332,9 +417,17 @@ bool CutTool::readable(const QString &input)
 
 int CutTool::cut(const QString &input, const QString &output, const CutJob::Options &options)
 {
-    const CutResult result = CutJob::run(input, output, options);
-    if (result.ok())
+    CutPlan plan;
+    const CutResult result = CutJob::run(input, output, options, &plan);
+    if (result.ok()) {
+        EditTool::reportLevel(m_err, plan, result, options.request.level.normalize);
         return Success;
+    }
+    if (result.code == CutResult::LevelNeedsLayer3 || result.code == CutResult::MeasureFailed) {
+        m_err << Program << ": " << input << ": " << EditTool::levelFailure(result.code, result.reason) << '\n';
+        m_err.flush();
+        return Failed;
+    }
     if (result.code == CutResult::OutputIsSource)
         return usageError(QStringLiteral("%1: %2").arg(output, Mp3Splitter::errorMessage(result.code)));
     m_err << Program << ": ";

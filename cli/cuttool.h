@@ -18,7 +18,9 @@ class QTextStream;
 // file's frame facts or its loudness envelope as JSON, and answers with an
 // exit code.
 //
-//   snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [--exact] [--keep-tags] [--sync]
+//   snipwave-cut INPUT --start TIME --end TIME --output OUTPUT [--exact] [--keep-tags] [--sync] [LEVEL]
+//   snipwave-cut INPUT --output OUTPUT LEVEL
+//     LEVEL: --gain DB | --normalize, --fade-in TIME, --fade-out TIME
 //   snipwave-cut --info INPUT
 //   snipwave-cut --envelope INPUT [--columns N]
 class CutTool

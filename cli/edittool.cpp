@@ -10,6 +10,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -24,6 +25,11 @@ QByteArray seconds(qint64 ms)
 QByteArray samplesAsSeconds(qint64 samples, qint64 rate)
 {
     return seconds(rate > 0 ? samples * 1000 / rate : 0);
+}
+
+QString decibels(double db)
+{
+    return QString::number(db, 'f', 1) + QStringLiteral(" dB");
 }
 
 } // namespace
@@ -66,9 +72,47 @@ QVector<QPair<qint64, qint64>> EditTool::keptAround(QVector<QPair<qint64, qint64
     return kept;
 }
 
+void EditTool::reportLevel(QTextStream &err, const CutPlan &plan, const CutResult &result, bool normalized)
+{
+    const int steps = plan.level ? plan.level->gainSteps : 0;
+    if (normalized) {
+        err << Program << ": loudness " << QString::number(plan.loudness, 'f', 1) << " LUFS, peak "
+            << decibels(20 * std::log10(qMax(plan.peakBefore, 1e-9))) << "FS; changed by "
+            << decibels(LevelMap::decibelsForSteps(steps)) << ", track gain left "
+            << decibels(plan.trackGainDb) << '\n';
+    }
+    if (plan.peakAfter > 1.0) {
+        err << Program << ": warning: the decoded peak will pass full scale by "
+            << decibels(20 * std::log10(plan.peakAfter)) << " and clip\n";
+    }
+    const LevelShortfall &r = result.level;
+    if (r.above > 0) {
+        err << Program << ": warning: " << r.above << " granules could not get louder past global_gain 255; "
+            << "up to " << decibels(LevelMap::decibelsForSteps(r.mostAbove)) << " short\n";
+    }
+    if (r.below > 0) {
+        err << Program << ": warning: " << r.below << " granules could not get quieter past global_gain 0; "
+            << "up to " << decibels(LevelMap::decibelsForSteps(r.mostBelow)) << " short\n";
+    }
+    err.flush();
+}
+
+QString EditTool::levelFailure(int code, const QString &reason)
+{
+    if (code == CutResult::LevelNeedsLayer3)
+        return reason + QStringLiteral(": the level can only change without decoding in Layer III audio"
+                                       " (--gain, --normalize, --fade-in, --fade-out)");
+    return QStringLiteral("the audio could not be decoded to measure it (%1)").arg(reason);
+}
+
 int EditTool::failed(int code, const QString &reason)
 {
     m_err << Program << ": ";
+    if (code == CutResult::LevelNeedsLayer3 || code == CutResult::MeasureFailed) {
+        m_err << levelFailure(code, reason) << '\n';
+        m_err.flush();
+        return 1;
+    }
     if (code == CutResult::FormatsDiffer)
         m_err << "The files differ in format; joining needs one MPEG version, layer, sampling rate and channel count";
     else
@@ -91,6 +135,7 @@ int EditTool::run(const Command &command)
     request.mode = command.exact ? CutRequest::Exact : CutRequest::WholeFrames;
     request.keepTags = command.keepTags;
     request.freshHeader = command.kind != Command::Cut;
+    request.level = command.level;
     QVector<QPair<qint64, qint64>> ranges = command.ranges;
     if (command.kind == Command::Remove) {
         ranges = keptAround(ranges, job.scan(0).durationMs());
@@ -116,7 +161,10 @@ int EditTool::run(const Command &command)
     EditJob::Options options;
     options.sync = command.sync;
     const CutResult written = job.write(plan, command.output, options);
-    return written.ok() ? 0 : failed(written.code, written.reason);
+    if (!written.ok())
+        return failed(written.code, written.reason);
+    reportLevel(m_err, plan, written, command.level.normalize);
+    return 0;
 }
 
 QByteArray EditTool::planJson(const CutPlan &plan, const QStringList &sources)
@@ -147,6 +195,11 @@ QByteArray EditTool::planJson(const CutPlan &plan, const QStringList &sources)
         if (i > 0)
             seams += (seams.isEmpty() ? "" : ",") + at;
     }
-    json += "\n],\"seams\":[" + seams + "]}";
-    return json;
+    json += "\n],\"seams\":[" + seams + "]";
+    if (plan.level) {
+        json += ",\"level\":{\"gainSteps\":" + QByteArray::number(plan.level->gainSteps);
+        json += ",\"fadeInGranules\":" + QByteArray::number(plan.level->fadeInGranules);
+        json += ",\"fadeOutGranules\":" + QByteArray::number(plan.level->fadeOutGranules) + '}';
+    }
+    return json + '}';
 }

@@ -7,7 +7,9 @@
 #include <QStringList>
 #include <QVector>
 
-struct CutPlan;
+#include "edit/cutplan.h"
+
+struct CutResult;
 class QTextStream;
 
 // snipwave-cut's edits of whole files: a file without some ranges, several
@@ -32,6 +34,7 @@ public:
         bool keepTags = false;
         bool sync = false;
         bool dryRun = false;
+        LevelRequest level;
     };
 
     EditTool(QTextStream &out, QTextStream &err);
@@ -47,6 +50,13 @@ public:
     // The plan as one JSON object: the spans, where each seam lands as
     // heard, the frames and bytes the output will have.
     static QByteArray planJson(const CutPlan &plan, const QStringList &sources);
+
+    // What a level change did, on err: with normalize, the loudness found
+    // and the change; warnings where the decoded peak would clip or granules
+    // fell short of the change.
+    static void reportLevel(QTextStream &err, const CutPlan &plan, const CutResult &result, bool normalized);
+    // The message for a level change that could not be made.
+    static QString levelFailure(int code, const QString &reason);
 
 private:
     int failed(int code, const QString &reason);

@@ -4,14 +4,21 @@
 // cutter's failure codes; an output made of the planned header frame and
 // silent frame, then only whole frames that stand in the source in the same
 // order; a header frame that the file info reads back with the right count;
-// and the same frames whether the file is mapped or read in blocks.
+// and the same frames whether the file is mapped or read in blocks. A cut at
+// another level keeps every frame's place and length, with right CRCs, and
+// the level map's ramps never turn back.
 
 #include "io/bufferedsource.h"
 #include "edit/cutjob.h"
 #include "scan/framewalker.h"
 #include "scan/mp3fileinfo.h"
 #include "mp3splitter.h"
+#include "format/headerframe.h"
 #include "format/mpegheader.h"
+#include "format/sideinfo.h"
+#include "level/framegain.h"
+#include "level/lamereplaygain.h"
+#include "level/levelmap.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -79,6 +86,56 @@ void checkCut(const QByteArray &source, const QByteArray &cut, const CutPlan &pl
     }
 }
 
+// A cut at another level: the same frames as the plain cut of the same range,
+// in the same places and of the same lengths; protected ones with their CRC
+// right.
+void checkLeveledCut(const QByteArray &plain, const QByteArray &leveled, const CutPlan &plan)
+{
+    check(leveled.size() == plain.size(), "a leveled cut differs in length");
+    for (int at = int(plan.headerFrame.size() + plan.synthesised.size()); at < leveled.size();) {
+        const int length = MpegHeader::frameBytes(leveled.constData() + at);
+        check(length > 0 && length == MpegHeader::frameBytes(plain.constData() + at), "a leveled frame moved");
+        check(leveled.mid(at, 4) == plain.mid(at, 4), "a leveled frame's header changed");
+        const char *frame = leveled.constData() + at;
+        if (SideInfo::isProtected(frame) && length >= 6 + SideInfo::size(frame))
+            check((quint8(frame[4]) << 8 | quint8(frame[5])) == SideInfo::crc(frame), "a leveled CRC");
+        at += length;
+    }
+}
+
+void checkLevelMap(const std::uint8_t *data, std::size_t size)
+{
+    if (size < 4)
+        return;
+    LevelMap map;
+    map.gainSteps = int(data[0]) - 128;
+    map.totalGranules = data[1] + 1;
+    map.fadeInGranules = data[2] % (map.totalGranules + 1);
+    map.fadeOutGranules = data[3] % (map.totalGranules + 1);
+    for (qint64 g = 1; g < map.totalGranules; ++g) {
+        check(map.stepAt(g) <= map.gainSteps && map.stepAt(g) >= map.gainSteps + LevelMap::FadeFloor, "a step");
+        if (g < map.fadeInGranules && map.totalGranules - g > map.fadeOutGranules)
+            check(map.stepAt(g) >= map.stepAt(g - 1), "a fade-in turns back");
+        if (map.totalGranules - 1 - (g - 1) < map.fadeOutGranules && g - 1 >= map.fadeInGranules)
+            check(map.stepAt(g) <= map.stepAt(g - 1), "a fade-out turns back");
+    }
+}
+
+// The side-information reader and the LAME fields on raw bytes.
+void checkRawLevel(const QByteArray &bytes)
+{
+    QByteArray frame = bytes.left(MpegHeader::MaxFrameLength);
+    FrameGain::Report report;
+    if (FrameGain::apply(frame.data(), frame.size(), 3, &report))
+        check(report.granules == FrameGain::granules(frame.constData()), "granules changed");
+    QByteArray header = bytes.left(MpegHeader::MaxFrameLength);
+    if (LameReplayGain::write(header, -4.2, 0.5)) {
+        const LameReplayGain::Fields f = LameReplayGain::read(header);
+        check(f.hasTrackGain && qAbs(f.trackGainDb + 4.2) < 0.051, "the LAME track gain");
+        check(HeaderFrame::read(header.constData(), header.size()).tagCrcRight, "the LAME tag CRC");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -141,7 +198,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
         QFile cut(output);
         check(cut.open(QIODevice::ReadOnly), "reading the cut");
-        checkCut(bytes, cut.readAll(), plan);
+        const QByteArray plain = cut.readAll();
+        checkCut(bytes, plain, plan);
+        if (i == 1) {
+            options.request.level.gainSteps = choice % 9 - 4;
+            options.request.level.fadeInMs = choice % 5 * 20;
+            options.request.level.fadeOutMs = choice % 3 * 30;
+            CutPlan leveledPlan;
+            const int leveledCode = CutJob::run(input, output, options, &leveledPlan).code;
+            check(leveledCode == 0 || leveledCode == CutResult::LevelNeedsLayer3, "a leveled cut failed");
+            QFile again(output);
+            if (leveledCode == 0 && again.open(QIODevice::ReadOnly))
+                checkLeveledCut(plain, again.readAll(), leveledPlan);
+        }
         if (!plan.headerFrame.isEmpty()) {
             const Mp3FileInfo written = Mp3FileInfo::read(output);
             check(written.headerFrame != QLatin1String("none"), "the header frame is not read back");
@@ -149,6 +218,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                   "the header frame's count");
         }
     }
+    checkLevelMap(data, size);
+    checkRawLevel(bytes);
     check(QDir(workFolder()).entryList(QDir::Files | QDir::Hidden).size() <= 2, "temporary files left behind");
     return 0;
 }

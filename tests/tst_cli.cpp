@@ -63,6 +63,8 @@ private slots:
     void cutWritesTheFrames();
     void editWritesWhatItPlans_data();
     void editWritesWhatItPlans();
+    void levelKeepsTheWholeFile_data();
+    void levelKeepsTheWholeFile();
     void envelopeJson_data();
     void envelopeJson();
 
@@ -232,6 +234,20 @@ void TestCli::commandLine_data()
                                             "44100 Hz, stereo / MPEG-2 Layer-3, 22050 Hz, mono)";
     QTest::newRow("remove it all") << QStringList{fixture, "--remove", "0-10", "-o", cut} << 1 << QString()
                                    << "snipwave-cut: No whole frame lies between start and end. (nothing is left)";
+    for (const char *bad : {"loud", "97", "+", "3 dB more"})
+        QTest::newRow(qPrintable(QStringLiteral("gain '%1'").arg(bad)))
+            << QStringList{fixture, "-o", cut, "--gain", bad} << 2 << QString()
+            << QStringLiteral("snipwave-cut: bad --gain '%1'").arg(bad);
+    QTest::newRow("gain and normalize") << QStringList{fixture, "-o", cut, "--gain", "3", "--normalize"} << 2
+                                        << QString() << "snipwave-cut: --gain and --normalize both set the level";
+    QTest::newRow("fade of no time") << QStringList{fixture, "-o", cut, "--fade-in", "1:60"} << 2 << QString()
+                                     << "snipwave-cut: bad --fade-in '1:60'";
+    QTest::newRow("whole file needs a level") << QStringList{fixture, "-o", cut} << 2 << QString()
+                                              << "snipwave-cut: --start is missing";
+    QTest::newRow("start without end, with a level") << QStringList{fixture, "-s", "1", "-o", cut, "--gain", "2"}
+                                                     << 2 << QString() << "snipwave-cut: --end is missing";
+    QTest::newRow("level of Layer II") << QStringList{Data + "layer2.mp2", "-o", cut, "--gain", "-3"} << 1
+                                       << QString() << "snipwave-cut: " + Data + "layer2.mp2: MPEG-1 Layer-2: the level";
     QTest::newRow("envelope, no frame") << QStringList{"--envelope", Data + "crc_protected.packets.csv"} << 1
                                         << QString() << "snipwave-cut: " + Data + "crc_protected.packets.csv: no MPEG";
 
@@ -281,6 +297,32 @@ void TestCli::commandLine()
         QVERIFY(run.err.endsWith(CutTool::usage()));
     if (code != CutTool::Success)
         QVERIFY(QDir(m_dir.path()).isEmpty());
+}
+
+void TestCli::levelKeepsTheWholeFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("CBR with a LAME header, protected") << "crc_protected.mp3";
+    QTest::newRow("VBR, tagged") << "vbr_xing.mp3";
+    QTest::newRow("no header frame, tagged") << "mpeg2_mono_22050.mp3";
+}
+
+// A whole file at another level: every frame, the same length as heard,
+// and the same trims where the source has them (bare where it has none).
+void TestCli::levelKeepsTheWholeFile()
+{
+    QFETCH(QString, name);
+    const QString output = m_dir.filePath(QStringLiteral("level.mp3"));
+    const Run run = runTool({Data + name, "-o", output, "--gain", "-4.5"});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.err, QString());
+    const Mp3FileInfo before = Mp3FileInfo::read(Data + name);
+    const Mp3FileInfo after = Mp3FileInfo::read(output);
+    QCOMPARE(after.frames, before.frames);
+    QCOMPARE(after.durationMs, before.durationMs);
+    QCOMPARE(after.encoderDelay, before.encoderDelay);
+    QCOMPARE(after.encoderPadding, before.encoderPadding);
+    QCOMPARE(after.headerFrame, before.headerFrame);
 }
 
 // Fixture facts as the frame walk finds them; ffprobe lists the same packets

@@ -115,7 +115,7 @@ CutPlan TestCutAccuracy::cut(const QString &name, qint64 startMs, qint64 endMs, 
 {
     *output = m_dir.filePath(QStringLiteral("cut.mp3"));
     CutJob::Options options;
-    options.request = {startMs, endMs, mode, false, nullptr};
+    options.request = {startMs, endMs, mode, false, {}};
     CutPlan plan;
     const CutResult result = CutJob::run(source(name), *output, options, &plan);
     if (!result.ok())
@@ -238,7 +238,7 @@ void TestCutAccuracy::keptTagsFrameTheCut()
 {
     const QString output = m_dir.filePath(QStringLiteral("tagged-cut.mp3"));
     CutJob::Options options;
-    options.request = {1000, 4000, CutRequest::Exact, true, nullptr};
+    options.request = {1000, 4000, CutRequest::Exact, true, {}};
     CutPlan plan;
     QVERIFY(CutJob::run(source(QStringLiteral("tagged")), output, options, &plan).ok());
     const QByteArray bytes = readAll(output);

@@ -1,7 +1,9 @@
 #include "edit/cutjob.h"
 
 #include "edit/cutplanner.h"
+#include "edit/levelstep.h"
 #include "io/sourcefile.h"
+#include "scan/mp3fileinfo.h"
 #include "tags/tagcopier.h"
 
 CutResult CutJob::open(SourceFile &input, const QString &source, const QString &output)
@@ -16,9 +18,11 @@ CutResult CutJob::open(SourceFile &input, const QString &source, const QString &
 CutPlan CutJob::plan(SourceFile &input, const QString &source, const CutRequest &request)
 {
     CutPlan plan = CutPlanner::plan(&input.file(), request);
+    LevelStep::apply(plan, request.level, {source});
     if (plan.error == CutResult::Ok && request.keepTags) {
         // Chapters that survive the cut move to where the piece plays them.
-        const CutTags tags = TagCopier::forEdit({source}, {{0, plan.heardStartMs(), plan.heardEndMs()}});
+        const CutTags tags = TagCopier::forEdit({source}, {{0, plan.heardStartMs(), plan.heardEndMs()}},
+                                                     LevelStep::replayGainTags(plan, request.level));
         plan.tagFront = tags.id3v2;
         plan.tagBack = tags.id3v1;
     }
@@ -37,6 +41,16 @@ CutResult CutJob::write(const CutPlan &plan, SourceFile &input, const QString &o
     return writer.write(plan, input.file(), output);
 }
 
+CutRequest CutJob::wholeFile(const QString &source)
+{
+    const Mp3FileInfo facts = Mp3FileInfo::read(source);
+    CutRequest request;
+    request.endMs = facts.durationMs;
+    const bool trims = facts.encoderDelay > 0 || facts.encoderPadding > 0;
+    request.mode = trims ? CutRequest::Exact : CutRequest::WholeFrames;
+    return request;
+}
+
 CutResult CutJob::run(const QString &source, const QString &output, const Options &options,
                       CutPlan *planOut)
 {
@@ -48,6 +62,6 @@ CutResult CutJob::run(const QString &source, const QString &output, const Option
     if (planOut)
         *planOut = plan;
     if (plan.error != CutResult::Ok)
-        return CutResult::failure(plan.error);
+        return CutResult::failure(plan.error, plan.reason);
     return write(plan, input, output, options);
 }

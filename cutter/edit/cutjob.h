@@ -24,6 +24,11 @@ public:
         CutWriter::CommitGate commitGate;
     };
 
+    // The request for every frame of a source: where a LAME header tells the
+    // encoder's delay and padding, exact, to keep the same trims; else whole
+    // frames, bare as the source is.
+    static CutRequest wholeFile(const QString &source);
+
     static CutResult run(const QString &source, const QString &output, const Options &options,
                          CutPlan *plan = nullptr);
 

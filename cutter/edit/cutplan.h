@@ -3,17 +3,15 @@
 
 #include "format/frameheader.h"
 #include "io/bytespan.h"
+#include "level/levelmap.h"
 #include "scan/sourcetimeline.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QVector>
 #include <QtGlobal>
 
 #include <memory>
-
-// Gain steps and fades per output granule. The level step defines it; a plan
-// without one leaves every frame's level as it is.
-struct LevelMap;
 
 // What to cut: times in the player's timeline, milliseconds.
 struct CutRequest
@@ -27,7 +25,7 @@ struct CutRequest
     qint64 endMs = 0;
     Mode mode = WholeFrames;
     bool keepTags = false;
-    std::shared_ptr<const LevelMap> level;
+    LevelRequest level;
 };
 
 // One stretch of a source that goes to the output.
@@ -54,7 +52,7 @@ struct EditRequest
     // middle starts where the source does). A single cut gets one only
     // where its frames differ in bitrate.
     bool freshHeader = false;
-    std::shared_ptr<const LevelMap> level;
+    LevelRequest level;
 };
 
 // A span as planned: the source's audio frames [firstFrame, endFrame), what
@@ -115,6 +113,14 @@ struct CutPlan
     QByteArray headerFrame;        // written first; empty for bare frames
     QByteArray tagFront;           // rendered tags, with keepTags
     QByteArray tagBack;
+
+    // Measured by decoding, when the level asked for it (-1 when not): the
+    // copied audio's loudness in LUFS and its peak (1.0 full scale) before
+    // the level changes, and the peak after.
+    double loudness = -1;
+    double peakBefore = -1;
+    double peakAfter = -1;
+    double trackGainDb = 0;        // what a player still adds, with normalize
 
     // What the output plays, in the source's timeline: the samples
     // [heardStart, heardEnd) at rate (the first span's start, the last one's end).

@@ -439,7 +439,6 @@ CutPlan CutPlanner::plan(QIODevice *source, const SourceScan &scan, const CutReq
 CutPlan CutPlanner::plan(const QVector<Source> &list, const EditRequest &request)
 {
     CutPlan plan;
-    plan.level = request.level;
     if (list.isEmpty() || request.spans.isEmpty()) {
         plan.error = CutResult::NothingToCut;
         return plan;

@@ -3,6 +3,8 @@
 #include "format/mpegheader.h"
 #include "io/atomicfile.h"
 #include "io/rangecopier.h"
+#include "level/framegain.h"
+#include "level/levelmap.h"
 
 #include <QFileDevice>
 
@@ -48,6 +50,8 @@ CutResult CutWriter::write(const CutPlan &plan, const QVector<QFileDevice *> &so
         || !writeAll(file, plan.synthesised))
         return CutResult::failure(CutResult::OutputCreateFailed, file.errorString());
 
+    m_granule = 0;
+    m_levelReport = {};
     qint64 done = 0;
     for (const PlanSegment &segment : plan.copy) {
         if (segment.source >= sources.size())
@@ -65,15 +69,20 @@ CutResult CutWriter::write(const CutPlan &plan, const QVector<QFileDevice *> &so
         return CutResult::failure(CutResult::OutputCreateFailed);
     if (!out.commit())
         return CutResult::failure(CutResult::OutputCreateFailed, out.errorString());
-    return {};
+    CutResult result;
+    result.level = m_levelReport;
+    return result;
 }
 
 CutResult CutWriter::copySegment(const CutPlan &plan, const PlanSegment &segment, QFileDevice &source,
                                  QFileDevice &target, qint64 &done)
 {
     if (segment.source < 0) {
-        // Frames the plan made (a seam's): the level step would take them too.
-        if (!writeAll(target, segment.bytes))
+        // Frames the plan made (a seam's) hold audio like the others.
+        QByteArray bytes = segment.bytes;
+        if (plan.level)
+            applyLevel(plan, bytes.data(), bytes.size());
+        if (!writeAll(target, bytes))
             return CutResult::failure(CutResult::OutputCreateFailed, target.errorString());
         done += segment.length;
         return {};
@@ -106,7 +115,6 @@ CutResult CutWriter::copySegment(const CutPlan &plan, const PlanSegment &segment
 CutResult CutWriter::copyFrames(const CutPlan &plan, const PlanSegment &segment, QFileDevice &source,
                                 QFileDevice &target)
 {
-    Q_UNUSED(plan)
     constexpr qint64 Block = 1024 * 1024;
     QByteArray block;
     qint64 at = 0;
@@ -117,15 +125,7 @@ CutResult CutWriter::copyFrames(const CutPlan &plan, const PlanSegment &segment,
         block = source.read(want);
         if (block.size() < want)
             return CutResult::failure(CutResult::SourceChanged);
-        int pos = 0;
-        while (pos + MpegHeader::HeaderSize <= block.size()) {
-            const int length = MpegHeader::frameBytes(block.constData() + pos);
-            if (length <= 0 || pos + length > block.size())
-                break;
-            // Each copied frame passes here: the level step changes its
-            // global_gain fields (and CRC) in place, from plan.level.
-            pos += length;
-        }
+        const int pos = applyLevel(plan, block.data(), block.size());
         if (pos == 0)
             return CutResult::failure(CutResult::SourceChanged);
         if (target.write(block.constData(), pos) != pos)
@@ -133,4 +133,18 @@ CutResult CutWriter::copyFrames(const CutPlan &plan, const PlanSegment &segment,
         at += pos;
     }
     return {};
+}
+
+int CutWriter::applyLevel(const CutPlan &plan, char *data, int size)
+{
+    int pos = 0;
+    while (pos + MpegHeader::HeaderSize <= size) {
+        const int length = MpegHeader::frameBytes(data + pos);
+        if (length <= 0 || pos + length > size)
+            break;
+        if (plan.level && FrameGain::apply(data + pos, length, *plan.level, m_granule, &m_levelReport))
+            m_granule += FrameGain::granules(data + pos);
+        pos += length;
+    }
+    return pos;
 }

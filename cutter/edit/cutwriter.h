@@ -44,12 +44,19 @@ private:
                           QFileDevice &target, qint64 &done);
     CutResult copyFrames(const CutPlan &plan, const PlanSegment &segment, QFileDevice &source,
                          QFileDevice &target);
+    // Changes the level of the whole frames at the start of data, size
+    // bytes, as plan.level says; returns how many bytes they fill.
+    int applyLevel(const CutPlan &plan, char *data, int size);
 
     bool m_sync = true;
     bool m_removeStale = true;
     Progress m_progress;
     SourceCheck m_sourceCheck;
     CommitGate m_commitGate;
+    // Across one write: the output granule the next frame starts with, and
+    // the granules whose level fell short.
+    qint64 m_granule = 0;
+    LevelShortfall m_levelReport;
 };
 
 #endif // CUTWRITER_H

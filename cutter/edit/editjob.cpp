@@ -1,6 +1,7 @@
 #include "edit/editjob.h"
 
 #include "edit/cutplanner.h"
+#include "edit/levelstep.h"
 #include "io/sourcefile.h"
 #include "scan/sourcescan.h"
 #include "tags/tagcopier.h"
@@ -39,6 +40,7 @@ CutPlan EditJob::plan(const EditRequest &request) const
     for (size_t i = 0; i < m_sources.size(); ++i)
         sources.append({&m_sources[i]->file(), m_scans[i].get()});
     CutPlan plan = CutPlanner::plan(sources, request);
+    LevelStep::apply(plan, request.level, m_paths);
     if (plan.error == CutResult::Ok && request.keepTags && !m_paths.isEmpty()) {
         // Chapters that survive the edit move to where the output plays them.
         QVector<KeptRange> kept;
@@ -46,7 +48,7 @@ CutPlan EditJob::plan(const EditRequest &request) const
             if (plan.rate > 0)
                 kept.append({span.source, span.heardStart * 1000 / plan.rate, span.heardEnd * 1000 / plan.rate});
         }
-        const CutTags tags = TagCopier::forEdit(m_paths, kept);
+        const CutTags tags = TagCopier::forEdit(m_paths, kept, LevelStep::replayGainTags(plan, request.level));
         plan.tagFront = tags.id3v2;
         plan.tagBack = tags.id3v1;
     }

@@ -2,6 +2,29 @@
 #define CUTRESULT_H
 
 #include <QString>
+#include <QtGlobal>
+
+#include <algorithm>
+
+// Granules whose global_gain could not take the whole level change and was
+// held at 0 or 255, counted while the frames are written.
+struct LevelShortfall
+{
+    qint64 granules = 0;     // granules changed
+    qint64 above = 0;        // held at 255
+    int mostAbove = 0;       // the largest shortfall, in steps
+    qint64 below = 0;        // held at 0
+    int mostBelow = 0;
+
+    void add(const LevelShortfall &other)
+    {
+        granules += other.granules;
+        above += other.above;
+        mostAbove = std::max(mostAbove, other.mostAbove);
+        below += other.below;
+        mostBelow = std::max(mostBelow, other.mostBelow);
+    }
+};
 
 // How a cut, or a step of it, ended: one of the splitter's error codes, and
 // the system's reason where the system gave one ("No space left on device").
@@ -23,13 +46,22 @@ struct CutResult
         SourceChanged = -12,
         OutputIsSource = -13,
         FormatsDiffer = -14,
+        LevelNeedsLayer3 = -15,   // the level of Layer I or II audio cannot change without decoding
+        MeasureFailed = -16,      // the audio could not be decoded to measure it
     };
 
     int code = Ok;
     QString reason;
+    LevelShortfall level;
 
     bool ok() const { return code == Ok; }
-    static CutResult failure(int code, const QString &reason = QString()) { return {code, reason}; }
+    static CutResult failure(int code, const QString &reason = QString())
+    {
+        CutResult r;
+        r.code = code;
+        r.reason = reason;
+        return r;
+    }
 };
 
 #endif // CUTRESULT_H

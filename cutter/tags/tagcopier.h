@@ -21,6 +21,22 @@ struct TagOverrides
     bool isEmpty() const { return title.isEmpty() && artist.isEmpty() && track <= 0; }
 };
 
+// The replay gain of an output whose level changed.
+struct ReplayGainTags
+{
+    // The track's gain and peak measured anew ("-3.21 dB", "0.988123"):
+    // written as REPLAYGAIN_TRACK_GAIN and _PEAK, in place of any the source
+    // had; its album gain and peak no longer hold and are dropped.
+    QString trackGain;
+    QString trackPeak;
+    // Otherwise, the change in dB: replay gains the source records are
+    // lowered by it, and their peaks scaled, so players still play the
+    // output at the level they played the source.
+    double levelChangeDb = 0;
+
+    bool isEmpty() const { return trackGain.isEmpty() && levelChangeDb == 0; }
+};
+
 // The rendered tags for a cut: id3v2 goes in front of the frames, id3v1 (128
 // bytes) after them. Either is empty when there is none to write.
 struct CutTags
@@ -49,21 +65,25 @@ public:
     // none); in the ID3v1 tag where it has one, its track only where that
     // costs no comment bytes. chapters (in the piece's own time) take the
     // place of the source's.
-    CutTags forPiece(const TagOverrides &overrides = {}, const QVector<Chapter> &chapters = {}) const;
+    CutTags forPiece(const TagOverrides &overrides = {}, const QVector<Chapter> &chapters = {},
+                     const ReplayGainTags &replayGain = {}) const;
 
     // An edit's tags: those of the first source, with the chapters of every
     // source that survive in the kept ranges (whose source numbers index
     // sources), where the output plays them.
-    static CutTags forEdit(const QStringList &sources, const QVector<KeptRange> &kept);
+    static CutTags forEdit(const QStringList &sources, const QVector<KeptRange> &kept,
+                           const ReplayGainTags &replayGain = {});
     // The tags once, without chapters.
-    static CutTags forCut(const QString &sourcePath, const TagOverrides &overrides = {});
+    static CutTags forCut(const QString &sourcePath, const TagOverrides &overrides = {},
+                          const ReplayGainTags &replayGain = {});
 
     // Room a tag keeps for a tagger to grow it in place, without every piece
     // of a batch carrying a large padding.
     static constexpr int MaxPadding = 16 * 1024;
 
 private:
-    CutTags render(const TagOverrides &overrides, const QVector<Chapter> &chapters) const;
+    CutTags render(const TagOverrides &overrides, const QVector<Chapter> &chapters,
+                   const ReplayGainTags &replayGain) const;
 
     QVector<TagBlock> m_kept;  // the source's ID3v2 tags without the whole-file frames
     QVector<Chapter> m_chapters;
