@@ -86,6 +86,11 @@ void Mp3Splitter::setKeepTags(bool on)
     m_keepTags = on;
 }
 
+void Mp3Splitter::setLevel(const LevelRequest &level)
+{
+    m_level = level;
+}
+
 void Mp3Splitter::setRemoveRange(bool on)
 {
     m_removeRange = on;
@@ -177,6 +182,7 @@ int Mp3Splitter::split(qint64 start, qint64 end, QString source, QString output)
     request.endMs = qMax<qint64>(0, end / 1000);
     request.mode = m_mode;
     request.keepTags = m_keepTags;
+    request.level = m_level;
     m_plan = m_removeRange ? removal.plan(aroundRange(request)) : CutJob::plan(input, source, request);
     frameCount = clampToInt(m_plan.frames());
     emit saveProgressBarMaxValue(frameCount);
@@ -244,6 +250,7 @@ EditRequest Mp3Splitter::aroundRange(const CutRequest &range)
     EditRequest edit;
     edit.mode = range.mode;
     edit.keepTags = range.keepTags;
+    edit.level = range.level;
     if (range.startMs > 0)
         edit.spans.append({0, 0, range.startMs});
     if (range.endMs > 0)

@@ -76,6 +76,8 @@ public:
     // Leaves the range between start and end out instead: the output is the
     // rest of the source, joined at a seam.
     void setRemoveRange(bool on);
+    // Fades and level of the output; none by default.
+    void setLevel(const LevelRequest &level);
     // The plan of the last split, for what it will play.
     const CutPlan &lastPlan() const { return m_plan; }
 
@@ -141,6 +143,7 @@ private:
     CutRequest::Mode m_mode = CutRequest::WholeFrames;
     bool m_keepTags = false;
     bool m_removeRange = false;
+    LevelRequest m_level;
     CutPlan m_plan;
     qint64 m_firstOffset = -1;
     QThread *m_serviceOrigin = nullptr;

@@ -148,6 +148,12 @@ bool Engine::prepareSplit()
     splitter->setCutMode(cutMode);
     splitter->setKeepTags(keepTags);
     splitter->setRemoveRange(removeRange);
+    LevelRequest level;
+    level.gainSteps = pieceShape.levelSteps;
+    level.fadeInMs = pieceShape.fadeInMs;
+    level.fadeOutMs = pieceShape.fadeOutMs;
+    level.normalize = pieceShape.normalize;
+    splitter->setLevel(level);
     cutter = splitter;
     connect(splitter, &AudioCutAbstract::splitCompleted, this, &Engine::stopSplitThread);
     connect(splitThread, &QThread::started, splitter, &Mp3Splitter::startSplit);

@@ -17,6 +17,8 @@
 #include <QClipboard>
 #include <QDir>
 #include <QJsonArray>
+#include <QLabel>
+#include <QMenu>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -48,6 +50,7 @@ private slots:
     void hearEdges();
     void cutOutKeepsTheRestAndPlaysTheSeam_data();
     void cutOutKeepsTheRestAndPlaysTheSeam();
+    void fadeAndLevelReachTheCut();
 
 private:
     void pauseAt(qint64 ms);
@@ -353,6 +356,50 @@ void TestWindowMarks::cutOutKeepsTheRestAndPlaysTheSeam()
     for (const qint64 at : std::as_const(heard))
         QVERIFY2(at < 100 || at >= heardFrom - 60, qPrintable(QString::number(at)));
     QCOMPARE(marks->marks(), (MarkModel::Range{start, endMs}));
+}
+
+// Chosen in the menu, told under the length, stored, and the cut's frames
+// carry them: same size as the plain cut, other bytes.
+void TestWindowMarks::fadeAndLevelReachTheCut()
+{
+    engine->setCutterFactory([] {
+        auto *splitter = new Mp3Splitter;
+        splitter->setMessagePause(0);
+        return splitter;
+    });
+    // A second a cut, so that the two cuts do not share a name.
+    int ticks = 0;
+    const QDateTime base(QDate(2026, 1, 1), QTime(12, 0));
+    engine->setClock([&ticks, base] { return base.addSecs(++ticks); });
+    pauseAt(0);
+    const auto cut = [this] {
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("pushButton_preview")), Qt::LeftButton);
+        QFile out(engine->getOutputFile());
+        return out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray();
+    };
+    marks->mark(1000, 5000);
+    const QByteArray plain = cut();
+    QVERIFY(!plain.isEmpty());
+
+    const auto choose = [this](const char *menu, const QString &text) {
+        for (QAction *action : window->findChild<QMenu *>(QLatin1String(menu))->actions()) {
+            if (action->text() == text)
+                action->trigger();
+        }
+    };
+    choose("menuFadeInMs", "1 s");
+    choose("menuLevelSteps", "+3.0 dB");
+    QTRY_VERIFY(window->findChild<QLabel *>(QStringLiteral("label_heardRange"))->text().endsWith("fade in 1 s, +3.0 dB"));
+    // The new cut plays at once and holds the controls until it stops.
+    engine->getSavedPlayer()->stop();
+    QTRY_COMPARE(engine->getCutterState(), int(Engine::IDEL));
+    const QByteArray shaped = cut();
+    QCOMPARE(window->findChild<QTableWidget *>()->rowCount(), 2);
+    QCOMPARE(shaped.size(), plain.size());
+    QVERIFY(shaped != plain);
+    const PieceShape stored = engine->getPieceShape();
+    QCOMPARE(stored.fadeInMs, qint64(1000));
+    QCOMPARE(stored.levelSteps, 2);
 }
 
 QTEST_MAIN(TestWindowMarks)

@@ -19,10 +19,6 @@
 
 namespace {
 
-// The cutter that writes fades and level changes is not part of this build
-// yet: until it is, the menu offers none and every cut is plain.
-constexpr bool cutterShapesPieces = false;
-
 QString secondsText(qint64 ms)
 {
     return QString::number(ms / 1000.0, 'g', 3);
@@ -32,8 +28,6 @@ QString secondsText(qint64 ms)
 
 void MainWindow::setupShape()
 {
-    if (!cutterShapesPieces)
-        return;
     using namespace SettingsKeys;
     PieceShape stored;
     stored.fadeInMs = settings->getValue(common, cutSection, fadeIn).toLongLong();

@@ -452,6 +452,50 @@ Ctrl+Q：退出
         <translation>编辑</translation>
     </message>
     <message>
+        <source>Off</source>
+        <translation>关</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>Fade in</source>
+        <translation>淡入</translation>
+    </message>
+    <message>
+        <source>Fade out</source>
+        <translation>淡出</translation>
+    </message>
+    <message>
+        <source>Level</source>
+        <translation>音量</translation>
+    </message>
+    <message>
+        <source>Unchanged</source>
+        <translation>不变</translation>
+    </message>
+    <message>
+        <source>%1 dB</source>
+        <translation>%1 dB</translation>
+    </message>
+    <message>
+        <source>Normalise</source>
+        <translation>标准化音量</translation>
+    </message>
+    <message>
+        <source>fade in %1 s</source>
+        <translation>淡入 %1 秒</translation>
+    </message>
+    <message>
+        <source>fade out %1 s</source>
+        <translation>淡出 %1 秒</translation>
+    </message>
+    <message>
+        <source>normalised</source>
+        <translation>已标准化</translation>
+    </message>
+    <message>
         <source>Cut out the selection</source>
         <translation>剪掉所选部分</translation>
     </message>
