@@ -114,6 +114,9 @@ void MainWindow::showHeardRange(const CutPlan &plan)
     const QString shape = shapeText();
     if (!shape.isEmpty())
         text += QLatin1Char('\n') + shape;
+    // A second line for the fades and level; the layout would keep one.
+    const int lines = shape.isEmpty() ? 1 : 2;
+    ui->label_heardRange->setMinimumHeight(lines * ui->label_heardRange->fontMetrics().height());
     ui->label_heardRange->setText(text);
 }
 
