@@ -10,7 +10,7 @@
 #include "scan/sourcescan.h"
 #include "tags/tagcopier.h"
 #include "sheettext.h"
-#include "timeparser.h"
+#include "edit/timeparser.h"
 
 #include <QCommandLineParser>
 #include <QFile>

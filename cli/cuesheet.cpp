@@ -1,7 +1,7 @@
 #include "cuesheet.h"
 
 #include "sheettext.h"
-#include "timeparser.h"
+#include "edit/timeparser.h"
 
 #include <QFileInfo>
 #include <QStringList>

@@ -9,7 +9,7 @@
 #include "io/sourcefile.h"
 #include "scan/mp3fileinfo.h"
 #include "mp3splitter.h"
-#include "timeparser.h"
+#include "edit/timeparser.h"
 
 #include <QCommandLineParser>
 #include <QFile>

@@ -5,7 +5,7 @@
 #include "jsonstring.h"
 #include "mp3splitter.h"
 #include "scan/sourcescan.h"
-#include "timeparser.h"
+#include "edit/timeparser.h"
 
 #include <QTextStream>
 

@@ -1,7 +1,7 @@
 #include "rangelist.h"
 
 #include "sheettext.h"
-#include "timeparser.h"
+#include "edit/timeparser.h"
 
 #include <QRegularExpression>
 #include <QStringList>

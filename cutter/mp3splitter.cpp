@@ -2,6 +2,7 @@
 
 #include "io/atomicfile.h"
 #include "edit/cutjob.h"
+#include "edit/editjob.h"
 #include "scan/firstframelocator.h"
 #include "format/mpegheader.h"
 #include "io/sourcefile.h"
@@ -85,6 +86,16 @@ void Mp3Splitter::setKeepTags(bool on)
     m_keepTags = on;
 }
 
+void Mp3Splitter::setLevel(const LevelRequest &level)
+{
+    m_level = level;
+}
+
+void Mp3Splitter::setRemoveRange(bool on)
+{
+    m_removeRange = on;
+}
+
 QString Mp3Splitter::errorMessage(int code)
 {
     switch (code) {
@@ -162,7 +173,8 @@ int Mp3Splitter::split(qint64 start, qint64 end, QString source, QString output)
     // The source is opened once, for the plan and for the copy.
     showProcess(tr("3.Calculating amount of frames..."));
     SourceFile input;
-    const CutResult opened = CutJob::open(input, source, output);
+    EditJob removal;
+    const CutResult opened = m_removeRange ? removal.open({source}, output) : CutJob::open(input, source, output);
     if (!opened.ok())
         return fail(opened.code, opened.reason);
     CutRequest request;
@@ -170,7 +182,8 @@ int Mp3Splitter::split(qint64 start, qint64 end, QString source, QString output)
     request.endMs = qMax<qint64>(0, end / 1000);
     request.mode = m_mode;
     request.keepTags = m_keepTags;
-    m_plan = CutJob::plan(input, source, request);
+    request.level = m_level;
+    m_plan = m_removeRange ? removal.plan(aroundRange(request)) : CutJob::plan(input, source, request);
     frameCount = clampToInt(m_plan.frames());
     emit saveProgressBarMaxValue(frameCount);
 
@@ -192,7 +205,7 @@ int Mp3Splitter::split(qint64 start, qint64 end, QString source, QString output)
 
     showProcess(tr("9.Creating new file..."));
     showProcess(tr("10.Writting file..."));
-    const CutResult result = write(input, output);
+    const CutResult result = m_removeRange ? writeEdit(removal, output) : write(input, output);
     if (!result.ok())
         return fail(result.code, result.reason);
 
@@ -206,15 +219,43 @@ CutResult Mp3Splitter::write(SourceFile &input, const QString &output)
     CutJob::Options options;
     options.sync = m_syncOutput;
     int shown = -1;
-    options.progress = [this, &shown](qint64 done, qint64 total) {
-        // Only when the shown percentage moves, not once per frame.
+    options.progress = progress(&shown);
+    return CutJob::write(m_plan, input, output, options);
+}
+
+CutResult Mp3Splitter::writeEdit(EditJob &job, const QString &output)
+{
+    EditJob::Options options;
+    options.sync = m_syncOutput;
+    int shown = -1;
+    options.progress = progress(&shown);
+    return job.write(m_plan, output, options);
+}
+
+// Only when the shown percentage moves, not once per frame.
+CutWriter::Progress Mp3Splitter::progress(int *shown)
+{
+    return [this, shown](qint64 done, qint64 total) {
         const int percent = total > 0 ? int(done * 100 / total) : 100;
-        if (percent == shown)
+        if (percent == *shown)
             return;
-        shown = percent;
+        *shown = percent;
         emit currentSaveProgress(total > 0 ? clampToInt(frameCount * done / total) : frameCount);
     };
-    return CutJob::write(m_plan, input, output, options);
+}
+
+// The source before the range and after it; an end of 0 is the source's end.
+EditRequest Mp3Splitter::aroundRange(const CutRequest &range)
+{
+    EditRequest edit;
+    edit.mode = range.mode;
+    edit.keepTags = range.keepTags;
+    edit.level = range.level;
+    if (range.startMs > 0)
+        edit.spans.append({0, 0, range.startMs});
+    if (range.endMs > 0)
+        edit.spans.append({0, range.endMs, EditSpan::ToTheEnd});
+    return edit;
 }
 
 void Mp3Splitter::showProcess(QString info)

@@ -3,12 +3,14 @@
 
 #include "audiocutabstract.h"
 #include "edit/cutplan.h"
+#include "edit/cutwriter.h"
 #include "io/cutresult.h"
 
 #include <QByteArray>
 #include <QString>
 
 class QThread;
+class EditJob;
 class SourceFile;
 
 // Cuts whole MPEG audio frames out of an MP3 file, byte for byte, and offers a
@@ -71,6 +73,11 @@ public:
     // source's tags.
     void setCutMode(CutRequest::Mode mode);
     void setKeepTags(bool on);
+    // Leaves the range between start and end out instead: the output is the
+    // rest of the source, joined at a seam.
+    void setRemoveRange(bool on);
+    // Fades and level of the output; none by default.
+    void setLevel(const LevelRequest &level);
     // The plan of the last split, for what it will play.
     const CutPlan &lastPlan() const { return m_plan; }
 
@@ -111,6 +118,9 @@ private slots:
 private:
     int fail(int code, const QString &reason = QString());
     CutResult write(SourceFile &input, const QString &output);
+    CutResult writeEdit(EditJob &job, const QString &output);
+    CutWriter::Progress progress(int *shown);
+    static EditRequest aroundRange(const CutRequest &range);
     bool hasHeader() const;
     void runOnServiceThread(const QList<const char *> &slotSignatures);
     static QString combinedFilePath();
@@ -132,6 +142,8 @@ private:
     bool m_syncOutput = true;
     CutRequest::Mode m_mode = CutRequest::WholeFrames;
     bool m_keepTags = false;
+    bool m_removeRange = false;
+    LevelRequest m_level;
     CutPlan m_plan;
     qint64 m_firstOffset = -1;
     QThread *m_serviceOrigin = nullptr;

@@ -1,10 +1,13 @@
 #include "engine.h"
 
+#include "markmodel.h"
 #include "mp3splitter.h"
 #include "musicplayer.h"
 
 #include <QThread>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -22,6 +25,8 @@ Engine::Engine(QObject *parent)
     // Both are children of the engine, so nothing outlives it.
     splitThread = new QThread(this);
     player = new MusicPlayer(this);
+    marks = new MarkModel(this);
+    connect(player, &QMediaPlayer::durationChanged, marks, &MarkModel::setDuration);
 
     connect(player, &QMediaPlayer::stateChanged, this, &Engine::onPlayerStateChanged);
     // Connected once here rather than per cut: the handler always deals with
@@ -63,24 +68,29 @@ void Engine::stop()
     player->stop();
 }
 
+MarkModel *Engine::getMarks() const
+{
+    return marks;
+}
+
 void Engine::setStartTime(qint64 ms)
 {
-    startTime = ms;
+    marks->set(ms, marks->end());
 }
 
 void Engine::setEndTime(qint64 ms)
 {
-    endTime = ms;
+    marks->set(marks->start(), ms);
 }
 
 qint64 Engine::getStartTime() const
 {
-    return startTime;
+    return marks->start();
 }
 
 qint64 Engine::getEndTime() const
 {
-    return endTime;
+    return marks->end();
 }
 
 void Engine::setSourceFile(const QString &path)
@@ -137,12 +147,21 @@ bool Engine::prepareSplit()
     Mp3Splitter *splitter = makeCutter ? makeCutter() : new Mp3Splitter;
     splitter->setCutMode(cutMode);
     splitter->setKeepTags(keepTags);
+    splitter->setRemoveRange(removeRange);
+    LevelRequest level;
+    level.gainSteps = pieceShape.levelSteps;
+    level.fadeInMs = pieceShape.fadeInMs;
+    level.fadeOutMs = pieceShape.fadeOutMs;
+    level.normalize = pieceShape.normalize;
+    splitter->setLevel(level);
     cutter = splitter;
     connect(splitter, &AudioCutAbstract::splitCompleted, this, &Engine::stopSplitThread);
     connect(splitThread, &QThread::started, splitter, &Mp3Splitter::startSplit);
 
     outputFile = outputPathFor(clock());
-    splitter->setSplitParameters(startTime * 1000, endTime * 1000, sourceFile, outputFile);
+    // Cutting out up to the file's end keeps what lies before the range only.
+    const qint64 end = removeRange && marks->end() >= marks->duration() ? 0 : marks->end();
+    splitter->setSplitParameters(marks->start() * 1000, end * 1000, sourceFile, outputFile);
     splitter->moveToThread(splitThread);
     return true;
 }
@@ -182,6 +201,17 @@ void Engine::playSavedFile(const QString &path)
     saved->setMedia(QUrl::fromLocalFile(path));
     saved->setVolume(100);
     saved->play();
+    // Once, so that the seam is heard at once; played again the file starts
+    // at its beginning.
+    if (path == seamFile) {
+        seamFile.clear();
+        saved->setPosition(seamFromMs);
+    }
+}
+
+void Engine::setRemoveRange(bool on)
+{
+    removeRange = on;
 }
 
 void Engine::setCurrentSlider(QObject *slider)
@@ -214,6 +244,16 @@ void Engine::setCutMode(CutRequest::Mode mode)
     cutMode = mode;
 }
 
+void Engine::setPieceShape(const PieceShape &shape)
+{
+    pieceShape = shape;
+}
+
+PieceShape Engine::getPieceShape() const
+{
+    return pieceShape;
+}
+
 void Engine::setKeepTags(bool on)
 {
     keepTags = on;
@@ -234,10 +274,16 @@ void Engine::onPlayerStateChanged(QMediaPlayer::State state)
 // The worker only has its last message pause left, so the wait is short.
 void Engine::stopSplitThread(QString err)
 {
-    Q_UNUSED(err)
     splitThread->quit();
     splitThread->wait();
     cutterState = IDEL;
+    seamFile.clear();
+    auto *splitter = qobject_cast<Mp3Splitter *>(cutter);
+    if (splitter && err.isEmpty() && splitter->lastPlan().spans.size() > 1) {
+        const CutPlan &plan = splitter->lastPlan();
+        seamFile = outputFile;
+        seamFromMs = std::max<qint64>(0, plan.spans.at(1).outputStart * 1000 / plan.rate - SeamPreviewMs);
+    }
     emit sendSavedFile(outputFile);
 }
 

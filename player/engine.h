@@ -2,6 +2,7 @@
 #define ENGINE_H
 
 #include "edit/cutplan.h"
+#include "pieceshape.h"
 
 #include <QDateTime>
 #include <QMediaPlayer>
@@ -12,6 +13,7 @@
 #include <functional>
 
 class AudioCutAbstract;
+class MarkModel;
 class Mp3Splitter;
 class MusicPlayer;
 class QThread;
@@ -43,6 +45,10 @@ public:
     void playFile(const QString &path);
     void pause();
     void stop();
+
+    // The marked range and its history; the setters below store into it
+    // as given.
+    MarkModel *getMarks() const;
 
     // Range, milliseconds, and paths.
     void setStartTime(qint64 ms);
@@ -88,6 +94,13 @@ public:
     // without the source's tags.
     void setCutMode(CutRequest::Mode mode);
     void setKeepTags(bool on);
+    // The next cut leaves the marked range out and keeps the rest; its
+    // preview starts a little before the seam.
+    void setRemoveRange(bool on);
+    static constexpr qint64 SeamPreviewMs = 3000;
+    // Fades and level of the next cuts.
+    void setPieceShape(const PieceShape &shape);
+    PieceShape getPieceShape() const;
 
 signals:
     void playerStateChanged();
@@ -107,8 +120,7 @@ private:
 
     MusicPlayer *player = nullptr;
     AudioCutAbstract *cutter = nullptr; // owned; lives on splitThread once prepared
-    qint64 startTime = 0;
-    qint64 endTime = 0;
+    MarkModel *marks = nullptr; // the marked range: start and end time
     QString sourceFile;
     QString outputFile;
     int cutterState = IDEL;
@@ -123,6 +135,10 @@ private:
     CutterFactory makeCutter;
     CutRequest::Mode cutMode = CutRequest::WholeFrames;
     bool keepTags = false;
+    PieceShape pieceShape;
+    bool removeRange = false;
+    QString seamFile;     // the last cut's output, when it has a seam
+    qint64 seamFromMs = 0; // where its first playback starts
 };
 
 #endif // ENGINE_H

@@ -21,6 +21,12 @@ inline const QString savePath = QStringLiteral("SavePath");
 inline const QString cutSection = QStringLiteral("Cut");
 inline const QString exactCut = QStringLiteral("ExactCut"); // sample-exact rather than whole frames
 inline const QString keepTags = QStringLiteral("KeepTags"); // the source's tags go into the cut
+// Fades and level of the cuts: milliseconds, steps of 1.5 dB, true or false;
+// 0 or off when missing.
+inline const QString fadeIn = QStringLiteral("FadeInMs");
+inline const QString fadeOut = QStringLiteral("FadeOutMs");
+inline const QString levelSteps = QStringLiteral("LevelSteps");
+inline const QString normalize = QStringLiteral("Normalize");
 
 } // namespace SettingsKeys
 

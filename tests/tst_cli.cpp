@@ -5,7 +5,7 @@
 #include "mp3streambuilder.h"
 #include "format/mpegheader.h"
 #include "testfiles.h"
-#include "timeparser.h"
+#include "edit/timeparser.h"
 
 #include <QtTest>
 

@@ -1,7 +1,9 @@
 #include "barline.h"
 #include "selectbar.h"
 
+#include <QApplication>
 #include <QPushButton>
+#include <QWheelEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -56,6 +58,13 @@ private slots:
     void disabledMidDragEndsOnRelease();
     void drawsEnvelope_data();
     void drawsEnvelope();
+    void zoomedViewPlacesHandles_data();
+    void zoomedViewPlacesHandles();
+    void dragInZoomedView();
+    void wheelAsksForZoomOrScroll_data();
+    void wheelAsksForZoomOrScroll();
+    void playheadAndFrameTicks_data();
+    void playheadAndFrameTicks();
 
 private:
     QPoint inWindow(QWidget *widget, QPoint local) const { return widget->mapTo(host.get(), local); }
@@ -215,9 +224,10 @@ void TestSelectBar::dragHandle_data()
     QTest::newRow("left with the right button")
         << true << Qt::RightButton << -1.0f << QList<int>{100, -60}
         << QList<float>{fractionOf(100), 0.0f} << 0;
+    // Held at the right end, the handle marks the whole file.
     QTest::newRow("right past the right end")
         << false << Qt::LeftButton << -1.0f << QList<int>{300, 640}
-        << QList<float>{fractionOf(300 - 19), fractionOf(barWidth - 39)} << barWidth - 20;
+        << QList<float>{fractionOf(300 - 19), 1.0f} << barWidth - 20;
     QTest::newRow("right with the middle button")
         << false << Qt::MiddleButton << -1.0f << QList<int>{300}
         << QList<float>{fractionOf(281)} << 300;
@@ -430,11 +440,152 @@ void TestSelectBar::drawsEnvelope()
                                                        .arg(probe.column)
                                                        .arg(seen.name(), probe.expected.name())));
     }
-    // The loudest column fills the height between the free rows.
+    // The loudest column fills the height between the free rows, but not
+    // inside the band: its colour shows above and below whatever is loud.
     QCOMPARE(image.pixelColor(20 + 5, 1), dark);
+    QCOMPARE(image.pixelColor(20 + 205, 3), band);
+    QCOMPARE(image.pixelColor(20 + 205, 16), band);
 
     bar->clearEnvelope();
     QCOMPARE(bar->grab().toImage().pixelColor(20 + 5, 10), strip);
+}
+
+void TestSelectBar::zoomedViewPlacesHandles_data()
+{
+    QTest::addColumn<double>("from");
+    QTest::addColumn<double>("to");
+    QTest::addColumn<float>("start");
+    QTest::addColumn<float>("end");
+    QTest::addColumn<int>("leftX");  // -1: hidden
+    QTest::addColumn<int>("rightX"); // -1: hidden
+
+    QTest::newRow("whole view as designed") << 0.0 << 1.0 << 0.5f << 1.0f << 289 << barWidth - 18;
+    QTest::newRow("both in the middle half") << 0.25 << 0.75 << 0.3f << 0.5f << int(span * 0.1) << 20 + span / 2;
+    QTest::newRow("start left of the view") << 0.5 << 0.75 << 0.3f << 0.625f << -1 << 20 + span / 2;
+    QTest::newRow("end right of the view") << 0.5 << 0.75 << 0.625f << 0.9f << span / 2 << -1;
+}
+
+void TestSelectBar::zoomedViewPlacesHandles()
+{
+    QFETCH(double, from);
+    QFETCH(double, to);
+    QFETCH(float, start);
+    QFETCH(float, end);
+    QFETCH(int, leftX);
+    QFETCH(int, rightX);
+
+    bar->setView(from, to);
+    bar->setStartPercent(start);
+    bar->setEndPercent(end);
+    QCOMPARE(left->isVisible(), leftX >= 0);
+    QCOMPARE(right->isVisible(), rightX >= 0);
+    if (leftX >= 0)
+        QCOMPARE(left->x(), leftX);
+    if (rightX >= 0)
+        QCOMPARE(right->x(), rightX);
+    // The band shows the part of the piece in view, in its colour.
+    const QImage image = bar->grab().toImage();
+    const int inside = leftX >= 0 ? leftX + 25 : (rightX >= 0 ? rightX - 5 : barWidth / 2);
+    QCOMPARE(image.pixelColor(inside, 10), line->getColor());
+}
+
+// Zoomed in, a handle's place is a fraction of the view, and the right end
+// of the bar is the view's end.
+void TestSelectBar::dragInZoomedView()
+{
+    bar->setView(0.5, 0.75);
+    bar->setStartPercent(0.55f);
+    bar->setEndPercent(0.7f);
+    QSignalSpy startSpy(bar, &SelectBar::sendStartPercent);
+    QSignalSpy endSpy(bar, &SelectBar::sendEndPercent);
+    QSignalSpy started(bar, &SelectBar::dragStarted);
+    QSignalSpy finished(bar, &SelectBar::dragFinished);
+
+    QTest::mousePress(window(), Qt::LeftButton, {}, inWindow(left, QPoint(5, 10)));
+    QTest::mouseMove(window(), inWindow(bar, QPoint(100 + 5, 10)));
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(105, 10)));
+    QTest::mousePress(window(), Qt::LeftButton, {}, inWindow(right, QPoint(5, 10)));
+    QTest::mouseMove(window(), inWindow(bar, QPoint(barWidth + 30, 10)));
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, inWindow(bar, QPoint(barWidth + 30, 10)));
+
+    QCOMPARE(started.count(), 2);
+    QCOMPARE(finished.count(), 2);
+    QCOMPARE(startSpy.count(), 1);
+    QCOMPARE(startSpy.at(0).at(0).toFloat(), float(0.5 + 0.25 * 100 / span));
+    QCOMPARE(endSpy.last().at(0).toFloat(), 0.75f);
+}
+
+void TestSelectBar::wheelAsksForZoomOrScroll_data()
+{
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("delta");
+    QTest::addColumn<double>("zoomNotches"); // 0: no zoom asked
+    QTest::addColumn<double>("scrollNotches");
+
+    QTest::newRow("Ctrl, up: closer") << int(Qt::ControlModifier) << 120 << 1.0 << 0.0;
+    QTest::newRow("Ctrl, down: farther") << int(Qt::ControlModifier) << -240 << -2.0 << 0.0;
+    QTest::newRow("down: on") << int(Qt::NoModifier) << -120 << 0.0 << 1.0;
+    QTest::newRow("up: back") << int(Qt::NoModifier) << 120 << 0.0 << -1.0;
+}
+
+void TestSelectBar::wheelAsksForZoomOrScroll()
+{
+    QFETCH(int, modifiers);
+    QFETCH(int, delta);
+    QFETCH(double, zoomNotches);
+    QFETCH(double, scrollNotches);
+
+    bar->setView(0.5, 0.75);
+    QSignalSpy zoomSpy(bar, &SelectBar::zoomRequested);
+    QSignalSpy scrollSpy(bar, &SelectBar::scrollRequested);
+    const QPoint at(20 + span / 2, 10);
+    QWheelEvent wheel(at, bar->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::KeyboardModifiers(modifiers), Qt::NoScrollPhase, false);
+    QApplication::sendEvent(bar, &wheel);
+
+    QCOMPARE(zoomSpy.count(), zoomNotches != 0.0 ? 1 : 0);
+    QCOMPARE(scrollSpy.count(), scrollNotches != 0.0 ? 1 : 0);
+    if (zoomNotches != 0.0) {
+        QCOMPARE(zoomSpy.at(0).at(0).toDouble(), zoomNotches);
+        QCOMPARE(zoomSpy.at(0).at(1).toDouble(), 0.625);
+    } else {
+        QCOMPARE(scrollSpy.at(0).at(0).toDouble(), scrollNotches);
+    }
+}
+
+void TestSelectBar::playheadAndFrameTicks_data()
+{
+    QTest::addColumn<double>("viewTo");
+    QTest::addColumn<bool>("ticks");
+
+    // A frame of 1/1000 of the track: 0.58 pixels in the whole view, 5.8
+    // pixels in a tenth of it.
+    QTest::newRow("whole view: no ticks") << 1.0 << false;
+    QTest::newRow("a tenth: ticks") << 0.1 << true;
+}
+
+void TestSelectBar::playheadAndFrameTicks()
+{
+    QFETCH(double, viewTo);
+    QFETCH(bool, ticks);
+
+    bar->setColor(Qt::gray);
+    bar->setView(0.0, viewTo);
+    bar->setFrameGrid(0.001, 0.0);
+    bar->setPlayhead(viewTo / 2);
+    const QImage image = bar->grab().toImage();
+    const int playheadX = 20 + span / 2;
+    QCOMPARE(image.pixelColor(playheadX, 10), QColor(0xF4, 0xF4, 0xF4));
+    QCOMPARE(image.pixelColor(playheadX - 1, 10), QColor(0x30, 0x30, 0x30));
+
+    // Ticks at the top: columns where the strip is darker than grey.
+    int tickColumns = 0;
+    for (int x = 40; x < 40 + 100; ++x)
+        tickColumns += image.pixelColor(x, 2) != QColor(Qt::gray) ? 1 : 0;
+    if (ticks)
+        QVERIFY2(tickColumns >= 15 && tickColumns <= 20, qPrintable(QString::number(tickColumns)));
+    else
+        QCOMPARE(tickColumns, 0);
 }
 
 QTEST_MAIN(TestSelectBar)

@@ -13,6 +13,12 @@ namespace {
 // at x 0 and ends 18 columns before the right edge.
 constexpr int trackMargin = 20;
 constexpr int trackShortening = 38;
+// Rows at the band's top and bottom that the envelope leaves to the band:
+// more than half the band shows its colour however loud the file is.
+constexpr int bandEdgeRows = 5;
+// Frame ticks: how far apart at least, and how long.
+constexpr double minimumTickSpacing = 4.0;
+constexpr int tickRows = 3;
 
 // The envelope's two inks: dark reads on the grey strip and on the lighter
 // selection colours, light on the darker ones.
@@ -55,22 +61,62 @@ void BarLine::setEndX(int x)
     endX = x;
 }
 
-qint64 BarLine::columnAt(float percent) const
+bool BarLine::isWholeView() const
+{
+    return m_viewFrom == 0.0 && m_viewTo == 1.0;
+}
+
+qint64 BarLine::columnAt(double fraction) const
 {
     // Cut toward zero, not rounded: a fraction never reaches the next column.
-    return static_cast<qint64>((width() - trackShortening) * percent) + trackMargin;
+    const int span = width() - trackShortening;
+    if (isWholeView())
+        return static_cast<qint64>(span * static_cast<float>(fraction)) + trackMargin;
+    const double column = span * (fraction - m_viewFrom) / (m_viewTo - m_viewFrom);
+    // Far outside the view only the side matters.
+    return static_cast<qint64>(std::clamp(column, -1e6, 1e6)) + trackMargin;
+}
+
+double BarLine::fractionAt(qreal column) const
+{
+    const int span = std::max(1, width() - trackShortening);
+    return m_viewFrom + (column - trackMargin) / span * (m_viewTo - m_viewFrom);
+}
+
+void BarLine::setView(double from, double to)
+{
+    if (!(to > from))
+        return;
+    m_viewFrom = from;
+    m_viewTo = to;
+    update();
+}
+
+void BarLine::setPlayhead(double fraction)
+{
+    if (fraction == m_playhead)
+        return;
+    m_playhead = fraction;
+    update();
+}
+
+void BarLine::setFrameGrid(double length, double offset)
+{
+    m_frameLength = std::max(length, 0.0);
+    m_frameOffset = offset;
+    update();
 }
 
 qint64 BarLine::setStartPercent(float percent)
 {
-    startX = columnAt(percent);
+    startX = columnAt(double(percent));
     update();
     return startX - trackMargin;
 }
 
 qint64 BarLine::setEndPercent(float percent)
 {
-    endX = columnAt(percent);
+    endX = columnAt(double(percent));
     update();
     return endX;
 }
@@ -96,30 +142,37 @@ void BarLine::setEnvelopeValues(int first, const QVector<float> &values)
 // track; below 0 when none is known.
 float BarLine::envelopeAt(int x) const
 {
-    const qint64 span = width() - trackShortening;
     const qint64 n = m_envelope.size();
-    const qint64 first = (x - trackMargin) * n / span;
-    const qint64 last = std::max(first, ((x - trackMargin + 1) * n - 1) / span);
+    qint64 first = 0;
+    qint64 last = 0;
+    if (isWholeView()) {
+        const qint64 span = width() - trackShortening;
+        first = (x - trackMargin) * n / span;
+        last = std::max(first, ((x - trackMargin + 1) * n - 1) / span);
+    } else {
+        first = qint64(std::floor(fractionAt(x) * n));
+        last = std::max(first, qint64(std::ceil(fractionAt(x + 1) * n)) - 1);
+    }
     float loudest = -1.0f;
-    for (qint64 i = first; i <= last && i < n; ++i)
+    for (qint64 i = std::max<qint64>(first, 0); i <= last && i < n; ++i)
         loudest = std::max(loudest, m_envelope.at(int(i)));
     return loudest;
 }
 
-void BarLine::paintEnvelope(QPainter &painter, const QColor &ink) const
+void BarLine::paintEnvelope(QPainter &painter, const QColor &ink, int inset) const
 {
     // The loudest stretch known so far gets the full height, so a quiet
     // recording still shows where its words and pauses are.
     const float loudest = *std::max_element(m_envelope.cbegin(), m_envelope.cend());
     if (loudest <= 0.0f)
         return;
-    const int rows = height() - 2;
+    const int rows = height() - 2 - 2 * inset;
     const int end = width() - trackShortening + trackMargin;
     for (int x = trackMargin; x < end; ++x) {
         const float value = envelopeAt(x);
         const int bar = int(std::lround(std::clamp(value / loudest, 0.0f, 1.0f) * rows));
         if (bar > 0)
-            painter.fillRect(QRect(x, 1 + (rows - bar) / 2, 1, bar), ink);
+            painter.fillRect(QRect(x, 1 + inset + (rows - bar) / 2, 1, bar), ink);
     }
 }
 
@@ -143,14 +196,50 @@ void BarLine::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const bool withEnvelope = !m_envelope.isEmpty() && width() > trackShortening;
     if (withEnvelope)
-        paintEnvelope(painter, envelopeDark);
+        paintEnvelope(painter, envelopeDark, 0);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QBrush(color, Qt::SolidPattern));
-    const QRect band(QPoint(static_cast<int>(startX), 1), QPoint(static_cast<int>(endX), height() - 2));
+    // Ends far outside a zoomed view are cut to just outside the widget.
+    const auto column = [this](qint64 x) { return int(std::clamp<qint64>(x, -1, width() + 1)); };
+    const QRect band(QPoint(column(startX), 1), QPoint(column(endX), height() - 2));
     painter.drawRect(band);
     if (withEnvelope) {
+        // Smaller inside the band: rows of the band's own colour stay above
+        // and below, so the band shows where the envelope fills the height.
         painter.setClipRect(band);
-        paintEnvelope(painter, contrast(envelopeDark, color) >= contrast(envelopeLight, color) ? envelopeDark
-                                                                                                 : envelopeLight);
+        paintEnvelope(painter,
+                      contrast(envelopeDark, color) >= contrast(envelopeLight, color) ? envelopeDark : envelopeLight,
+                      bandEdgeRows);
+        painter.setClipping(false);
     }
+    paintFrameTicks(painter);
+    paintPlayhead(painter);
+}
+
+// A tick at the top and the bottom of every frame boundary in view, once
+// frames are a few pixels apart.
+void BarLine::paintFrameTicks(QPainter &painter) const
+{
+    const double span = width() - trackShortening;
+    const double pixelsPerFrame = m_frameLength * span / (m_viewTo - m_viewFrom);
+    if (m_frameLength <= 0.0 || pixelsPerFrame < minimumTickSpacing)
+        return;
+    const QColor ink(0, 0, 0, 110);
+    const double first = std::ceil((m_viewFrom - m_frameOffset) / m_frameLength);
+    for (double k = first; m_frameOffset + k * m_frameLength <= m_viewTo; k += 1.0) {
+        const int x = int(columnAt(m_frameOffset + k * m_frameLength));
+        painter.fillRect(QRect(x, 1, 1, tickRows), ink);
+        painter.fillRect(QRect(x, height() - 1 - tickRows, 1, tickRows), ink);
+    }
+}
+
+// A light line with dark edges reads on the strip, on every band colour and
+// on the envelope.
+void BarLine::paintPlayhead(QPainter &painter) const
+{
+    if (m_playhead < m_viewFrom || m_playhead > m_viewTo)
+        return;
+    const int x = int(columnAt(m_playhead));
+    painter.fillRect(QRect(x - 1, 0, 3, height()), envelopeDark);
+    painter.fillRect(QRect(x, 1, 1, height() - 2), envelopeLight);
 }

@@ -15,7 +15,14 @@
 // falls on it as a bar around the middle row, the loudest value of the row
 // filling the height. Outside the band it is dark on
 // the grey strip; inside it takes whichever of dark and light stands out more
-// from the band's colour. Values below 0 are not known yet and not drawn.
+// from the band's colour, and leaves the band's top and bottom rows free so
+// that the band reads however loud the file is. Values below 0 are not known
+// yet and not drawn.
+//
+// The track can show a part of the whole (a zoomed view): fractions are of
+// the whole, and the view says which stretch of it lies on the track. Over
+// the band it draws the playhead, and frame ticks once frames are a few
+// pixels wide.
 class QPainter;
 
 class BarLine : public QWidget
@@ -38,6 +45,21 @@ public:
     qint64 setStartPercent(float percent);
     qint64 setEndPercent(float percent);
 
+    // The stretch of the whole, as fractions, that the track shows; 0..1
+    // at first. Repaints.
+    void setView(double from, double to);
+    double viewFrom() const { return m_viewFrom; }
+    double viewTo() const { return m_viewTo; }
+    // The fraction of the whole at a column, and the column of a fraction.
+    double fractionAt(qreal column) const;
+    qint64 columnAt(double fraction) const;
+    // The playhead as a fraction of the whole, below 0 for none; the length
+    // of a frame and where one starts, as fractions of the whole (length 0:
+    // no ticks). Both repaint.
+    void setPlayhead(double fraction);
+    double playhead() const { return m_playhead; }
+    void setFrameGrid(double length, double offset);
+
     void setEnvelope(const QVector<float> &values);
     // Replaces values from first on, as far as the row reaches, and repaints.
     void setEnvelopeValues(int first, const QVector<float> &values);
@@ -51,14 +73,21 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    qint64 columnAt(float percent) const;
-    void paintEnvelope(QPainter &painter, const QColor &color) const;
+    bool isWholeView() const;
+    void paintEnvelope(QPainter &painter, const QColor &color, int inset) const;
+    void paintFrameTicks(QPainter &painter) const;
+    void paintPlayhead(QPainter &painter) const;
     float envelopeAt(int x) const;
 
     qint64 startX = 0;
     qint64 endX = 0;
     QColor color;
     QVector<float> m_envelope;
+    double m_viewFrom = 0.0;
+    double m_viewTo = 1.0;
+    double m_playhead = -1.0;
+    double m_frameLength = 0.0;
+    double m_frameOffset = 0.0;
 };
 
 #endif // BARLINE_H

@@ -3,6 +3,7 @@
 
 #include "appsettings.h"
 #include "engine.h"
+#include "markmodel.h"
 #include "musicplayer.h"
 #include "selectioncolors.h"
 #include "settingskeys.h"
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -103,6 +105,7 @@ MainWindow::MainWindow(QWidget *parent)
     engine = new Engine(this);
     engine->setThemeIndex(themeIndex);
     applySelectColor(false);
+    setupMarks();
     setupModes();
     setupOutputList();
     // Before the history: picking its entry shows that file's envelope.
@@ -120,8 +123,8 @@ MainWindow::MainWindow(QWidget *parent)
     changeUiStateForPlayer();
     changeUiStateForCutter();
 
-    connect(ui->widgetSelectBar, SIGNAL(sendStartPercent(float)), this, SLOT(onSendStartPercent(float)));
-    connect(ui->widgetSelectBar, SIGNAL(sendEndPercent(float)), this, SLOT(onSendEndPercent(float)));
+    connect(ui->widgetSelectBar, &SelectBar::sendStartPercent, this, &MainWindow::onSendStartPercent);
+    connect(ui->widgetSelectBar, &SelectBar::sendEndPercent, this, &MainWindow::onSendEndPercent);
     ui->widgetSelectBar->installEventFilter(this);
     setupKeys();
 }
@@ -253,7 +256,9 @@ void MainWindow::setCutterControlsEnabled(bool enabled)
 void MainWindow::resetUi()
 {
     engine->getSavedPlayer()->stop();
-    applyMarks(0, 0);
+    edgeStopAt = -1;
+    marks->reset();
+    showMarks();
     engine->setCutterState(Engine::IDEL);
     ui->widgetSelectBar->reset();
     setCutterControlsEnabled(false);

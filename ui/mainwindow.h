@@ -17,11 +17,13 @@ class AppSettings;
 struct CutPlan;
 class Engine;
 class LoudnessEnvelope;
+class MarkModel;
 class QMouseEvent;
 class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
 class QKeyEvent;
+class QAction;
 class QLabel;
 class QThreadPool;
 class QTimeEdit;
@@ -38,8 +40,10 @@ class StyleSheetReader;
 // rows), the menus, the theme and closing; mainwindowsourcecheck.cpp which
 // files it can open;
 // mainwindowinput.cpp the keys, the progress slider, dropped and handed-over
-// files; mainwindowenvelope.cpp the source's loudness in the selection bar;
-// mainwindowmodes.cpp the cut's mode and the range it will play.
+// files; mainwindowmarks.cpp the marks, their undo, the bar's zoom and the
+// edges; mainwindowenvelope.cpp the source's loudness in the selection bar;
+// mainwindowmodes.cpp the cut's mode and the range it will play;
+// mainwindowshape.cpp the fades and level of the next cuts.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -113,12 +117,8 @@ private:
     // Marking and cutting (mainwindowcut.cpp).
     void showNotice(const QString &text, bool themed);
     void showFileNotice();
-    // Every change of the marks ends here: both kept within the audio, the
-    // end not before the start (the mark that moved gives way), then the
-    // engine, the fields, the handles and the length label follow.
-    void applyMarks(qint64 start, qint64 end);
-    void placeHandlesOnMarks();
     bool ensureSaveDir();
+    void cutOutSelection();
     static QString defaultSaveDir();
     void refuseLongSource(qint64 duration);
     void applySelectColor(bool band);
@@ -130,6 +130,7 @@ private:
     void markEndHere();
     void seekBy(qint64 ms);
     void stepFrames(int frames);
+    double sourceFrameMs();
     void jumpTo(qint64 ms);
     void cutIfAllowed();
     void onProgressPressed();
@@ -153,7 +154,40 @@ private:
     void onThemeChosen(int index);
     void onColorChosen(const QString &color);
 
+    // The marks, their history, the bar's view and the edges
+    // (mainwindowmarks.cpp). Every change of the marks ends in applyMarks:
+    // the mark model keeps both within the audio, the end not before the
+    // start; the fields, the handles and the length label follow it.
+    void setupMarks();
+    void setupEditMenu();
+    void applyMarks(qint64 start, qint64 end);
+    void showMarks();
+    void placeHandlesOnMarks();
+    static QString marksHelp();
+    bool marksEditable() const;
+    void updateEditActions();
+    void undoMarks();
+    void redoMarks();
+    void showView();
+    double zoomAnchor() const;
+    void zoomIn();
+    void zoomOut();
+    void zoomAll();
+    void showPlayhead(qint64 position);
+    void hearEdge(int edge);
+    void hearUpToStart();
+    void hearFromStart();
+    void hearUpToEnd();
+    void onPlayTick();
+
     // The source's loudness in the selection bar (mainwindowenvelope.cpp).
+    struct SourceFrames
+    {
+        double frameMs = 1152 * 1000.0 / 44100;
+        double gridOffsetMs = 0; // where a frame starts, in the player's timeline
+        qint64 frames = 0;
+    };
+    static SourceFrames sourceFrames(const QString &path);
     void setupEnvelope();
     void showEnvelopeOf(const QString &path);
 
@@ -165,19 +199,30 @@ private:
     void showHeardRange(const CutPlan &plan);
     void stopPlanning();
 
+    // Fades and level of the next cuts (mainwindowshape.cpp).
+    void setupShape();
+    QString shapeText() const;
+
     std::unique_ptr<Ui::MainWindow> ui;
     Engine *engine = nullptr;
     StyleSheetReader *styleReader = nullptr;
     QLabel *statusLabel = nullptr;
     QLabel *cutterStatusLabel = nullptr;
     AppSettings *settings = nullptr;
-    bool applyingMarks = false;
     bool playingBeforeSeek = false;
     double frameMs = 0; // of the open file, found on the first frame step
+    double frameGridOffsetMs = 0;
     LoudnessEnvelope *envelope = nullptr;
     QThreadPool *planPool = nullptr;
     QTimer *planTimer = nullptr;
     int planGeneration = 0; // of the newest plan asked for
+    MarkModel *marks = nullptr; // the engine's
+    QAction *undoAction = nullptr;
+    QAction *redoAction = nullptr;
+    QTimer *playTimer = nullptr;
+    qint64 edgeStopAt = -1;  // where the edge that plays ends, -1: none
+    bool edgeArmed = false;  // its start has been reached
+    qint64 lastPosition = 0; // of the playhead, to see it leave the view
 };
 
 #endif // MAINWINDOW_H

@@ -1,5 +1,5 @@
-// MainWindow, marking and cutting: the three ways of marking the piece kept
-// in step (time fields, scissors, selection bar), the save folder, the
+// MainWindow, marking and cutting: the scissors and the time fields (the
+// marks themselves are kept in mainwindowmarks.cpp), the save folder, the
 // checks before a cut and the cut itself.
 
 #include "mainwindow.h"
@@ -7,6 +7,7 @@
 
 #include "appsettings.h"
 #include "engine.h"
+#include "markmodel.h"
 #include "settingskeys.h"
 #include "mp3splitter.h"
 #include "msgdialog.h"
@@ -17,7 +18,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QSignalBlocker>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -30,18 +30,6 @@ constexpr qint64 minimumCutMs = 1000;
 qint64 msOf(const QTime &time)
 {
     return time.isValid() ? QTime(0, 0).msecsTo(time) : 0;
-}
-
-QTime timeOf(qint64 ms)
-{
-    return QTime(0, 0).addMSecs(static_cast<int>(ms));
-}
-
-// A time as a fraction of the track for the selection bar, kept within the
-// bar: a mark typed beyond the end puts its handle at the end.
-float fractionOf(qint64 ms, qint64 duration)
-{
-    return static_cast<float>(std::clamp(double(ms) / double(duration), 0.0, 1.0));
 }
 
 } // namespace
@@ -75,43 +63,6 @@ void MainWindow::on_timeEdit_end_userTimeChanged(const QTime &time)
     engine->setCutterState(Engine::IDEL);
 }
 
-// An end of 0 is no end yet: the start is free until one is set. Without a
-// duration (no media yet) nothing is clamped and the handles stay where they
-// are. A handle being dragged is where the user holds it.
-void MainWindow::applyMarks(qint64 start, qint64 end)
-{
-    if (applyingMarks)
-        return;
-    applyingMarks = true;
-
-    const qint64 duration = engine->getPlayer()->getDuration();
-    if (duration > 0) {
-        start = std::clamp<qint64>(start, 0, duration);
-        end = std::clamp<qint64>(end, 0, duration);
-    }
-    if (end != 0 && end < start) {
-        if (start != engine->getStartTime())
-            start = end;
-        else
-            end = start;
-    }
-    engine->setStartTime(start);
-    engine->setEndTime(end);
-
-    {
-        const QSignalBlocker startBlocker(ui->timeEdit_start);
-        const QSignalBlocker endBlocker(ui->timeEdit_end);
-        ui->timeEdit_start->setTime(timeOf(start));
-        ui->timeEdit_end->setTime(timeOf(end));
-    }
-    if (end >= start)
-        ui->label_cuttingLength->setText(MusicPlayer::durationText(end - start));
-    placeHandlesOnMarks();
-    scheduleHeardRange();
-
-    applyingMarks = false;
-}
-
 // A resize puts the bar's handles back at its ends. Themes have other
 // measures, so a theme change resizes the bar: the bar handles the resize
 // first, then its handles go back onto the marks in force.
@@ -127,28 +78,6 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == ui->timeEdit_start || watched == ui->timeEdit_end)
         return timeFieldEvent(static_cast<QTimeEdit *>(watched), event);
     return QMainWindow::eventFilter(watched, event);
-}
-
-void MainWindow::placeHandlesOnMarks()
-{
-    const qint64 duration = engine->getPlayer()->getDuration();
-    if (duration <= 0 || ui->widgetSelectBar->isDragging())
-        return;
-    ui->widgetSelectBar->setStartPercent(fractionOf(engine->getStartTime(), duration));
-    if (engine->getEndTime() > 0)
-        ui->widgetSelectBar->setEndPercent(fractionOf(engine->getEndTime(), duration));
-}
-
-void MainWindow::onSendStartPercent(float startPercent)
-{
-    const auto ms = static_cast<qint64>(static_cast<long double>(engine->getPlayer()->getDuration()) * startPercent);
-    applyMarks(ms, engine->getEndTime());
-}
-
-void MainWindow::onSendEndPercent(float endPercent)
-{
-    const auto ms = static_cast<qint64>(static_cast<long double>(engine->getPlayer()->getDuration()) * endPercent);
-    applyMarks(engine->getStartTime(), ms);
 }
 
 // ---------------------------------------------------------------------------
@@ -222,6 +151,30 @@ void MainWindow::on_pushButton_preview_clicked()
     if (engine->getPlayer()->state() == QMediaPlayer::PlayingState)
         engine->getPlayer()->pause();
     splitAndPreview();
+}
+
+// The same cut without the marked range: the rest of the file, joined at a
+// seam, listed and played like any cut.
+void MainWindow::cutOutSelection()
+{
+    if (!ui->pushButton_preview->isEnabled())
+        return;
+    const qint64 start = engine->getStartTime();
+    const qint64 end = engine->getEndTime();
+    const qint64 duration = engine->getMarks()->duration();
+    if (end <= start || duration - (end - start) < minimumCutMs) {
+        showNotice(tr("Mark the range to cut out first; at least 1 second of the file must remain."), true);
+        return;
+    }
+    if (!ensureSaveDir()) {
+        showNotice(tr("Save path is not existed.Please set correct save path."), false);
+        return;
+    }
+    if (engine->getPlayer()->state() == QMediaPlayer::PlayingState)
+        engine->getPlayer()->pause();
+    engine->setRemoveRange(true);
+    splitAndPreview();
+    engine->setRemoveRange(false);
 }
 
 // The default folder does not exist on a fresh account; it is made on the

@@ -5,7 +5,7 @@
 #include "ui_mainwindow.h"
 
 #include "engine.h"
-#include "scan/mp3fileinfo.h"
+#include "markmodel.h"
 #include "musicplayer.h"
 
 #include <QDragEnterEvent>
@@ -48,15 +48,6 @@ int sectionIndexAt(const QString &text, int position)
     return index;
 }
 
-double frameMsOf(const QString &path)
-{
-    const Mp3FileInfo info = Mp3FileInfo::read(path);
-    if (!info.found || info.sampleRate <= 0)
-        return 1152 * 1000.0 / 44100;
-    const int samples = info.layer == 1 ? 384 : (info.layer == 3 && info.version != 1 ? 576 : 1152);
-    return samples * 1000.0 / double(info.sampleRate);
-}
-
 } // namespace
 
 // Window-wide keys. A key that a focused time field or the path box would
@@ -82,7 +73,8 @@ void MainWindow::setupKeys()
         {Qt::CTRL + Qt::Key_Left, [this] { seekBy(-10000); }},
         {Qt::CTRL + Qt::Key_Right, [this] { seekBy(10000); }},
         {Qt::Key_Home, [this] { jumpTo(engine->getStartTime()); }},
-        {Qt::Key_End, [this] { jumpTo(engine->getEndTime()); }},
+        // With no end mark the end is the file's end, where its handle is.
+        {Qt::Key_End, [this] { jumpTo(engine->getMarks()->endOrDuration()); }},
         {Qt::CTRL + Qt::Key_S, [this] { cutIfAllowed(); }},
     };
     for (const auto &key : keys) {
@@ -139,9 +131,14 @@ void MainWindow::seekBy(qint64 ms)
 
 void MainWindow::stepFrames(int frames)
 {
+    seekBy(std::llround(frames * sourceFrameMs()));
+}
+
+double MainWindow::sourceFrameMs()
+{
     if (frameMs <= 0)
-        frameMs = frameMsOf(engine->getPlayer()->getFile());
-    seekBy(std::llround(frames * frameMs));
+        frameMs = sourceFrames(engine->getPlayer()->getFile()).frameMs;
+    return frameMs;
 }
 
 // Seeking needs loaded media, and the slider says whether the source may be
@@ -207,6 +204,11 @@ bool MainWindow::timeFieldEvent(QTimeEdit *field, QEvent *event)
         if (text->rect().contains(at))
             field->setCurrentSectionIndex(sectionIndexAt(text->text(), text->cursorPositionAt(at)));
         return false;
+    }
+    case QEvent::ShortcutOverride: {
+        // Undo and redo are the marks', not the field's text.
+        auto *key = static_cast<QKeyEvent *>(event);
+        return key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo);
     }
     case QEvent::FocusIn:
         if (static_cast<QFocusEvent *>(event)->reason() == Qt::MouseFocusReason)

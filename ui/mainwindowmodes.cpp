@@ -51,6 +51,7 @@ void MainWindow::setupModes()
         applyCutModes();
     });
     applyCutModes();
+    setupShape();
     // The line is there when empty too, so that the form does not jump.
     ui->label_heardRange->setMinimumHeight(ui->label_heardRange->fontMetrics().height());
 
@@ -108,8 +109,15 @@ void MainWindow::showHeardRange(const CutPlan &plan)
         ui->label_heardRange->clear();
         return;
     }
-    ui->label_heardRange->setText(QStringLiteral("→ %1 – %2").arg(MusicPlayer::durationText(plan.heardStartMs()),
-                                                                  MusicPlayer::durationText(plan.heardEndMs())));
+    QString text = QStringLiteral("→ %1 – %2").arg(MusicPlayer::durationText(plan.heardStartMs()),
+                                                   MusicPlayer::durationText(plan.heardEndMs()));
+    const QString shape = shapeText();
+    if (!shape.isEmpty())
+        text += QLatin1Char('\n') + shape;
+    // A second line for the fades and level; the layout would keep one.
+    const int lines = shape.isEmpty() ? 1 : 2;
+    ui->label_heardRange->setMinimumHeight(lines * ui->label_heardRange->fontMetrics().height());
+    ui->label_heardRange->setText(text);
 }
 
 // The jobs still queued are dropped; the one running is waited for, so that

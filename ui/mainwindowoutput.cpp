@@ -151,7 +151,8 @@ void MainWindow::on_actionHelp_triggered()
         "Ctrl+S or Return: split and preview\n"
         "F1: this help\n"
         "Ctrl+Q: exit\n"
-        "While a time field or the file path is being edited, the keys edit the text."));
+        "While a time field or the file path is being edited, the keys edit the text.")
+        + QStringLiteral("\n\n") + marksHelp());
     dialog.setCancelVisible(false);
     dialog.exec();
 }

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -48,6 +49,8 @@ void SelectBar::reset()
     ui->widgetBar->setColor(Qt::gray);
     ui->pushButtonLeftHandle->move(0, ui->pushButtonLeftHandle->y());
     ui->pushButtonRightHandle->move(w - handleSize, ui->pushButtonRightHandle->y());
+    ui->pushButtonLeftHandle->show();
+    ui->pushButtonRightHandle->show();
     // Without this a band drawn in the old colour would stay on screen until
     // something else repaints the bar.
     ui->widgetBar->update();
@@ -57,13 +60,46 @@ void SelectBar::reset()
 void SelectBar::setStartPercent(float startPercent)
 {
     const qint64 x = ui->widgetBar->setStartPercent(startPercent);
-    ui->pushButtonLeftHandle->move(static_cast<int>(x), 0);
+    ui->pushButtonLeftHandle->move(static_cast<int>(std::clamp<qint64>(x, -2 * handleSize, width() + handleSize)), 0);
+    showHandlesInView();
 }
 
 void SelectBar::setEndPercent(float endPercent)
 {
     const qint64 x = ui->widgetBar->setEndPercent(endPercent);
-    ui->pushButtonRightHandle->move(static_cast<int>(x), 0);
+    ui->pushButtonRightHandle->move(static_cast<int>(std::clamp<qint64>(x, -2 * handleSize, width() + handleSize)), 0);
+    showHandlesInView();
+}
+
+// A handle off the track's ends would sit on a place of the view it does
+// not mark.
+void SelectBar::showHandlesInView()
+{
+    const int last = width() - handleSize + 2;
+    const int leftX = ui->pushButtonLeftHandle->x();
+    const int rightX = ui->pushButtonRightHandle->x();
+    ui->pushButtonLeftHandle->setVisible(leftX >= 0 && leftX <= last);
+    ui->pushButtonRightHandle->setVisible(rightX >= 0 && rightX <= last);
+}
+
+void SelectBar::setView(double from, double to)
+{
+    ui->widgetBar->setView(from, to);
+}
+
+void SelectBar::setPlayhead(double fraction)
+{
+    ui->widgetBar->setPlayhead(fraction);
+}
+
+void SelectBar::setFrameGrid(double length, double offset)
+{
+    ui->widgetBar->setFrameGrid(length, offset);
+}
+
+double SelectBar::fractionAt(int x) const
+{
+    return ui->widgetBar->fractionAt(x);
 }
 
 bool SelectBar::isDragging() const
@@ -126,7 +162,10 @@ bool SelectBar::eventFilter(QObject *watched, QEvent *event)
         // that follow, so they travel up to mouseMoveEvent.
         return true;
     case QEvent::MouseButtonRelease:
-        dragHandle = NoHandle;
+        if (dragHandle != NoHandle) {
+            dragHandle = NoHandle;
+            emit dragFinished();
+        }
         break;
     default:
         break;
@@ -144,6 +183,7 @@ void SelectBar::pressHandle(QObject *handle, const QMouseEvent *event)
         dragHandle = RightHandle;
     }
     pressOffsetX = roundPointerX(event->localPos().x());
+    emit dragStarted();
 }
 
 void SelectBar::mousePressEvent(QMouseEvent *event)
@@ -175,10 +215,10 @@ bool SelectBar::moveLeftHandle(int newX)
     if (newX >= rightX - handleLastColumn)
         return false;
 
-    const int span = ui->widgetBar->width() - 2 * handleLastColumn;
     const int x = std::max(newX, 0);
     ui->pushButtonLeftHandle->move(x, pressPoint.y());
-    emit sendStartPercent(static_cast<float>(static_cast<double>(x) / span));
+    // The band starts right after the handle's last column.
+    emit sendStartPercent(static_cast<float>(ui->widgetBar->fractionAt(x + handleSize)));
     return true;
 }
 
@@ -189,10 +229,13 @@ bool SelectBar::moveRightHandle(int newX)
         return false;
 
     const int barWidth = ui->widgetBar->width();
-    const int span = barWidth - 2 * handleLastColumn;
     const int x = std::min(newX, barWidth - handleSize);
     ui->pushButtonRightHandle->move(x, pressPoint.y());
-    emit sendEndPercent(static_cast<float>(static_cast<double>(x - handleLastColumn) / span));
+    // Held against the bar's right end, the handle marks the view's end: the
+    // end of the file in the whole view.
+    const double fraction = x == barWidth - handleSize ? ui->widgetBar->viewTo()
+                                                       : ui->widgetBar->fractionAt(x + 1);
+    emit sendEndPercent(static_cast<float>(fraction));
     return true;
 }
 
@@ -201,6 +244,20 @@ void SelectBar::updateBand()
     ui->widgetBar->setStartX(ui->pushButtonLeftHandle->x() + handleLastColumn);
     ui->widgetBar->setEndX(ui->pushButtonRightHandle->x());
     ui->widgetBar->update();
+}
+
+void SelectBar::wheelEvent(QWheelEvent *event)
+{
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0.0) {
+        event->ignore();
+        return;
+    }
+    if (event->modifiers() & Qt::ControlModifier)
+        emit zoomRequested(notches, fractionAt(int(event->position().x())));
+    else
+        emit scrollRequested(-notches);
+    event->accept();
 }
 
 void SelectBar::paintEvent(QPaintEvent *)

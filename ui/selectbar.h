@@ -33,6 +33,17 @@ public:
 
     bool isDragging() const;
 
+    // The stretch of the whole track the bar shows, as fractions (0..1 for
+    // the whole); handles whose mark lies outside it are hidden.
+    void setView(double from, double to);
+    // The playhead as a fraction of the whole, below 0 for none.
+    void setPlayhead(double fraction);
+    // Length of a frame as a fraction of the whole, and where one starts:
+    // ticks once they are a few pixels apart.
+    void setFrameGrid(double length, double offset);
+    // The fraction of the whole under an x of the bar.
+    double fractionAt(int x) const;
+
     // Colour of the band; the caller repaints.
     void setColor(const QColor &color);
     void setHandleStyleSheet(const QString &styleSheet);
@@ -53,6 +64,13 @@ signals:
     void sendEndPercent(float endPercent);
     // The track's length in pixels changed with the bar's width.
     void envelopeResolutionChanged(int columns);
+    // A handle was pressed, and let go: a drag is one change of the marks.
+    void dragStarted();
+    void dragFinished();
+    // The wheel over the bar: with Ctrl, zoom by notches around a fraction
+    // of the whole; without, scroll by notches (negative: back).
+    void zoomRequested(double notches, double aroundFraction);
+    void scrollRequested(double notches);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -60,6 +78,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     enum DragHandle { NoHandle = 0, LeftHandle = -1, RightHandle = 1 };
@@ -68,6 +87,7 @@ private:
     bool moveLeftHandle(int newX);
     bool moveRightHandle(int newX);
     void updateBand();
+    void showHandlesInView();
 
     std::unique_ptr<Ui::SelectBar> ui;
     // Only its y is used: the row the held handle stays on.

@@ -447,6 +447,114 @@ F1：本帮助
 Ctrl+Q：退出
 在编辑时间框或文件路径时，按键用于编辑文字。</translation>
     </message>
+    <message>
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>关</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>Fade in</source>
+        <translation>淡入</translation>
+    </message>
+    <message>
+        <source>Fade out</source>
+        <translation>淡出</translation>
+    </message>
+    <message>
+        <source>Level</source>
+        <translation>音量</translation>
+    </message>
+    <message>
+        <source>Unchanged</source>
+        <translation>不变</translation>
+    </message>
+    <message>
+        <source>%1 dB</source>
+        <translation>%1 dB</translation>
+    </message>
+    <message>
+        <source>Normalise</source>
+        <translation>标准化音量</translation>
+    </message>
+    <message>
+        <source>fade in %1 s</source>
+        <translation>淡入 %1 秒</translation>
+    </message>
+    <message>
+        <source>fade out %1 s</source>
+        <translation>淡出 %1 秒</translation>
+    </message>
+    <message>
+        <source>normalised</source>
+        <translation>已标准化</translation>
+    </message>
+    <message>
+        <source>Cut out the selection</source>
+        <translation>剪掉所选部分</translation>
+    </message>
+    <message>
+        <source>Mark the range to cut out first; at least 1 second of the file must remain.</source>
+        <translation>请先标记要剪掉的部分；文件至少要保留 1 秒。</translation>
+    </message>
+    <message>
+        <source>Undo mark change</source>
+        <translation>撤销标记更改</translation>
+    </message>
+    <message>
+        <source>Redo mark change</source>
+        <translation>重做标记更改</translation>
+    </message>
+    <message>
+        <source>Zoom in</source>
+        <translation>放大</translation>
+    </message>
+    <message>
+        <source>Zoom out</source>
+        <translation>缩小</translation>
+    </message>
+    <message>
+        <source>Whole file</source>
+        <translation>显示整个文件</translation>
+    </message>
+    <message>
+        <source>Hear up to the start</source>
+        <translation>试听开始点之前</translation>
+    </message>
+    <message>
+        <source>Hear from the start</source>
+        <translation>试听开始点之后</translation>
+    </message>
+    <message>
+        <source>Hear up to the end</source>
+        <translation>试听结束点之前</translation>
+    </message>
+    <message>
+        <source>Marks and the bar:
+Delete: cut out the selection (the rest of the file is saved)
+Ctrl+Z / Ctrl+Shift+Z: undo or redo a change of the points
+Ctrl+= / Ctrl+- / Ctrl+0: zoom the bar in, out, or show the whole file
+Ctrl+wheel on the bar: zoom around the pointer; wheel: scroll
+Shift+F5: hear up to the start point
+Shift+F6: hear from the start point
+Shift+F7: hear up to the end point (the file's end if none is set)
+Time fields take 83.4, 1:23.456 or 0:01:23.456, typed or pasted; Esc drops what was typed.</source>
+        <translation>标记与选择条：
+Delete：剪掉所选部分（保存文件的其余部分）
+Ctrl+Z / Ctrl+Shift+Z：撤销或重做开始点、结束点的更改
+Ctrl+= / Ctrl+- / Ctrl+0：放大、缩小选择条，或显示整个文件
+在选择条上 Ctrl+滚轮：以指针为中心缩放；滚轮：滚动
+Shift+F5：试听开始点之前的一段
+Shift+F6：试听开始点之后的一段
+Shift+F7：试听结束点之前的一段（未设结束点时为文件结尾）
+时间框可输入或粘贴 83.4、1:23.456 或 0:01:23.456；按 Esc 放弃输入。</translation>
+    </message>
 </context>
 <context>
     <name>Mp3Splitter</name>

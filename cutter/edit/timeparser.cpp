@@ -1,4 +1,4 @@
-#include "timeparser.h"
+#include "edit/timeparser.h"
 
 #include <QVector>
 
