@@ -18,11 +18,12 @@ runs=${1:-10}
 cd "$(dirname "$0")/.."
 root=$PWD
 . bench/need-tools.sh
-need_tools hyperfine:hyperfine mp3wrap:mp3wrap ffmpeg:ffmpeg /usr/bin/time:time
+need_tools hyperfine:hyperfine mp3wrap:mp3wrap ffmpeg:ffmpeg lame:lame sox:sox /usr/bin/time:time
 
 cache=$root/bench/cache
 hour=$cache/hour-128k-44100-stereo.mp3
-[ -s "$hour" ] || { echo "run bench/cut-bench.sh once to make $hour" >&2; exit 2; }
+. bench/hour-file.sh
+make_hour_file "$hour"
 [ -f build/CMakeCache.txt ] || cmake -S . -B build >/dev/null
 cmake --build build --target snipwave-cut >/dev/null
 cut=$root/build/snipwave-cut

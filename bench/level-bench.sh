@@ -31,18 +31,8 @@ cut=$root/build/snipwave-cut
 
 cache=$root/bench/cache
 source_mp3=$cache/hour-128k-44100-stereo.mp3
-mkdir -p "$cache"
-if [ ! -s "$source_mp3" ]; then
-    echo "Generating $source_mp3 (once)..."
-    tmp=$(mktemp -d "$cache/gen.XXXXXX")
-    ffmpeg -nostdin -loglevel error -f lavfi -i "nullsrc=s=300x300,geq=lum='random(1)*255':cb=128:cr=128" \
-        -frames:v 1 "$tmp/cover.jpg"
-    sox -n -r 44100 -c 2 -b 16 "$tmp/hour.wav" synth 3600 sine 220-880 sine 330-660 vol 0.5
-    lame --quiet --cbr -b 128 --tt "Snipwave benchmark" --ta "Snipwave" --ti "$tmp/cover.jpg" \
-        "$tmp/hour.wav" "$tmp/hour.mp3"
-    mv "$tmp/hour.mp3" "$source_mp3"
-    rm -rf "$tmp"
-fi
+. bench/hour-file.sh
+make_hour_file "$source_mp3"
 cat "$source_mp3" >/dev/null # in the page cache
 
 out=$cache/level
