@@ -118,6 +118,7 @@ private:
     void showNotice(const QString &text, bool themed);
     void showFileNotice();
     bool ensureSaveDir();
+    bool readyToCut();
     void cutOutSelection();
     static QString defaultSaveDir();
     void refuseLongSource(qint64 duration);

@@ -144,13 +144,22 @@ void MainWindow::on_pushButton_preview_clicked()
         showNotice(tr("Split time can not less than 1 secons."), true);
         return;
     }
+    if (!readyToCut())
+        return;
+    splitAndPreview();
+}
+
+// The save folder is there (made if need be) and playback pauses; false
+// after telling the user when the folder cannot be had.
+bool MainWindow::readyToCut()
+{
     if (!ensureSaveDir()) {
         showNotice(tr("Save path is not existed.Please set correct save path."), false);
-        return;
+        return false;
     }
     if (engine->getPlayer()->state() == QMediaPlayer::PlayingState)
         engine->getPlayer()->pause();
-    splitAndPreview();
+    return true;
 }
 
 // The same cut without the marked range: the rest of the file, joined at a
@@ -166,12 +175,8 @@ void MainWindow::cutOutSelection()
         showNotice(tr("Mark the range to cut out first; at least 1 second of the file must remain."), true);
         return;
     }
-    if (!ensureSaveDir()) {
-        showNotice(tr("Save path is not existed.Please set correct save path."), false);
+    if (!readyToCut())
         return;
-    }
-    if (engine->getPlayer()->state() == QMediaPlayer::PlayingState)
-        engine->getPlayer()->pause();
     engine->setRemoveRange(true);
     splitAndPreview();
     engine->setRemoveRange(false);
