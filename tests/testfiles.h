@@ -25,6 +25,20 @@ inline QString writeFile(const QString &path, const QByteArray &bytes)
     return path;
 }
 
+// GStreamer keeps its plugin registry under the home folder's cache. Tests
+// that give the player a fresh home would have it scan every plugin again,
+// which takes many seconds on a loaded machine: keep the registry of the
+// user running the tests. Call before the home folder is changed.
+inline void keepGStreamerRegistry()
+{
+    if (qEnvironmentVariableIsSet("GST_REGISTRY_1_0"))
+        return;
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty())
+        cache = qEnvironmentVariable("HOME") + QStringLiteral("/.cache");
+    qputenv("GST_REGISTRY_1_0", QFile::encodeName(cache + QStringLiteral("/gstreamer-1.0/registry.snipwave-tests.bin")));
+}
+
 inline QString fixturePath(const QString &name)
 {
     return QStringLiteral(SNIPWAVE_TEST_DATA "/") + name;

@@ -464,6 +464,7 @@ int main(int argc, char *argv[])
 {
     // A key of its own, so the test never meets a real instance.
     const QString key = QStringLiteral("tst_application_%1").arg(QCoreApplication::applicationPid());
+    keepGStreamerRegistry();
     CustomGuiApplication app(argc, argv, key);
     QCoreApplication::setApplicationVersion(QStringLiteral(SNIPWAVE_VERSION));
     TestApplication test(key);

@@ -17,6 +17,7 @@
 #include "settingskeys.h"
 #include "io/sourcefile.h"
 #include "stylesheetreader.h"
+#include "testfiles.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -259,6 +260,7 @@ private:
 void TestMainWindow::initTestCase()
 {
     QVERIFY(sandbox.isValid());
+    keepGStreamerRegistry();
     qputenv("HOME", QFile::encodeName(sandbox.filePath("home")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(sandbox.filePath("config")));
     QVERIFY(QDir().mkpath(sandbox.filePath("sources")));

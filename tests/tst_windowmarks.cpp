@@ -12,6 +12,7 @@
 #include "musicplayer.h"
 #include "scan/mp3fileinfo.h"
 #include "selectbar.h"
+#include "testfiles.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -70,6 +71,7 @@ private:
 void TestWindowMarks::initTestCase()
 {
     QVERIFY(sandbox.isValid());
+    keepGStreamerRegistry();
     qputenv("HOME", QFile::encodeName(sandbox.filePath("home")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(sandbox.filePath("config")));
     QVERIFY(QDir().mkpath(sandbox.filePath("home/cuts")));
