@@ -356,7 +356,7 @@ int CutTool::run(const QStringList &arguments)
     if (wholeFile) {
         if (!readable(input))
             return Failed;
-        options.request = CutJob::wholeFile(input);
+        options.request = CutJob::wholeFile();
     } else {
         options.request.startMs = startMs;
         options.request.endMs = endMs;

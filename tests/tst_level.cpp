@@ -127,7 +127,7 @@ QString TestLevel::leveled(const QString &name, const LevelRequest &level)
 {
     const QString output = m_dir.filePath(name + QStringLiteral("-leveled.mp3"));
     CutJob::Options options;
-    options.request = CutJob::wholeFile(source(name));
+    options.request = CutJob::wholeFile();
     options.request.level = level;
     return CutJob::run(source(name), output, options).ok() ? output : QString();
 }
@@ -407,7 +407,7 @@ void TestLevel::normalizeRecordsWhatIsLeft()
     QFETCH(QString, name);
     const QString output = m_dir.filePath(QStringLiteral("normalized.mp3"));
     CutJob::Options options;
-    options.request = CutJob::wholeFile(source(name));
+    options.request = CutJob::wholeFile();
     options.request.keepTags = true;
     options.request.level.normalize = true;
     CutPlan plan;
@@ -446,7 +446,7 @@ void TestLevel::recordedReplayGainFollowsTheGain()
     QFETCH(int, steps);
     const QString output = m_dir.filePath(QStringLiteral("gained.mp3"));
     CutJob::Options options;
-    options.request = CutJob::wholeFile(source("replaygain"));
+    options.request = CutJob::wholeFile();
     options.request.keepTags = true;
     options.request.level.gainSteps = steps;
     QVERIFY(CutJob::run(source("replaygain"), output, options).ok());

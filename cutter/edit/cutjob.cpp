@@ -3,7 +3,7 @@
 #include "edit/cutplanner.h"
 #include "edit/levelstep.h"
 #include "io/sourcefile.h"
-#include "scan/mp3fileinfo.h"
+#include "scan/sourcescan.h"
 #include "tags/tagcopier.h"
 
 CutResult CutJob::open(SourceFile &input, const QString &source, const QString &output)
@@ -17,7 +17,13 @@ CutResult CutJob::open(SourceFile &input, const QString &source, const QString &
 
 CutPlan CutJob::plan(SourceFile &input, const QString &source, const CutRequest &request)
 {
-    CutPlan plan = CutPlanner::plan(&input.file(), request);
+    const SourceScan scan = SourceScan::run(&input.file());
+    CutRequest asked = request;
+    if (isWholeFile(request)) {
+        const bool trims = scan.timeline.lame && (scan.timeline.delay > 0 || scan.timeline.padding > 0);
+        asked.mode = trims ? CutRequest::Exact : CutRequest::WholeFrames;
+    }
+    CutPlan plan = CutPlanner::plan(&input.file(), scan, asked);
     LevelStep::apply(plan, request.level, {source});
     if (plan.error == CutResult::Ok && request.keepTags) {
         // Chapters that survive the cut move to where the piece plays them.
@@ -41,14 +47,16 @@ CutResult CutJob::write(const CutPlan &plan, SourceFile &input, const QString &o
     return writer.write(plan, input.file(), output);
 }
 
-CutRequest CutJob::wholeFile(const QString &source)
+CutRequest CutJob::wholeFile()
 {
-    const Mp3FileInfo facts = Mp3FileInfo::read(source);
     CutRequest request;
-    request.endMs = facts.durationMs;
-    const bool trims = facts.encoderDelay > 0 || facts.encoderPadding > 0;
-    request.mode = trims ? CutRequest::Exact : CutRequest::WholeFrames;
+    request.endMs = EditSpan::ToTheEnd;
     return request;
+}
+
+bool CutJob::isWholeFile(const CutRequest &request)
+{
+    return request.startMs == 0 && request.endMs == EditSpan::ToTheEnd;
 }
 
 CutResult CutJob::run(const QString &source, const QString &output, const Options &options,

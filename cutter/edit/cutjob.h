@@ -24,10 +24,12 @@ public:
         CutWriter::CommitGate commitGate;
     };
 
-    // The request for every frame of a source: where a LAME header tells the
-    // encoder's delay and padding, exact, to keep the same trims; else whole
-    // frames, bare as the source is.
-    static CutRequest wholeFile(const QString &source);
+    // The request for every frame of a source. Its mode is chosen when the
+    // source is scanned for the plan: where a LAME header tells the encoder's
+    // delay and padding, exact, to keep the same trims; else whole frames,
+    // bare as the source is.
+    static CutRequest wholeFile();
+    static bool isWholeFile(const CutRequest &request);
 
     static CutResult run(const QString &source, const QString &output, const Options &options,
                          CutPlan *plan = nullptr);

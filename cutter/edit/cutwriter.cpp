@@ -116,16 +116,15 @@ CutResult CutWriter::copyFrames(const CutPlan &plan, const PlanSegment &segment,
                                 QFileDevice &target)
 {
     constexpr qint64 Block = 1024 * 1024;
-    QByteArray block;
+    // One buffer for the whole copy: a fresh one a block would cost the
+    // first touch of each of its pages every time.
+    QByteArray block(int(qMin(Block, segment.length)), Qt::Uninitialized);
     qint64 at = 0;
     while (at < segment.length) {
         const qint64 want = qMin(Block, segment.length - at);
-        if (!source.seek(segment.offset + at))
+        if (!source.seek(segment.offset + at) || source.read(block.data(), want) < want)
             return CutResult::failure(CutResult::SourceChanged);
-        block = source.read(want);
-        if (block.size() < want)
-            return CutResult::failure(CutResult::SourceChanged);
-        const int pos = applyLevel(plan, block.data(), block.size());
+        const int pos = applyLevel(plan, block.data(), int(want));
         if (pos == 0)
             return CutResult::failure(CutResult::SourceChanged);
         if (target.write(block.constData(), pos) != pos)
