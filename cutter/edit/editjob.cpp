@@ -18,7 +18,8 @@ CutResult EditJob::open(const QStringList &sources, const QString &output)
             return CutResult::failure(CutResult::SourceOpenFailed, path + QStringLiteral(": ") + source->errorString());
         if (source->isSameFile(output))
             return CutResult::failure(CutResult::OutputIsSource);
-        auto scan = std::make_unique<SourceScan>(SourceScan::run(&source->file()));
+        auto scan = std::make_unique<SourceScan>(
+            SourceScan::run(&source->file(), m_sources.empty() ? visitFirst : SourceScan::Visitor()));
         if (scan->error != CutResult::Ok)
             return CutResult::failure(scan->error, path);
         if (scan->frames == 0)

@@ -242,7 +242,7 @@ CutTags TagCopier::render(const TagOverrides &overrides, const QVector<Chapter> 
 }
 
 CutTags TagCopier::forEdit(const QStringList &sources, const QVector<KeptRange> &kept,
-                           const ReplayGainTags &replayGain)
+                           const ReplayGainTags &replayGain, qint64 seamMs)
 {
     if (sources.isEmpty())
         return {};
@@ -250,7 +250,7 @@ CutTags TagCopier::forEdit(const QStringList &sources, const QVector<KeptRange> 
     QVector<QVector<Chapter>> chapters{first.m_chapters};
     for (int i = 1; i < sources.size(); ++i)
         chapters.append(ChapterReader::read(sources.at(i)).chapters);
-    return first.forPiece({}, ChapterMap::through(chapters, kept), replayGain);
+    return first.forPiece({}, ChapterMap::through(chapters, kept, seamMs), replayGain);
 }
 
 CutTags TagCopier::forCut(const QString &sourcePath, const TagOverrides &overrides,

@@ -70,9 +70,12 @@ public:
 
     // An edit's tags: those of the first source, with the chapters of every
     // source that survive in the kept ranges (whose source numbers index
-    // sources), where the output plays them.
+    // sources), where the output plays them. seamMs: see ChapterMap.
     static CutTags forEdit(const QStringList &sources, const QVector<KeptRange> &kept,
-                           const ReplayGainTags &replayGain = {});
+                           const ReplayGainTags &replayGain = {}, qint64 seamMs = 0);
+    // The source's chapters, in its own time.
+    const QVector<Chapter> &chapters() const { return m_chapters; }
+
     // The tags once, without chapters.
     static CutTags forCut(const QString &sourcePath, const TagOverrides &overrides = {},
                           const ReplayGainTags &replayGain = {});
