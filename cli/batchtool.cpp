@@ -325,9 +325,9 @@ int BatchTool::findPieces(QFile &source, SourceScan &scan, SilenceFinder *finder
     return -1;
 }
 
-// One piece per chapter, from its start (on the nearest frame boundary) to the
-// next one's: the pieces hold every frame once whatever gaps or overlaps the
-// chapters have, and each change to a chapter is said.
+// One piece per chapter, from its start to the next one's: the pieces hold
+// the whole source once whatever gaps or overlaps the chapters have, and each
+// change to a chapter is said.
 int BatchTool::chapterPieces(const SourceScan &scan, Job *job)
 {
     const qint64 lengthMs = scan.durationMs();
@@ -348,7 +348,11 @@ int BatchTool::chapterPieces(const SourceScan &scan, Job *job)
     QVector<qint64> splitMs;
     QStringList titles{chapters.first().title};
     for (int i = 1; i < chapters.size(); ++i) {
-        const qint64 at = scan.msOf(scan.frameAt(chapters.at(i).startMs));
+        // Exact pieces start where their chapters do; whole-frame pieces on
+        // the frame boundary nearest, the same for the piece before, so that
+        // pieces with header frames of their own share no frame.
+        const qint64 start = chapters.at(i).startMs;
+        const qint64 at = job->exact ? start : scan.msOf(scan.frameAt(start));
         if (at <= (splitMs.isEmpty() ? 0 : splitMs.last())) {
             say(tr("\"%1\" starts in the frame where \"%2\" does: its audio goes to that piece")
                     .arg(chapters.at(i).title, titles.last()));
