@@ -411,6 +411,7 @@ void BatchTool::name(const SourceScan &scan, Job *job) const
 void BatchTool::addTags(Job *job) const
 {
     const TagCopier copier(job->input);
+    const CutTags shared = copier.forPiece();
     for (int i = 0; i < job->pieces.size(); ++i) {
         Piece &piece = job->pieces[i];
         CutPlan &plan = job->plans[i];
@@ -422,10 +423,15 @@ void BatchTool::addTags(Job *job) const
         if (plan.error == CutResult::Ok && !copier.chapters().isEmpty())
             chapters = ChapterMap::through({copier.chapters()}, {{0, piece.heardStartMs, piece.heardEndMs}},
                                            plan.halfFrameMs());
-        const CutTags tags = copier.forPiece(overrides, chapters);
-        plan.tagFront = tags.id3v2;
-        plan.tagBack = tags.id3v1;
-        piece.bytes = plan.outputBytes();
+        if (overrides.isEmpty() && chapters.isEmpty()) {
+            plan.tagFront = shared.id3v2;
+            plan.tagBack = shared.id3v1;
+            piece.bytes = plan.outputBytes();
+        } else {
+            const PreparedTags own = copier.prepare(overrides, chapters);
+            piece.bytes = plan.outputBytes() + own.size();
+            job->ownTags.insert(i, own);
+        }
     }
 }
 

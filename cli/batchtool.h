@@ -5,8 +5,10 @@
 #include "edit/cutplan.h"
 #include "edit/cutwriter.h"
 #include "piecelist.h"
+#include "tags/tagcopier.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -16,7 +18,6 @@ class QIODevice;
 class QTextStream;
 class SourceFile;
 class SourceScan;
-class TagCopier;
 
 // snipwave-cut's batch modes: one source into many pieces in one run.
 //
@@ -79,6 +80,10 @@ private:
         bool exact = false;
         bool keepTags = false;
         QVector<CutPlan> plans;  // one per piece
+        // With --keep-tags, the pieces whose tags are their own (a title, a
+        // chapter), by index: rendered as each is written, so that a large
+        // cover is held once however many pieces there are.
+        QHash<int, PreparedTags> ownTags;
         QVector<Piece> pieces;   // cue and ranges: known before the walk
         bool titled = false;     // some piece has a title of its own
         bool performers = false; // every piece has a performer
