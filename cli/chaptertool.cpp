@@ -200,6 +200,10 @@ bool ChapterTool::readPieces(const Command &command, const SourceScan &scan, Sil
         failed(tr("%1: %2 silences, more than %3 chapters").arg(command.input).arg(splits.size()).arg(MaxChapters));
         return false;
     }
+    if (splits.isEmpty()) {
+        m_err << Program << ": " << tr("%1: no silence found, so one chapter").arg(command.input) << '\n';
+        m_err.flush();
+    }
     QVector<qint64> splitMs;
     for (const SilenceFinder::Split &split : qAsConst(splits))
         splitMs.append(scan.msOf(split.frame));

@@ -173,6 +173,10 @@
         <source>chapter %1</source>
         <translation>第 %1 章</translation>
     </message>
+    <message>
+        <source>%1: no silence found, so one chapter</source>
+        <translation>%1：未找到静音，因此只有一章</translation>
+    </message>
 </context>
 <context>
     <name>CueSheet</name>
