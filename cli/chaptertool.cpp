@@ -22,6 +22,7 @@
 namespace {
 
 const QString Program = QStringLiteral("snipwave-cut");
+// The options that say where the chapters come from, in the order of ChapterTool::Source.
 const QStringList SourceOptions = {QStringLiteral("chapters-from"), QStringLiteral("chapters-every"),
                                    QStringLiteral("chapters-at-silences")};
 
