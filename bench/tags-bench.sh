@@ -9,6 +9,8 @@
 #   plan       --every 10 --dry-run                  (360 pieces, no tags)
 #   plan+tags  --every 10 --keep-tags --dry-run
 #   write      --every 5:00 --keep-tags -d DIR       (12 pieces, each with the cover)
+#   plan+chapters  plan+tags of a copy with 12 chapters: every piece's tags are
+#              its own, and are rendered only as it is written
 # and prints each one's median wall time and its peak RSS (GNU time's %M, the
 # largest of the rounds). The tag is read and rendered once per job, so
 # plan+tags should cost about one cover's size over plan, whatever the
@@ -47,15 +49,20 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 results=$work/results
+chaptered=$work/chaptered.mp3
+"$cut" "$tagged" --chapters-every 5:00 -o "$chaptered"
 for ((r = 0; r < rounds; r++)); do
-    for run in plan plan+tags write; do
+    for run in plan plan+tags write plan+chapters; do
         rm -rf "$work/out" && mkdir "$work/out"
         case $run in
             plan) args=(--every 10 --dry-run) ;;
             plan+tags) args=(--every 10 --keep-tags --dry-run) ;;
             write) args=(--every 5:00 --keep-tags) ;;
+            plan+chapters) args=(--every 10 --keep-tags --dry-run) ;;
         esac
-        /usr/bin/time -f "$run %e %M" -a -o "$results" "$cut" "$tagged" "${args[@]}" -d "$work/out" >/dev/null
+        source=$tagged
+        [ "$run" = plan+chapters ] && source=$chaptered
+        /usr/bin/time -f "$run %e %M" -a -o "$results" "$cut" "$source" "${args[@]}" -d "$work/out" >/dev/null
     done
 done
 
@@ -67,5 +74,5 @@ for line in open(sys.argv[1]):
     wall.setdefault(name, []).append(float(seconds))
     rss[name] = max(rss.get(name, 0), int(kb))
 for name in wall:
-    print(f"{name:10} {statistics.median(wall[name]):7.2f} s  {rss[name] / 1024:8.1f} MB")
+    print(f"{name:14} {statistics.median(wall[name]):7.2f} s  {rss[name] / 1024:8.1f} MB")
 EOF

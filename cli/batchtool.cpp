@@ -8,6 +8,8 @@
 #include "io/sourcefile.h"
 #include "edit/cutplanner.h"
 #include "scan/sourcescan.h"
+#include "tags/chaptermap.h"
+#include "tags/chapterreader.h"
 #include "tags/tagcopier.h"
 #include "sheettext.h"
 #include "edit/timeparser.h"
@@ -27,7 +29,7 @@ namespace {
 
 const QString Program = QStringLiteral("snipwave-cut");
 const QStringList ModeOptions = {QStringLiteral("every"), QStringLiteral("cue"), QStringLiteral("ranges"),
-                                 QStringLiteral("silences")};
+                                 QStringLiteral("silences"), QStringLiteral("split-chapters")};
 
 // "-45", "-45.5", "-45dB"
 bool parseDecibels(QString text, double *db)
@@ -69,7 +71,20 @@ QString BatchTool::helpText()
               "  snipwave-cut INPUT --cue SHEET -d DIR     one piece per track of a CUE sheet\n"
               "  snipwave-cut INPUT --ranges LIST -d DIR   one piece per line START END [NAME] ('-' stdin)\n"
               "  snipwave-cut INPUT --silences -d DIR      split in the middle of each silence\n"
+              "  snipwave-cut INPUT --split-chapters -d DIR   one piece per chapter of INPUT\n"
               "  with --name PATTERN, --overwrite, --dry-run, --json, --min-silence TIME, --threshold DB\n");
+}
+
+QString BatchTool::readSilenceSettings(const QString &minSilence, const QString &threshold,
+                                       SilenceFinder::Settings *settings)
+{
+    QString why;
+    if (!minSilence.isNull() && (!TimeParser::parse(minSilence, &settings->minSilenceMs, &why)
+                                  || settings->minSilenceMs <= 0))
+        return tr("bad --min-silence '%1': %2").arg(minSilence, why.isEmpty() ? tr("must be more than 0") : why);
+    if (!threshold.isNull() && !parseDecibels(threshold, &settings->thresholdDb))
+        return tr("bad --threshold '%1': a level in dBFS below 0, such as -45").arg(threshold);
+    return QString();
 }
 
 int BatchTool::usageError(const QString &why)
@@ -107,10 +122,7 @@ int BatchTool::run(const QStringList &arguments)
     // One scan of the source serves the whole job.
     std::unique_ptr<SilenceFinder> finder;
     if (job.mode == Silences) {
-        SilenceFinder::Settings settings;
-        settings.minSilenceMs = job.minSilenceMs;
-        settings.thresholdDb = job.thresholdDb;
-        finder = std::make_unique<SilenceFinder>(source, settings);
+        finder = std::make_unique<SilenceFinder>(source, job.silence);
     }
     SourceScan scan = SourceScan::run(&source, finder ? finder->visitor() : SourceScan::Visitor());
     if (scan.error == CutResult::FirstFrameNotFound || scan.firstOffset < 0)
@@ -123,11 +135,11 @@ int BatchTool::run(const QStringList &arguments)
     if (job.pieces.isEmpty())
         return failure(tr("%1: no piece to cut").arg(job.input));
     name(scan, &job);
-    if (job.keepTags)
-        addTags(&job);
     const int planned = planPieces(sourceFile, scan, &job);
     if (planned >= 0)
         return planned;
+    if (job.keepTags)
+        addTags(&job);
     JobCheck::Job check;
     check.source = job.input;
     check.folder = job.folder;
@@ -160,6 +172,7 @@ int BatchTool::parse(const QStringList &arguments, Job *job)
     const QCommandLineOption cue(QStringLiteral("cue"), QString(), QStringLiteral("SHEET"));
     const QCommandLineOption ranges(QStringLiteral("ranges"), QString(), QStringLiteral("LIST"));
     const QCommandLineOption silences(QStringLiteral("silences"), QString());
+    const QCommandLineOption chapters(QStringLiteral("split-chapters"), QString());
     const QCommandLineOption dir({QStringLiteral("d"), QStringLiteral("dir")}, QString(), QStringLiteral("DIR"));
     const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("PATTERN"));
     const QCommandLineOption minSilence(QStringLiteral("min-silence"), QString(), QStringLiteral("TIME"));
@@ -170,7 +183,7 @@ int BatchTool::parse(const QStringList &arguments, Job *job)
     const QCommandLineOption json(QStringLiteral("json"), QString());
     const QCommandLineOption overwrite(QStringLiteral("overwrite"), QString());
     const QCommandLineOption sync(QStringLiteral("sync"), QString());
-    parser.addOptions({every, cue, ranges, silences, dir, name, minSilence, threshold, exact, keepTags, dryRun,
+    parser.addOptions({every, cue, ranges, silences, chapters, dir, name, minSilence, threshold, exact, keepTags, dryRun,
                        json, overwrite, sync});
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -182,7 +195,7 @@ int BatchTool::parse(const QStringList &arguments, Job *job)
             modes << QStringLiteral("--") + mode;
     }
     if (modes.size() != 1 || seen.count(modes.first().mid(2)) != 1)
-        return usageError(tr("one of --every, --cue, --ranges or --silences, once"));
+        return usageError(tr("one of --every, --cue, --ranges, --silences or --split-chapters, once"));
     // A second --dir or --name is more likely a slip than a correction.
     for (const QCommandLineOption *once : {&dir, &name, &minSilence, &threshold}) {
         int count = 0;
@@ -197,6 +210,7 @@ int BatchTool::parse(const QStringList &arguments, Job *job)
     if (!parser.isSet(dir) || parser.value(dir).isEmpty())
         return usageError(tr("--dir is missing: the folder the pieces go to"));
     const bool silent = parser.isSet(silences);
+    const bool valueless = silent || parser.isSet(chapters);
     if (!silent && (parser.isSet(minSilence) || parser.isSet(threshold)))
         return usageError(tr("--min-silence and --threshold go with --silences"));
 
@@ -212,14 +226,13 @@ int BatchTool::parse(const QStringList &arguments, Job *job)
     QString why;
     if (parser.isSet(name) && !NamePattern(job->pattern).isValid(&why))
         return usageError(why);
-    if (parser.isSet(minSilence) && (!TimeParser::parse(parser.value(minSilence), &job->minSilenceMs, &why)
-                                     || job->minSilenceMs <= 0))
-        return usageError(tr("bad --min-silence '%1': %2").arg(parser.value(minSilence), why.isEmpty() ? tr("must be more than 0") : why));
-    if (parser.isSet(threshold) && !parseDecibels(parser.value(threshold), &job->thresholdDb))
-        return usageError(tr("bad --threshold '%1': a level in dBFS below 0, such as -45").arg(parser.value(threshold)));
+    why = readSilenceSettings(parser.isSet(minSilence) ? parser.value(minSilence) : QString(),
+                              parser.isSet(threshold) ? parser.value(threshold) : QString(), &job->silence);
+    if (!why.isEmpty())
+        return usageError(why);
 
     const QString mode = modes.first().mid(2);
-    const QString value = silent ? QString() : parser.value(mode);
+    const QString value = valueless ? QString() : parser.value(mode);
     return readPieces(mode, value, job);
 }
 
@@ -255,6 +268,10 @@ int BatchTool::readPieces(const QString &mode, const QString &value, Job *job)
     }
     if (mode == QLatin1String("silences")) {
         job->mode = Silences;
+        return -1;
+    }
+    if (mode == QLatin1String("split-chapters")) {
+        job->mode = Chapters;
         return -1;
     }
     QByteArray text;
@@ -302,15 +319,76 @@ int BatchTool::findPieces(QFile &source, SourceScan &scan, SilenceFinder *finder
         if (const int refused = refuseTooMany(job->input, splitMs.size() + 1); refused >= 0)
             return refused;
         job->pieces = PieceList::between(splitMs);
+    } else if (job->mode == Chapters) {
+        return chapterPieces(scan, job);
     }
     return -1;
+}
+
+// One piece per chapter, from its start to the next one's: the pieces hold
+// the whole source once whatever gaps or overlaps the chapters have, and each
+// change to a chapter is said.
+int BatchTool::chapterPieces(const SourceScan &scan, Job *job)
+{
+    const qint64 lengthMs = scan.durationMs();
+    const ChapterReading reading = ChapterReader::read(job->input, lengthMs);
+    for (const ChapterNote &note : reading.notes)
+        m_err << Program << ": " << note.id << ": \"" << note.title << "\" " << note.why() << '\n';
+    m_err.flush();
+    const QVector<Chapter> &chapters = reading.chapters;
+    if (chapters.isEmpty())
+        return failure(tr("%1: no chapters to split by").arg(job->input));
+    if (const int refused = refuseTooMany(job->input, chapters.size()); refused >= 0)
+        return refused;
+    // Rounding that no one hears is not worth a word.
+    const qint64 frameMs = scan.rate() > 0 ? scan.samplesPerFrame() * 1000 / scan.rate() : 0;
+    if (chapters.first().startMs > frameMs)
+        say(tr("\"%1\" starts at %2: its piece starts at the beginning, so that nothing before it is lost")
+                .arg(chapters.first().title, NamePattern::timeText(chapters.first().startMs)));
+    QVector<qint64> splitMs;
+    QStringList titles{chapters.first().title};
+    for (int i = 1; i < chapters.size(); ++i) {
+        // Exact pieces start where their chapters do; whole-frame pieces on
+        // the frame boundary nearest, the same for the piece before, so that
+        // pieces with header frames of their own share no frame.
+        const qint64 start = chapters.at(i).startMs;
+        const qint64 at = job->exact ? start : scan.msOf(scan.frameAt(start));
+        if (at <= (splitMs.isEmpty() ? 0 : splitMs.last())) {
+            say(tr("\"%1\" starts in the frame where \"%2\" does: its audio goes to that piece")
+                    .arg(chapters.at(i).title, titles.last()));
+            continue;
+        }
+        if (chapters.at(i - 1).endMs + frameMs < chapters.at(i).startMs)
+            say(tr("\"%1\" ends at %2: its piece runs on to %3, where the next chapter starts")
+                    .arg(chapters.at(i - 1).title, NamePattern::timeText(chapters.at(i - 1).endMs),
+                         NamePattern::timeText(chapters.at(i).startMs)));
+        splitMs.append(at);
+        titles.append(chapters.at(i).title);
+    }
+    if (chapters.last().endMs + frameMs < lengthMs)
+        say(tr("\"%1\" ends at %2: its piece runs on to the end").arg(chapters.last().title,
+                                                                     NamePattern::timeText(chapters.last().endMs)));
+    job->pieces = PieceList::between(splitMs);
+    for (int i = 0; i < job->pieces.size(); ++i) {
+        job->pieces[i].title = titles.at(i);
+        job->pieces[i].track = i + 1;
+        job->pieces[i].origin = tr("chapter %1").arg(i + 1);
+    }
+    job->titled = true;
+    return -1;
+}
+
+void BatchTool::say(const QString &what)
+{
+    m_err << Program << ": " << what << '\n';
+    m_err.flush();
 }
 
 void BatchTool::name(const SourceScan &scan, Job *job) const
 {
     QString pattern = job->pattern;
     if (pattern.isEmpty()) {
-        if (job->mode == Cue)
+        if (job->mode == Cue || job->mode == Chapters)
             pattern = job->performers ? QStringLiteral("{n} {performer} - {title}.mp3") : QStringLiteral("{n} {title}.mp3");
         else if (job->titled)
             pattern = QStringLiteral("{title}.mp3");
@@ -327,18 +405,33 @@ void BatchTool::name(const SourceScan &scan, Job *job) const
     }
 }
 
+// Once the pieces are planned: the source's tags, read once, with what the
+// sheet says of each track in them, and the source's chapters that each piece
+// plays, where it plays them.
 void BatchTool::addTags(Job *job) const
 {
-    // The source's tags, read once, with what the sheet says of each track in them.
     const TagCopier copier(job->input);
-    for (Piece &piece : job->pieces) {
+    const CutTags shared = copier.forPiece();
+    for (int i = 0; i < job->pieces.size(); ++i) {
+        Piece &piece = job->pieces[i];
+        CutPlan &plan = job->plans[i];
         TagOverrides overrides;
         overrides.title = piece.title;
         overrides.artist = piece.performer;
         overrides.track = piece.track;
-        const CutTags tags = copier.forPiece(overrides);
-        piece.tagFront = tags.id3v2;
-        piece.tagBack = tags.id3v1;
+        QVector<Chapter> chapters;
+        if (plan.error == CutResult::Ok && !copier.chapters().isEmpty())
+            chapters = ChapterMap::through({copier.chapters()}, {{0, piece.heardStartMs, piece.heardEndMs}},
+                                           plan.halfFrameMs());
+        if (overrides.isEmpty() && chapters.isEmpty()) {
+            plan.tagFront = shared.id3v2;
+            plan.tagBack = shared.id3v1;
+            piece.bytes = plan.outputBytes();
+        } else {
+            const PreparedTags own = copier.prepare(overrides, chapters);
+            piece.bytes = plan.outputBytes() + own.size();
+            job->ownTags.insert(i, own);
+        }
     }
 }
 
@@ -368,8 +461,6 @@ int BatchTool::planPieces(SourceFile &source, const SourceScan &scan, Job *job) 
             m_err.flush();
             return 1;
         } else {
-            plan.tagFront = piece.tagFront;
-            plan.tagBack = piece.tagBack;
             piece.startFrame = plan.firstFrame;
             piece.endFrame = plan.endFrame;
             piece.heardStartMs = plan.heardStartMs();

@@ -1,11 +1,14 @@
 #ifndef BATCHTOOL_H
 #define BATCHTOOL_H
 
+#include "analysis/silencefinder.h"
 #include "edit/cutplan.h"
 #include "edit/cutwriter.h"
 #include "piecelist.h"
+#include "tags/tagcopier.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -14,7 +17,6 @@ class QFile;
 class QIODevice;
 class QTextStream;
 class SourceFile;
-class SilenceFinder;
 class SourceScan;
 
 // snipwave-cut's batch modes: one source into many pieces in one run.
@@ -23,6 +25,7 @@ class SourceScan;
 //   snipwave-cut INPUT --cue SHEET -d DIR
 //   snipwave-cut INPUT --ranges LIST -d DIR
 //   snipwave-cut INPUT --silences -d DIR [--min-silence TIME] [--threshold DB]
+//   snipwave-cut INPUT --split-chapters -d DIR
 //
 // The whole job is planned first: one scan of the source, then every piece
 // planned from it by the cutter's planner, exactly as a single cut of the
@@ -46,6 +49,10 @@ public:
     static bool handles(const QStringList &arguments);
     // The lines --help shows for the batch modes.
     static QString helpText();
+    // --min-silence and --threshold (null strings when not given) read into
+    // settings; why they are wrong, or an empty string.
+    static QString readSilenceSettings(const QString &minSilence, const QString &threshold,
+                                       SilenceFinder::Settings *settings);
 
     // arguments: as the process got them, the program name first. Returns
     // the exit code: 0 all written, 1 failed, 2 wrong command line.
@@ -57,7 +64,7 @@ public:
     void setShowProgress(bool show) { m_progress = show; }
 
 private:
-    enum Mode { Every, Cue, Ranges, Silences };
+    enum Mode { Every, Cue, Ranges, Silences, Chapters };
     struct Job
     {
         Mode mode = Every;
@@ -65,8 +72,7 @@ private:
         QString folder;
         QString pattern;
         qint64 stepMs = 0;
-        qint64 minSilenceMs = 1500;
-        double thresholdDb = -45.0;
+        SilenceFinder::Settings silence;
         bool dryRun = false;
         bool json = false;
         bool overwrite = false;
@@ -74,6 +80,10 @@ private:
         bool exact = false;
         bool keepTags = false;
         QVector<CutPlan> plans;  // one per piece
+        // With --keep-tags, the pieces whose tags are their own (a title, a
+        // chapter), by index: rendered as each is written, so that a large
+        // cover is held once however many pieces there are.
+        QHash<int, PreparedTags> ownTags;
         QVector<Piece> pieces;   // cue and ranges: known before the walk
         bool titled = false;     // some piece has a title of its own
         bool performers = false; // every piece has a performer
@@ -83,6 +93,7 @@ private:
     int readPieces(const QString &mode, const QString &value, Job *job);
     bool readText(const QString &path, QByteArray *bytes);
     int findPieces(QFile &source, SourceScan &scan, SilenceFinder *finder, Job *job);
+    int chapterPieces(const SourceScan &scan, Job *job);
     void name(const SourceScan &scan, Job *job) const;
     void addTags(Job *job) const;
     int planPieces(SourceFile &source, const SourceScan &scan, Job *job) const;
@@ -92,6 +103,7 @@ private:
     bool writePiece(SourceFile &source, const Job &job, int index, const CutWriter::Progress &progress,
                     const CutWriter::CommitGate &gate, QString *why) const;
     void drawProgress(qint64 done, qint64 total, int piece, int count);
+    void say(const QString &what);
     int usageError(const QString &why);
     int failure(const QString &why);
     int refuseTooMany(const QString &what, qint64 count);

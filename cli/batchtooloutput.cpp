@@ -165,8 +165,14 @@ bool BatchTool::writePiece(SourceFile &source, const Job &job, int index, const 
     options.removeStale = false; // write() did, once for all pieces
     options.progress = progress;
     options.commitGate = gate;
-    const CutResult result = CutJob::write(job.plans.at(index), source,
-                                           QDir(job.folder).filePath(job.pieces.at(index).fileName), options);
+    CutPlan plan = job.plans.at(index);
+    const auto own = job.ownTags.constFind(index);
+    if (own != job.ownTags.cend()) {
+        const CutTags tags = own->render();
+        plan.tagFront = tags.id3v2;
+        plan.tagBack = tags.id3v1;
+    }
+    const CutResult result = CutJob::write(plan, source, QDir(job.folder).filePath(job.pieces.at(index).fileName), options);
     if (!result.reason.isEmpty())
         *why = result.reason;
     else if (!result.ok())

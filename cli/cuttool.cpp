@@ -171,6 +171,9 @@ int CutTool::run(const QStringList &arguments)
     // Many pieces in one run: a mode of its own.
     if (BatchTool::handles(arguments))
         return BatchTool(m_out, m_err).run(arguments);
+    // The audio as it is, with chapters: another mode of its own.
+    if (ChapterTool::handles(arguments))
+        return ChapterTool(m_out, m_err).run(arguments);
 
     QCommandLineParser parser;
     const QCommandLineOption start({QStringLiteral("s"), QStringLiteral("start")}, QString(), QStringLiteral("TIME"));
@@ -189,14 +192,12 @@ int CutTool::run(const QStringList &arguments)
     const QCommandLineOption join(QStringLiteral("join"), QString());
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
     const QCommandLineOption json(QStringLiteral("json"), QString());
-    const QCommandLineOption chaptersFrom(QStringLiteral("chapters-from"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption chaptersEvery(QStringLiteral("chapters-every"), QString(), QStringLiteral("TIME"));
     const QCommandLineOption gain(QStringLiteral("gain"), QString(), QStringLiteral("DB"));
     const QCommandLineOption normalize(QStringLiteral("normalize"), QString());
     const QCommandLineOption fadeIn(QStringLiteral("fade-in"), QString(), QStringLiteral("TIME"));
     const QCommandLineOption fadeOut(QStringLiteral("fade-out"), QString(), QStringLiteral("TIME"));
     parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns,
-                       remove, keep, join, dryRun, json, gain, normalize, fadeIn, fadeOut, chaptersFrom, chaptersEvery});
+                       remove, keep, join, dryRun, json, gain, normalize, fadeIn, fadeOut});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -245,15 +246,6 @@ int CutTool::run(const QStringList &arguments)
     const bool levelAsked = parser.isSet(gain) || parser.isSet(normalize) || parser.isSet(fadeIn)
         || parser.isSet(fadeOut);
     const QStringList inputs = parser.positionalArguments();
-    if (parser.isSet(chaptersFrom) || parser.isSet(chaptersEvery)) {
-        for (const QCommandLineOption *other : {&start, &end, &infoOption, &envelopeOption, &columns, &exact, &remove,
-                                                &keep, &join, &dryRun, &json, parser.isSet(chaptersFrom) ? &chaptersEvery : &chaptersFrom}) {
-            if (parser.isSet(*other))
-                return usageError(QStringLiteral("chapters take no --%1").arg(other->names().constLast()));
-        }
-        return chapters(inputs, parser.value(output), parser.value(chaptersFrom), parser.value(chaptersEvery),
-                        parser.isSet(sync));
-    }
     const bool editing = parser.isSet(remove) || parser.isSet(keep) || parser.isSet(join);
     if (editing || parser.isSet(dryRun) || parser.isSet(json)) {
         for (const QCommandLineOption *other : {&infoOption, &envelopeOption})
@@ -383,24 +375,6 @@ int CutTool::edit(EditTool::Command command, bool dryRun, bool json, const QStri
     command.keepTags = keepTags;
     command.sync = sync;
     return EditTool(m_out, m_err).run(command);
-}
-
-int CutTool::chapters(const QStringList &inputs, const QString &output, const QString &from, const QString &every,
-                      bool sync)
-{
-    if (inputs.size() != 1)
-        return usageError(QStringLiteral("one input file only"));
-    if (output.isEmpty())
-        return usageError(QStringLiteral("--output is missing"));
-    ChapterTool::Command command;
-    command.input = inputs.constFirst();
-    command.output = output;
-    command.from = from;
-    command.sync = sync;
-    QString why;
-    if (from.isEmpty() && (!TimeParser::parse(every, &command.everyMs, &why) || command.everyMs <= 0))
-        return usageError(QStringLiteral("bad --chapters-every '%1': %2").arg(every, why.isEmpty() ? QStringLiteral("must be more than 0") : why));
-    return ChapterTool(m_out, m_err).run(command);
 }
 
 // Refuses at once what is no regular file: a FIFO would keep the query

@@ -50,7 +50,6 @@ private:
     int cut(const QString &input, const QString &output, const CutJob::Options &options);
     int edit(EditTool::Command command, bool dryRun, bool json, const QString &output, bool exact,
              bool keepTags, bool sync);
-    int chapters(const QStringList &inputs, const QString &output, const QString &from, const QString &every, bool sync);
     int info(const QString &input);
     int envelope(const QString &input, int columns);
     int usageError(const QString &why);

@@ -30,8 +30,6 @@ struct Piece
     qint64 heardStartMs = 0;
     qint64 heardEndMs = 0;
     qint64 bytes = 0;
-    QByteArray tagFront;     // with --keep-tags: written before its frames
-    QByteArray tagBack;      // ... and after them
 };
 
 // The pieces each batch mode asks for, before the source is read.

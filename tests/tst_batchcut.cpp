@@ -186,6 +186,11 @@ void TestBatchCut::initTestCase()
                       0.0005, {QStringLiteral("-V"), QStringLiteral("6")}, Speech);
     QVERIFY2(!m_pauses.isEmpty() && !m_vbr.isEmpty() && !m_music.isEmpty() && !m_noisy.isEmpty() && !m_speech.isEmpty(),
              "ffmpeg and lame make the fixtures");
+    const QString list = writeFile(m_fixtures.filePath(QStringLiteral("chapters")), "0 2 Intro\n2 6.5 Middle\n6.5 9 End\n");
+    for (const QString &source : {m_pauses, m_vbr}) {
+        const QString chaptered = QString(source).replace(QStringLiteral(".mp3"), QStringLiteral("_chapters.mp3"));
+        QCOMPARE(cut(source, {"--chapters-from", list, "-o", chaptered}).code, 0);
+    }
 }
 
 void TestBatchCut::piecesTileTheSource_data()
@@ -199,6 +204,8 @@ void TestBatchCut::piecesTileTheSource_data()
     QTest::newRow("silences, CBR") << QStringLiteral("pauses") << QStringList{"--silences", "--min-silence", "0.8"} << 3;
     QTest::newRow("silences, VBR") << QStringLiteral("pauses_vbr") << QStringList{"--silences"} << 2;
     QTest::newRow("cue") << QStringLiteral("pauses") << QStringList{"--cue", "sheet"} << 3;
+    QTest::newRow("chapters, CBR") << QStringLiteral("pauses_chapters") << QStringList{"--split-chapters"} << 3;
+    QTest::newRow("chapters, VBR") << QStringLiteral("pauses_vbr_chapters") << QStringList{"--split-chapters"} << 3;
     // (VBR pieces that meet may share a frame: each is cut as a single cut
     // of its range, whose header frame moves its start.)
     QTest::newRow("ranges that meet") << QStringLiteral("pauses") << QStringList{"--ranges", "list"} << 3;
@@ -296,6 +303,8 @@ void TestBatchCut::exactPiecesPlayAsTheSource_data()
     QTest::addColumn<QStringList>("mode");
     QTest::newRow("every, VBR") << m_vbr << QStringList{"--every", "1.7"};
     QTest::newRow("silences, CBR") << m_pauses << QStringList{"--silences", "--min-silence", "0.8"};
+    QTest::newRow("chapters, VBR") << m_fixtures.filePath(QStringLiteral("pauses_vbr_chapters.mp3"))
+                                   << QStringList{"--split-chapters"};
 }
 
 void TestBatchCut::exactPiecesPlayAsTheSource()
@@ -468,6 +477,8 @@ void TestBatchCut::wrongCommandLines_data()
     QTest::newRow("bad threshold") << QStringList{"--silences", "--threshold", "45", "-d", "."} << "bad --threshold '45'";
     QTest::newRow("threshold without silences") << QStringList{"--every", "2", "--threshold", "-40", "-d", "."}
                                                 << "go with --silences";
+    QTest::newRow("threshold without silences, chapters")
+        << QStringList{"--chapters-every", "2", "--threshold", "-40", "-o", "x.mp3"} << "go with --chapters-at-silences";
     QTest::newRow("unknown field") << QStringList{"--every", "2", "--name", "{track}.mp3", "-d", "."} << "{track}";
 }
 
@@ -488,6 +499,7 @@ void TestBatchCut::jobRefused_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("a tiny step") << QStringList{"--every", "0.001"} << "pieces, more than the 100000 one job may cut";
+    QTest::newRow("no chapters") << QStringList{"--split-chapters"} << "long.mp3: no chapters to split by";
     QTest::newRow("a sheet without end") << QStringList{"--cue", "/dev/zero"} << "/dev/zero: larger than 4 MiB";
     QTest::newRow("a list without end") << QStringList{"--ranges", "/dev/zero"} << "/dev/zero: larger than 4 MiB";
     QTest::newRow("a list of too many ranges") << QStringList{"--ranges", "many"} << "100001 pieces, more than the 100000";

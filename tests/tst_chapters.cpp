@@ -1,3 +1,4 @@
+#include "cuttool.h"
 #include "edit/cutjob.h"
 #include "edit/editjob.h"
 #include "tags/chaptermap.h"
@@ -5,6 +6,9 @@
 #include "tags/tagcopier.h"
 #include "testfiles.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QtTest>
 
@@ -63,6 +67,58 @@ Chapters probed(const QString &path)
     return chapters;
 }
 
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run cut(const QStringList &arguments)
+{
+    Run run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.code = CutTool(out, err).run(QStringList{QStringLiteral("snipwave-cut")} + arguments);
+    return run;
+}
+
+bool runs(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// 9 s of a tone at 44.1 kHz, silent from 1 to 3 s and from 6 to 7 s, as lame
+// encodes it with the given options.
+QString pauses(const QString &folder, const QStringList &lame)
+{
+    const QString wav = folder + QStringLiteral("/pauses.wav");
+    const QString mp3 = folder + QStringLiteral("/pauses.mp3");
+    const bool made = runs("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                      "aevalsrc='if(between(t,1,3)+between(t,6,7),0,0.3*sin(2*PI*440*t))':s=44100:d=9", wav})
+        && runs("lame", QStringList{"--quiet"} + lame + QStringList{wav, mp3});
+    return made ? mp3 : QString();
+}
+
+// Half a frame at 44.1 kHz, and the millisecond that rounding adds.
+constexpr qint64 HalfFrameMs = 1152 * 1000 / 44100 / 2 + 1;
+
+bool near(const Chapters &got, const Chapters &expected, qint64 withinMs = HalfFrameMs)
+{
+    bool same = got.size() == expected.size();
+    for (int i = 0; same && i < got.size(); ++i) {
+        same = got[i].title == expected[i].title && qAbs(got[i].startMs - expected[i].startMs) <= withinMs
+            && qAbs(got[i].endMs - expected[i].endMs) <= withinMs;
+    }
+    if (!same) {
+        for (const Chapter &c : got)
+            qWarning("%s %lld %lld", qPrintable(c.title), c.startMs, c.endMs);
+    }
+    return same;
+}
+
 Chapters numbered(int count, qint64 lengthMs)
 {
     Chapters chapters;
@@ -87,6 +143,11 @@ private slots:
     void mapped();
     void keptThroughAnEdit_data();
     void keptThroughAnEdit();
+    void atTheSilences_data();
+    void atTheSilences();
+    void piecesKeepTheirChapters_data();
+    void piecesKeepTheirChapters();
+    void splitSaysWhatItChanged();
 
 private:
     ScratchFolder m_scratch;
@@ -171,33 +232,47 @@ void TestChapters::mapped_data()
 {
     QTest::addColumn<QVector<Chapters>>("sources");
     QTest::addColumn<QVector<KeptRange>>("kept");
+    QTest::addColumn<qint64>("seamMs");
     QTest::addColumn<Chapters>("mapped");
 
     const Chapter a{"A", 0, 10000}, b{"B", 10000, 20000}, c{"C", 20000, 30000};
     const QVector<Chapters> one{{a, b, c}};
     QTest::newRow("a piece from the middle")
-        << one << QVector<KeptRange>{{0, 5000, 25000}} << Chapters{{"A", 0, 5000}, {"B", 5000, 15000}, {"C", 15000, 20000}};
+        << one << QVector<KeptRange>{{0, 5000, 25000}} << qint64(0) << Chapters{{"A", 0, 5000}, {"B", 5000, 15000}, {"C", 15000, 20000}};
     QTest::newRow("a removal inside a chapter")
-        << one << QVector<KeptRange>{{0, 0, 4000}, {0, 6000, 30000}}
+        << one << QVector<KeptRange>{{0, 0, 4000}, {0, 6000, 30000}} << qint64(0)
         << Chapters{{"A", 0, 8000}, {"B", 8000, 18000}, {"C", 18000, 28000}};
     QTest::newRow("a chapter removed whole")
-        << one << QVector<KeptRange>{{0, 0, 10000}, {0, 20000, 30000}} << Chapters{a, {"C", 10000, 20000}};
+        << one << QVector<KeptRange>{{0, 0, 10000}, {0, 20000, 30000}} << qint64(0) << Chapters{a, {"C", 10000, 20000}};
     QTest::newRow("parts kept out of order")
-        << one << QVector<KeptRange>{{0, 5000, 6000}, {0, 15000, 16000}, {0, 7000, 8000}}
+        << one << QVector<KeptRange>{{0, 5000, 6000}, {0, 15000, 16000}, {0, 7000, 8000}} << qint64(0)
         << Chapters{{"A", 0, 1000}, {"B", 1000, 2000}, {"A", 2000, 3000}};
     QTest::newRow("joined files")
-        << QVector<Chapters>{{a, b}, {{"D", 0, 4000}}} << QVector<KeptRange>{{0, 0, 20000}, {1, 0, 4000}}
+        << QVector<Chapters>{{a, b}, {{"D", 0, 4000}}} << QVector<KeptRange>{{0, 0, 20000}, {1, 0, 4000}} << qint64(0)
         << Chapters{a, b, {"D", 20000, 24000}};
+    // Seams on whole frames, 13 ms from the chapter boundaries meant.
+    QTest::newRow("a sliver at the start goes to the next chapter")
+        << one << QVector<KeptRange>{{0, 9987, 25000}} << qint64(14) << Chapters{{"B", 0, 10013}, {"C", 10013, 15013}};
+    QTest::newRow("a sliver at the end goes to the one before")
+        << one << QVector<KeptRange>{{0, 0, 10013}} << qint64(14) << Chapters{{"A", 0, 10013}};
+    QTest::newRow("a chapter removed whole, seams off by a sliver")
+        << one << QVector<KeptRange>{{0, 0, 10013}, {0, 19987, 30000}} << qint64(14)
+        << Chapters{{"A", 0, 10013}, {"C", 10013, 20026}};
+    QTest::newRow("more than a sliver stays")
+        << one << QVector<KeptRange>{{0, 9980, 10030}} << qint64(14) << Chapters{{"A", 0, 20}, {"B", 20, 50}};
+    QTest::newRow("a range inside one chapter")
+        << one << QVector<KeptRange>{{0, 12000, 12010}} << qint64(14) << Chapters{{"B", 0, 10}};
     QTest::newRow("a joined file without chapters")
-        << QVector<Chapters>{{}, {a}} << QVector<KeptRange>{{0, 0, 3000}, {1, 0, 10000}} << Chapters{{"A", 3000, 13000}};
+        << QVector<Chapters>{{}, {a}} << QVector<KeptRange>{{0, 0, 3000}, {1, 0, 10000}} << qint64(0) << Chapters{{"A", 3000, 13000}};
 }
 
 void TestChapters::mapped()
 {
     QFETCH(QVector<Chapters>, sources);
     QFETCH(QVector<KeptRange>, kept);
+    QFETCH(qint64, seamMs);
     QFETCH(Chapters, mapped);
-    QCOMPARE(ChapterMap::through(sources, kept), mapped);
+    QCOMPARE(ChapterMap::through(sources, kept, seamMs), mapped);
 }
 
 void TestChapters::keptThroughAnEdit_data()
@@ -261,6 +336,105 @@ void TestChapters::keptThroughAnEdit()
         QCOMPARE(got[i].title, kept[i].title);
         QVERIFY2(qAbs(got[i].startMs - kept[i].startMs) <= halfFrame, qPrintable(QString::number(got[i].startMs)));
         QVERIFY2(qAbs(got[i].endMs - kept[i].endMs) <= halfFrame, qPrintable(QString::number(got[i].endMs)));
+    }
+}
+
+void TestChapters::atTheSilences_data()
+{
+    QTest::addColumn<QStringList>("lame");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<Chapters>("chapters"); // starting in the silences' middles
+
+    QTest::newRow("CBR, both pauses") << QStringList{"-b", "64"} << QStringList{"--min-silence", "0.8"}
+                                      << Chapters{{"Chapter 1", 0, 2000}, {"Chapter 2", 2000, 6500}, {"Chapter 3", 6500, 9000}};
+    QTest::newRow("VBR, the long pause") << QStringList{"-V", "4"} << QStringList() << Chapters{{"Chapter 1", 0, 2000}, {"Chapter 2", 2000, 9000}};
+}
+
+// The audio frames go out as they are, with a chapter from the middle of
+// each silence, as ffprobe reads them.
+void TestChapters::atTheSilences()
+{
+    QFETCH(QStringList, lame);
+    QFETCH(QStringList, options);
+    QFETCH(Chapters, chapters);
+    const QString source = pauses(m_scratch.path(), lame);
+    QVERIFY2(!source.isEmpty(), "ffmpeg and lame make the source");
+    const QString output = m_scratch.filePath("chapters.mp3");
+    const Run run = cut(QStringList{source, "--chapters-at-silences", "-o", output} + options);
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    // The silence finder judges whole frames: the middle is found within one.
+    QVERIFY(near(probed(output), chapters, 2 * HalfFrameMs));
+    const QByteArray audio = readAll(source);
+    QVERIFY(readAll(output).endsWith(audio.mid(audio.size() - 20000)));
+}
+
+void TestChapters::piecesKeepTheirChapters_data()
+{
+    QTest::addColumn<QStringList>("mode");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QVector<Chapters>>("chapters"); // of each piece
+
+    const QStringList numbered{"chaptered_1.mp3", "chaptered_2.mp3", "chaptered_3.mp3"};
+    const QStringList titled{"1 Intro.mp3", "2 Middle_Part.mp3", "3 End.mp3"};
+    const QVector<Chapters> own{{{"Intro", 0, 2000}}, {{"Middle/Part", 0, 4500}}, {{"End", 0, 2500}}};
+    QTest::newRow("every") << QStringList{"--every", "3"} << numbered
+                           << QVector<Chapters>{{{"Intro", 0, 2000}, {"Middle/Part", 2000, 3000}},
+                                                {{"Middle/Part", 0, 3000}},
+                                                {{"Middle/Part", 0, 500}, {"End", 500, 3000}}};
+    QTest::newRow("chapters") << QStringList{"--split-chapters"} << titled << own;
+    QTest::newRow("chapters, exact") << QStringList{"--split-chapters", "--exact"} << titled << own;
+}
+
+// Batch pieces with --keep-tags carry the chapters they play, moved; a
+// piece per chapter carries its own, and is named by its title.
+void TestChapters::piecesKeepTheirChapters()
+{
+    QFETCH(QStringList, mode);
+    QFETCH(QStringList, names);
+    QFETCH(QVector<Chapters>, chapters);
+    const QString source = pauses(m_scratch.path(), {"-b", "64"});
+    QVERIFY(!source.isEmpty());
+    const QString list = m_scratch.write("list", "0 2 Intro\n2 6.5 Middle/Part\n6.5 9 End\n");
+    const QString chaptered = m_scratch.filePath("chaptered.mp3");
+    QCOMPARE(cut({source, "--chapters-from", list, "-o", chaptered}).code, 0);
+    const QString folder = m_scratch.filePath("pieces");
+    const Run run = cut(QStringList{chaptered, "-d", folder, "--keep-tags", "--json"} + mode);
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), names);
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    for (int i = 0; i < names.size(); ++i) {
+        const QString path = QDir(folder).filePath(names[i]);
+        QVERIFY2(near(probed(path), chapters[i]), qPrintable(names[i]));
+        // The tags are rendered as each piece is written: the size planned holds.
+        QCOMPARE(QJsonDocument::fromJson(lines.value(i).toUtf8()).object().value("bytes").toDouble(),
+                 double(QFileInfo(path).size()));
+    }
+}
+
+// Chapters with a gap, an overlap and a late start: the pieces follow the
+// starts from the beginning to the end, and each change is said.
+void TestChapters::splitSaysWhatItChanged()
+{
+    const QString source = pauses(m_scratch.path(), {"-b", "64"});
+    QVERIFY(!source.isEmpty());
+    const QString chaptered = m_scratch.write("chaptered.mp3", tagged({{"A", 1000, 2000}, {"B", 3000, 5000}, {"C", 4500, 9000}}, {})
+                                                                + readAll(source));
+    const Run run = cut({chaptered, "--split-chapters", "-d", m_scratch.path(), "--dry-run"});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    for (const char *said : {"\"A\" starts at 00m01.000s: its piece starts at the beginning",
+                             "\"A\" ends at 00m02.000s: its piece runs on to 00m03.000s",
+                             "c1: \"B\" shortened to the next one's start"})
+        QVERIFY2(run.err.contains(QLatin1String(said)), qPrintable(run.err));
+    const QJsonArray pieces = QJsonDocument::fromJson(run.out.toUtf8()).object().value("pieces").toArray();
+    QCOMPARE(pieces.size(), 3);
+    const double starts[] = {0, 3, 4.5};
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject piece = pieces[i].toObject();
+        QVERIFY(qAbs(piece.value("start").toDouble() - starts[i]) * 1000 <= HalfFrameMs);
+        if (i < 2)
+            QCOMPARE(piece.value("end"), pieces[i + 1].toObject().value("start"));
+        else
+            QVERIFY(qAbs(piece.value("end").toDouble() - 9) * 1000 <= HalfFrameMs);
     }
 }
 

@@ -28,7 +28,7 @@ CutPlan CutJob::plan(SourceFile &input, const QString &source, const CutRequest 
     if (plan.error == CutResult::Ok && request.keepTags) {
         // Chapters that survive the cut move to where the piece plays them.
         const CutTags tags = TagCopier::forEdit({source}, {{0, plan.heardStartMs(), plan.heardEndMs()}},
-                                                     LevelStep::replayGainTags(plan, request.level));
+                                                LevelStep::replayGainTags(plan, request.level), plan.halfFrameMs());
         plan.tagFront = tags.id3v2;
         plan.tagBack = tags.id3v1;
     }

@@ -131,6 +131,8 @@ struct CutPlan
     qint64 frames() const;
     qint64 heardStartMs() const { return rate > 0 ? heardStart * 1000 / rate : 0; }
     qint64 heardEndMs() const { return rate > 0 ? heardEnd * 1000 / rate : 0; }
+    // How far a whole-frame seam may lie from its mark, rounded up.
+    qint64 halfFrameMs() const { return rate > 0 ? (samplesPerFrame * 1000 + 2 * rate - 1) / (2 * rate) : 0; }
     // Bytes the output will have.
     qint64 outputBytes() const
     {

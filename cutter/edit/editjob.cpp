@@ -9,7 +9,7 @@
 EditJob::EditJob() = default;
 EditJob::~EditJob() = default;
 
-CutResult EditJob::open(const QStringList &sources, const QString &output)
+CutResult EditJob::open(const QStringList &sources, const QString &output, const SourceScan::Visitor &visitFirst)
 {
     m_paths = sources;
     for (const QString &path : sources) {
@@ -18,7 +18,8 @@ CutResult EditJob::open(const QStringList &sources, const QString &output)
             return CutResult::failure(CutResult::SourceOpenFailed, path + QStringLiteral(": ") + source->errorString());
         if (source->isSameFile(output))
             return CutResult::failure(CutResult::OutputIsSource);
-        auto scan = std::make_unique<SourceScan>(SourceScan::run(&source->file()));
+        auto scan = std::make_unique<SourceScan>(
+            SourceScan::run(&source->file(), m_sources.empty() ? visitFirst : SourceScan::Visitor()));
         if (scan->error != CutResult::Ok)
             return CutResult::failure(scan->error, path);
         if (scan->frames == 0)
@@ -48,7 +49,8 @@ CutPlan EditJob::plan(const EditRequest &request) const
             if (plan.rate > 0)
                 kept.append({span.source, span.heardStart * 1000 / plan.rate, span.heardEnd * 1000 / plan.rate});
         }
-        const CutTags tags = TagCopier::forEdit(m_paths, kept, LevelStep::replayGainTags(plan, request.level));
+        const CutTags tags = TagCopier::forEdit(m_paths, kept, LevelStep::replayGainTags(plan, request.level),
+                                                plan.halfFrameMs());
         plan.tagFront = tags.id3v2;
         plan.tagBack = tags.id3v1;
     }

@@ -4,6 +4,7 @@
 #include "edit/cutplan.h"
 #include "edit/cutwriter.h"
 #include "io/cutresult.h"
+#include "scan/sourcescan.h"
 
 #include <QStringList>
 #include <QVector>
@@ -12,7 +13,6 @@
 #include <vector>
 
 class SourceFile;
-class SourceScan;
 
 // An edit of one or more sources into one output, without narration: open
 // every source once and scan it, plan, fetch the tags when asked, write. The
@@ -33,8 +33,10 @@ public:
     EditJob &operator=(const EditJob &) = delete;
 
     // Opens and scans the sources. Refuses what is not a regular file, a
-    // source without audio, and an output that is one of the sources.
-    CutResult open(const QStringList &sources, const QString &output);
+    // source without audio, and an output that is one of the sources. The
+    // first source's scan shows its frames to visitFirst on the way.
+    CutResult open(const QStringList &sources, const QString &output,
+                   const SourceScan::Visitor &visitFirst = SourceScan::Visitor());
     const SourceScan &scan(int source) const;
     int sourceCount() const { return int(m_sources.size()); }
 

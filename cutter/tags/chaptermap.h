@@ -20,12 +20,17 @@ struct KeptRange
 // one with nothing kept is gone. Joined sources' chapters follow each other.
 // A chapter whose kept parts do not meet in the output (ranges kept out of
 // order, or twice) becomes one chapter per part, with its title.
+//
+// seamMs is how far the ends of a kept range may lie from a chapter's
+// boundary that was meant (half a frame, where whole frames are cut). A part
+// of a chapter that an end cut to that or less is what the rounding left of
+// a neighbour: the chapter next to it in the range takes its place. 0: none.
 class ChapterMap
 {
 public:
     // chapters[s] are source s's chapters in start order, none overlapping.
     static QVector<Chapter> through(const QVector<QVector<Chapter>> &chapters,
-                                    const QVector<KeptRange> &kept);
+                                    const QVector<KeptRange> &kept, qint64 seamMs = 0);
 };
 
 #endif // CHAPTERMAP_H

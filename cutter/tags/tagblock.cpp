@@ -228,14 +228,30 @@ TagBlock TagBlock::empty()
     return parse(QByteArray("ID3\x04\0\0\0\0\0\0", HeaderSize));
 }
 
+int TagBlock::renderedSize(int maxPadding) const
+{
+    if (!m_changed && m_padding <= maxPadding && !m_verbatim.isEmpty())
+        return m_verbatim.size();
+    const bool footer = m_version == 4 && (m_header.at(5) & FooterPresent);
+    return HeaderSize + renderedBodySize(maxPadding) + (footer ? HeaderSize : 0);
+}
+
+// The tag's size field when rendered anew: frames, what follows them, padding.
+int TagBlock::renderedBodySize(int maxPadding) const
+{
+    const bool footer = m_version == 4 && (m_header.at(5) & FooterPresent);
+    int size = m_rest.size() + (footer ? 0 : std::min(m_padding, maxPadding));
+    for (const Frame &frame : m_frames)
+        size += frame.bytes.size();
+    return size;
+}
+
 QByteArray TagBlock::render(int maxPadding) const
 {
     if (!m_changed && m_padding <= maxPadding && !m_verbatim.isEmpty())
         return m_verbatim;
     const bool footer = m_version == 4 && (m_header.at(5) & FooterPresent);
-    int size = m_rest.size() + (footer ? 0 : std::min(m_padding, maxPadding));
-    for (const Frame &frame : m_frames)
-        size += frame.bytes.size();
+    const int size = renderedBodySize(maxPadding);
     QByteArray tag;
     tag.reserve(HeaderSize + size + (footer ? HeaderSize : 0));
     tag += m_header;

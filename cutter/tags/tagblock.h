@@ -48,6 +48,8 @@ public:
     // within maxPadding; else the frames under a fresh header with the
     // source's padding, at most maxPadding.
     QByteArray render(int maxPadding) const;
+    // The size of render(maxPadding), without rendering.
+    int renderedSize(int maxPadding) const;
 
     // An empty ID3v2.4 tag.
     static TagBlock empty();
@@ -62,6 +64,7 @@ public:
 
 private:
     void parseFrames(const QByteArray &body, bool plainSizes);
+    int renderedBodySize(int maxPadding) const;
 
     int m_version = 0;
     QByteArray m_verbatim; // the whole tag as read, where its frames alone do not give it back

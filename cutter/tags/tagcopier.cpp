@@ -211,7 +211,7 @@ TagCopier::TagCopier(const QString &sourcePath)
 {
     for (TagBlock &tag : m_kept)
         tag.removeFramesIf(describesWholeFile);
-    m_plain = render({}, {}, {});
+    m_plain = prepare({}).render();
 }
 
 CutTags TagCopier::forPiece(const TagOverrides &overrides, const QVector<Chapter> &chapters,
@@ -220,29 +220,47 @@ CutTags TagCopier::forPiece(const TagOverrides &overrides, const QVector<Chapter
     // Pieces with nothing of their own share one copy of the tags.
     if (overrides.isEmpty() && chapters.isEmpty() && replayGain.isEmpty())
         return m_plain;
-    return render(overrides, chapters, replayGain);
+    return prepare(overrides, chapters, replayGain).render();
 }
 
-CutTags TagCopier::render(const TagOverrides &overrides, const QVector<Chapter> &chapters,
-                          const ReplayGainTags &replayGain) const
+PreparedTags TagCopier::prepare(const TagOverrides &overrides, const QVector<Chapter> &chapters,
+                                const ReplayGainTags &replayGain) const
 {
-    QVector<TagBlock> tags = m_kept;
+    PreparedTags prepared;
+    QVector<TagBlock> &tags = prepared.id3v2;
+    tags = m_kept;
     if (tags.isEmpty() && !overrides.isEmpty())
         tags.append(TagBlock::empty());
     applyOverrides(tags, overrides);
     addChapters(tags, chapters);
     applyReplayGain(tags, replayGain);
+    // A tag left without frames is no tag.
+    tags.erase(std::remove_if(tags.begin(), tags.end(),
+                              [](const TagBlock &tag) { return tag.frames().isEmpty() && !tag.hasUnreadableRest(); }),
+               tags.end());
+    prepared.id3v1 = m_id3v1.isEmpty() ? QByteArray() : withOverrides(m_id3v1, overrides);
+    return prepared;
+}
+
+qint64 PreparedTags::size() const
+{
+    qint64 bytes = id3v1.size();
+    for (const TagBlock &tag : id3v2)
+        bytes += tag.renderedSize(TagCopier::MaxPadding);
+    return bytes;
+}
+
+CutTags PreparedTags::render() const
+{
     CutTags rendered;
-    for (const TagBlock &tag : tags) {
-        if (!tag.frames().isEmpty() || tag.hasUnreadableRest())
-            rendered.id3v2 += tag.render(MaxPadding);
-    }
-    rendered.id3v1 = m_id3v1.isEmpty() ? QByteArray() : withOverrides(m_id3v1, overrides);
+    for (const TagBlock &tag : id3v2)
+        rendered.id3v2 += tag.render(TagCopier::MaxPadding);
+    rendered.id3v1 = id3v1;
     return rendered;
 }
 
 CutTags TagCopier::forEdit(const QStringList &sources, const QVector<KeptRange> &kept,
-                           const ReplayGainTags &replayGain)
+                           const ReplayGainTags &replayGain, qint64 seamMs)
 {
     if (sources.isEmpty())
         return {};
@@ -250,7 +268,7 @@ CutTags TagCopier::forEdit(const QStringList &sources, const QVector<KeptRange> 
     QVector<QVector<Chapter>> chapters{first.m_chapters};
     for (int i = 1; i < sources.size(); ++i)
         chapters.append(ChapterReader::read(sources.at(i)).chapters);
-    return first.forPiece({}, ChapterMap::through(chapters, kept), replayGain);
+    return first.forPiece({}, ChapterMap::through(chapters, kept, seamMs), replayGain);
 }
 
 CutTags TagCopier::forCut(const QString &sourcePath, const TagOverrides &overrides,

@@ -45,6 +45,18 @@ struct CutTags
     QByteArray id3v1;
 };
 
+// A piece's tags, ready to be rendered: they share the source's frames, so
+// that the tags of many pieces cost little until each is written.
+struct PreparedTags
+{
+    QVector<TagBlock> id3v2;
+    QByteArray id3v1;
+
+    // The size of what render() gives, without rendering.
+    qint64 size() const;
+    CutTags render() const;
+};
+
 // Carries the source's tags over to pieces of it. The source is read once;
 // each piece's tags are then rendered from what was read.
 //
@@ -67,12 +79,18 @@ public:
     // place of the source's.
     CutTags forPiece(const TagOverrides &overrides = {}, const QVector<Chapter> &chapters = {},
                      const ReplayGainTags &replayGain = {}) const;
+    // The same, to be rendered later.
+    PreparedTags prepare(const TagOverrides &overrides, const QVector<Chapter> &chapters = {},
+                         const ReplayGainTags &replayGain = {}) const;
 
     // An edit's tags: those of the first source, with the chapters of every
     // source that survive in the kept ranges (whose source numbers index
-    // sources), where the output plays them.
+    // sources), where the output plays them. seamMs: see ChapterMap.
     static CutTags forEdit(const QStringList &sources, const QVector<KeptRange> &kept,
-                           const ReplayGainTags &replayGain = {});
+                           const ReplayGainTags &replayGain = {}, qint64 seamMs = 0);
+    // The source's chapters, in its own time.
+    const QVector<Chapter> &chapters() const { return m_chapters; }
+
     // The tags once, without chapters.
     static CutTags forCut(const QString &sourcePath, const TagOverrides &overrides = {},
                           const ReplayGainTags &replayGain = {});
@@ -82,9 +100,6 @@ public:
     static constexpr int MaxPadding = 16 * 1024;
 
 private:
-    CutTags render(const TagOverrides &overrides, const QVector<Chapter> &chapters,
-                   const ReplayGainTags &replayGain) const;
-
     QVector<TagBlock> m_kept;  // the source's ID3v2 tags without the whole-file frames
     QVector<Chapter> m_chapters;
     QByteArray m_id3v1;

@@ -16,6 +16,7 @@
   snipwave-cut INPUT --cue SHEET -d DIR     one piece per track of a CUE sheet
   snipwave-cut INPUT --ranges LIST -d DIR   one piece per line START END [NAME] (&apos;-&apos; stdin)
   snipwave-cut INPUT --silences -d DIR      split in the middle of each silence
+  snipwave-cut INPUT --split-chapters -d DIR   one piece per chapter of INPUT
   with --name PATTERN, --overwrite, --dry-run, --json, --min-silence TIME, --threshold DB
 </source>
         <translation>一次切出多段，各存入 DIR（见 man snipwave-cut）：
@@ -23,6 +24,7 @@
   snipwave-cut INPUT --cue SHEET -d DIR     CUE 表中每个音轨一段
   snipwave-cut INPUT --ranges LIST -d DIR   每行 START END [NAME] 一段（&apos;-&apos; 为标准输入）
   snipwave-cut INPUT --silences -d DIR      在每段静音的中间切开
+  snipwave-cut INPUT --split-chapters -d DIR   INPUT 的每个章节切为一段
   可加 --name PATTERN、--overwrite、--dry-run、--json、--min-silence TIME、--threshold DB
 </translation>
     </message>
@@ -41,8 +43,8 @@
         <translation>未写入任何文件。</translation>
     </message>
     <message>
-        <source>one of --every, --cue, --ranges or --silences, once</source>
-        <translation>须给出 --every、--cue、--ranges、--silences 之一，且只给一次</translation>
+        <source>one of --every, --cue, --ranges, --silences or --split-chapters, once</source>
+        <translation>须给出 --every、--cue、--ranges、--silences、--split-chapters 之一，且只给一次</translation>
     </message>
     <message>
         <source>--%1 given more than once</source>
@@ -91,6 +93,89 @@
     <message>
         <source>%1: %2 (%3 of %4 pieces written)</source>
         <translation>%1：%2（已写入 %3 段，共 %4 段）</translation>
+    </message>
+    <message>
+        <source>%1: no chapters to split by</source>
+        <translation>%1：没有可据以切分的章节</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; starts at %2: its piece starts at the beginning, so that nothing before it is lost</source>
+        <translation>“%1”从 %2 开始：它的片段从开头开始，以免丢失此前的音频</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; starts in the frame where &quot;%2&quot; does: its audio goes to that piece</source>
+        <translation>“%1”与“%2”始于同一帧：它的音频归入那一段</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; ends at %2: its piece runs on to %3, where the next chapter starts</source>
+        <translation>“%1”在 %2 结束：它的片段延续到下一章开始的 %3</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; ends at %2: its piece runs on to the end</source>
+        <translation>“%1”在 %2 结束：它的片段延续到结尾</translation>
+    </message>
+    <message>
+        <source>chapter %1</source>
+        <translation>第 %1 章</translation>
+    </message>
+</context>
+<context>
+    <name>ChapterTool</name>
+    <message>
+        <source>Chapters, the audio written unchanged with the input&apos;s other tags:
+  snipwave-cut INPUT --chapters-from FILE -o OUTPUT   from a CUE sheet (.cue)
+                                                      or a range list
+  snipwave-cut INPUT --chapters-every TIME -o OUTPUT  one every TIME
+  snipwave-cut INPUT --chapters-at-silences -o OUTPUT one from the middle of
+                                     each silence; --min-silence, --threshold
+</source>
+        <translation>章节：音频原样写出，并保留输入的其他标签：
+  snipwave-cut INPUT --chapters-from FILE -o OUTPUT   取自 CUE 表（.cue）
+                                                      或范围列表
+  snipwave-cut INPUT --chapters-every TIME -o OUTPUT  每 TIME 一章
+  snipwave-cut INPUT --chapters-at-silences -o OUTPUT 从每段静音的
+                                     中间起一章；--min-silence、--threshold
+</translation>
+    </message>
+    <message>
+        <source>one of --chapters-from, --chapters-every or --chapters-at-silences, once</source>
+        <translation>须给出 --chapters-from、--chapters-every、--chapters-at-silences 之一，且只给一次</translation>
+    </message>
+    <message>
+        <source>--output is missing</source>
+        <translation>缺少 --output</translation>
+    </message>
+    <message>
+        <source>--min-silence and --threshold go with --chapters-at-silences</source>
+        <translation>--min-silence 和 --threshold 只能与 --chapters-at-silences 一起使用</translation>
+    </message>
+    <message>
+        <source>bad --chapters-every &apos;%1&apos;: %2</source>
+        <translation>--chapters-every 的值 &apos;%1&apos; 无效：%2</translation>
+    </message>
+    <message>
+        <source>Chapter %1</source>
+        <translation>第 %1 章</translation>
+    </message>
+    <message>
+        <source>more than %1 chapters</source>
+        <translation>超过 %1 个章节</translation>
+    </message>
+    <message>
+        <source>--chapters-every %1 ms would make more than %2 chapters</source>
+        <translation>--chapters-every %1 毫秒会产生超过 %2 个章节</translation>
+    </message>
+    <message>
+        <source>%1: %2 silences, more than %3 chapters</source>
+        <translation>%1：%2 段静音，超过 %3 个章节</translation>
+    </message>
+    <message>
+        <source>chapter %1</source>
+        <translation>第 %1 章</translation>
+    </message>
+    <message>
+        <source>%1: no silence found, so one chapter</source>
+        <translation>%1：未找到静音，因此只有一章</translation>
     </message>
 </context>
 <context>
