@@ -10,6 +10,7 @@
 #   snipwave-cut --gain 3       2 steps louder: decodes once for the peak
 #   mp3gain -g 2                the same change in place, on a fresh copy
 #                               (the copy is made outside the timing)
+#   cp + mp3gain -g 2           the same, copy included: a new file, as ours
 #   snipwave-cut --normalize    decodes once to measure the loudness
 #   mp3gain -r                  measures and applies the track gain, in place
 #   cat                         the floor: the file's bytes to a new file
@@ -42,10 +43,11 @@ copy=$out/mp3gain.mp3
 
 # One --prepare per command, in order: only mp3gain needs a fresh copy.
 hyperfine --runs "$runs" --warmup 1 --style basic --export-json "$out/times.json" \
-    --prepare true --prepare true --prepare "cp $source_mp3 $copy" --prepare true \
+    --prepare true --prepare true --prepare "cp $source_mp3 $copy" --prepare "rm -f $copy" --prepare true \
     -n "snipwave-cut --gain -3" "$cut $source_mp3 -o $out/quieter.mp3 --gain -3" \
     -n "snipwave-cut --gain 3" "$cut $source_mp3 -o $out/louder.mp3 --gain 3" \
     -n "mp3gain -g 2" "mp3gain -q -g 2 $copy" \
+    -n "cp + mp3gain -g 2" "cp $source_mp3 $copy && mp3gain -q -g 2 $copy" \
     -n "cat" "cat $source_mp3 > $out/cat.mp3" >/dev/null
 hyperfine --runs 3 --style basic --export-json "$out/measure.json" \
     --prepare true --prepare "cp $source_mp3 $copy" \
@@ -63,6 +65,7 @@ print(f"{'':28} {'median s':>9}")
 for name, t in rows.items():
     print(f"{name:28} {t:9.3f}")
 print(f"--gain -3 / mp3gain -g 2:    {rows['snipwave-cut --gain -3'] / rows['mp3gain -g 2']:.2f}")
+print(f"--gain -3 / cp + mp3gain:    {rows['snipwave-cut --gain -3'] / rows['cp + mp3gain -g 2']:.2f}")
 print(f"--normalize / mp3gain -r:    {rows['snipwave-cut --normalize'] / rows['mp3gain -r']:.2f}")
 PY
 echo "peak RSS (KiB):"
