@@ -56,6 +56,8 @@ private slots:
     void followTurnsThePage();
     void edgePlan_data();
     void edgePlan();
+    void chapters_data();
+    void chapters();
 
 private:
     std::unique_ptr<MarkModel> model;
@@ -178,6 +180,45 @@ void TestMarkModel::edgePlan()
     model->mark(marks.start, marks.end);
     QCOMPARE(model->edgePlan(MarkModel::Edge(edge)), plan);
     QCOMPARE(model->marks(), marks);
+}
+
+void TestMarkModel::chapters_data()
+{
+    QTest::addColumn<int>("at");
+    QTest::addColumn<int>("previous");
+    QTest::addColumn<int>("next");
+    QTest::addColumn<Range>("marked"); // by C at `at`; empty: none holds it
+
+    QTest::newRow("first chapter") << 500 << -1 << 10000 << Range{0, 10000};
+    QTest::newRow("on a start") << 10000 << 0 << 30000 << Range{10000, 25000};
+    QTest::newRow("just after a start goes back one") << 10900 << 0 << 30000 << Range{10000, 25000};
+    QTest::newRow("well into a chapter goes to its start") << 12000 << 10000 << 30000 << Range{10000, 25000};
+    QTest::newRow("a seek that landed just before a start") << 9980 << 0 << 30000 << Range{0, 10000};
+    QTest::newRow("between chapters") << 27000 << 10000 << 30000 << Range{};
+    QTest::newRow("the last ends with the source") << 35000 << 30000 << -1 << Range{30000, sourceMs};
+    QTest::newRow("the source's end") << int(sourceMs) << 30000 << -1 << Range{30000, sourceMs};
+}
+
+// A chapter past the source's end counts for nothing; marking one is a
+// single change.
+void TestMarkModel::chapters()
+{
+    QFETCH(int, at);
+    QFETCH(int, previous);
+    QFETCH(int, next);
+    QFETCH(Range, marked);
+
+    QSignalSpy chaptersSpy(model.get(), &MarkModel::chaptersChanged);
+    model->setChapters({{"A", 0, 10000}, {"B", 10000, 25000}, {"C", 30000, 41000}, {"past the end", 41000, 50000}});
+    QCOMPARE(chaptersSpy.count(), 1);
+    QCOMPARE(model->previousChapterStart(at), qint64(previous));
+    QCOMPARE(model->nextChapterStart(at), qint64(next));
+    QCOMPARE(model->markChapter(at), marked != Range());
+    QCOMPARE(model->marks(), marked);
+    model->undo();
+    QCOMPARE(model->marks(), Range());
+    model->reset();
+    QCOMPARE(model->chapters().size(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestMarkModel)
