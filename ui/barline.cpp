@@ -22,12 +22,12 @@ constexpr int bandEdgeRows = 5;
 // Frame ticks: how far apart at least, and how long.
 constexpr double minimumTickSpacing = 4.0;
 constexpr int tickRows = 3;
-// Chapter ticks: a flag this wide (odd, centred on the tick) and this many
-// rows high, no two closer than a flag and a pixel, and the pointer this
-// close to one shows its tooltip.
+// Chapter ticks: a flag this wide (odd, centred on the tick), no two closer
+// than two flags, so that hundreds of chapters still read as ticks and not
+// as a saw; the pointer this close to one shows its tooltip.
 constexpr int flagWidth = 9;
 constexpr int flagRows = flagWidth / 2 + 1;
-constexpr int chapterTickSpacing = flagWidth + 1;
+constexpr int chapterTickSpacing = 2 * flagWidth;
 constexpr int chapterTipReach = flagWidth / 2 + 1;
 // The chapter line's dashes, light and dark in turn.
 constexpr int dashRows = 2;
