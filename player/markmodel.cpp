@@ -166,6 +166,12 @@ void MarkModel::follow(qint64 positionMs, qint64 previousMs)
         setView(positionMs, m_viewLength);
 }
 
+void MarkModel::reveal(qint64 ms)
+{
+    if (isZoomed() && (ms < m_viewStart || ms > m_viewStart + m_viewLength))
+        setView(ms - m_viewLength / 10, m_viewLength);
+}
+
 // The whole source is view length 0, so that a new duration keeps it whole.
 void MarkModel::setView(double start, double length)
 {

@@ -88,6 +88,9 @@ public:
     void showAll();
     // Turns the page when the playhead runs off the view's right edge.
     void follow(qint64 positionMs, qint64 previousMs);
+    // Brings a time the playhead jumped to into a zoomed view, a tenth of
+    // the view after its left edge.
+    void reveal(qint64 ms);
 
     // What an edge key plays, within the source; empty when there is
     // nothing to play.

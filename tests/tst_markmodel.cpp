@@ -16,7 +16,7 @@ constexpr qint64 sourceMs = 40000;
 
 // Steps of a little script: "m S E" marks, "u" undoes, "r" redoes, "[" and
 // "]" begin and end a gesture, "z F A" zooms by F around A ms, "s X"
-// scrolls X of the view.
+// scrolls X of the view, "v T" brings T ms into view.
 void run(MarkModel &model, const QString &script)
 {
     for (const QString &step : script.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -36,6 +36,8 @@ void run(MarkModel &model, const QString &script)
             model.zoom(word.at(1).toDouble(), word.at(2).toDouble());
         else if (what == "s")
             model.scroll(word.at(1).toDouble());
+        else if (what == "v")
+            model.reveal(word.at(1).toLongLong());
         else
             QFAIL(qPrintable("unknown step " + step));
     }
@@ -127,6 +129,9 @@ void TestMarkModel::view_data()
     QTest::newRow("out to the whole source, no further") << "z 4 10000,z 0.01 10000" << 0.0 << double(sourceMs);
     QTest::newRow("scrolling the whole view does nothing") << "s 0.5" << 0.0 << double(sourceMs);
     QTest::newRow("a scroll moves a share of the view") << "z 4 10000,s -0.5" << 2500.0 << 10000.0;
+    QTest::newRow("a time in view stays where it is") << "z 4 10000,v 17000" << 7500.0 << 10000.0;
+    QTest::newRow("a time past the view comes into it") << "z 4 10000,v 30000" << 29000.0 << 10000.0;
+    QTest::newRow("and one before it, within the source") << "z 4 10000,v 500" << 0.0 << 10000.0;
 }
 
 void TestMarkModel::view()

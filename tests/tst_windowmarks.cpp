@@ -475,7 +475,7 @@ void TestWindowMarks::chapterKeys_data()
 }
 
 // C is one change of the marks: the fields show it and one undo takes it
-// back.
+// back. The bar, zoomed in around the playhead, follows it.
 void TestWindowMarks::chapterKeys()
 {
     QFETCH(int, from);
@@ -484,8 +484,11 @@ void TestWindowMarks::chapterKeys()
     QFETCH(MarkModel::Range, marked);
 
     openChapteredAt(from);
+    for (int step = 0; step < 4; ++step)
+        QTest::keyClick(window.get(), Qt::Key_Equal, Qt::ControlModifier);
     QTest::keyClick(window.get(), Qt::Key(key));
     QTRY_VERIFY2(qAbs(position() - to) < 30, qPrintable(QString::number(position())));
+    QVERIFY(to >= marks->viewStart() && to <= marks->viewStart() + marks->viewLength());
     QCOMPARE(marks->marks(), marked);
     QCOMPARE(field("timeEdit_end")->time(), QTime(0, 0).addMSecs(int(marked.end)));
     QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);

@@ -201,6 +201,7 @@ private:
     static QString chaptersHelp();
     void previousChapter();
     void nextChapter();
+    void jumpToChapter(qint64 start);
     void markChapter();
 
     // How the window cuts, and what the cut will play (mainwindowmodes.cpp).

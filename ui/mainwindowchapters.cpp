@@ -83,19 +83,25 @@ QString MainWindow::chaptersHelp()
               "C: the chapter at the playback position becomes the selection");
 }
 
-// Going back from just after a chapter's start goes to the one before.
+// Going back from just after a chapter's start goes to the one before. A
+// zoomed bar moves to show where the playhead went.
 void MainWindow::previousChapter()
 {
-    const qint64 start = marks->previousChapterStart(engine->getPlayer()->position());
-    if (start >= 0)
-        jumpTo(start);
+    jumpToChapter(marks->previousChapterStart(engine->getPlayer()->position()));
 }
 
 void MainWindow::nextChapter()
 {
-    const qint64 start = marks->nextChapterStart(engine->getPlayer()->position());
-    if (start >= 0)
-        jumpTo(start);
+    jumpToChapter(marks->nextChapterStart(engine->getPlayer()->position()));
+}
+
+void MainWindow::jumpToChapter(qint64 start)
+{
+    if (start < 0 || engine->getPlayer()->state() == QMediaPlayer::StoppedState
+        || !ui->horizontalSlider_ProgressBar->isEnabled())
+        return;
+    jumpTo(start);
+    marks->reveal(start);
 }
 
 // One change of the marks, undone as one.
