@@ -4,7 +4,6 @@
 
 #include <QHelpEvent>
 #include <QPainter>
-#include <QPolygon>
 #include <QToolTip>
 
 #include <algorithm>

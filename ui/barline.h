@@ -24,8 +24,8 @@
 // the whole, and the view says which stretch of it lies on the track. Over
 // the band it draws the playhead, frame ticks once frames are a few pixels
 // wide, and chapter ticks: a small flag at the top of a line, each with a
-// tooltip. Where chapters lie closer than a flag's width, one tick stands
-// for them until the view is zoomed in.
+// tooltip. Where chapters lie closer than two flags, one tick stands for
+// them until the view is zoomed in.
 class QPainter;
 
 class BarLine : public QWidget
