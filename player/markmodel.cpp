@@ -166,6 +166,12 @@ void MarkModel::follow(qint64 positionMs, qint64 previousMs)
         setView(positionMs, m_viewLength);
 }
 
+void MarkModel::reveal(qint64 ms)
+{
+    if (isZoomed() && (ms < m_viewStart || ms > m_viewStart + m_viewLength))
+        setView(ms - m_viewLength / 10, m_viewLength);
+}
+
 // The whole source is view length 0, so that a new duration keeps it whole.
 void MarkModel::setView(double start, double length)
 {
@@ -198,4 +204,58 @@ MarkModel::Range MarkModel::edgePlan(Edge edge) const
     if (plan.end <= plan.start)
         return Range();
     return plan;
+}
+
+void MarkModel::setChapters(const QVector<Chapter> &chapters)
+{
+    if (chapters == m_chapters)
+        return;
+    m_chapters = chapters;
+    emit chaptersChanged();
+}
+
+// While the duration is not known every chapter counts.
+bool MarkModel::inSource(const Chapter &chapter) const
+{
+    return m_duration <= 0 || chapter.startMs < m_duration;
+}
+
+qint64 MarkModel::previousChapterStart(qint64 ms) const
+{
+    for (auto it = m_chapters.crbegin(); it != m_chapters.crend(); ++it) {
+        if (it->startMs <= ms - ChapterBackGraceMs && inSource(*it))
+            return it->startMs;
+    }
+    return -1;
+}
+
+qint64 MarkModel::nextChapterStart(qint64 ms) const
+{
+    for (const Chapter &chapter : m_chapters) {
+        if (chapter.startMs > ms + ChapterNearMs && inSource(chapter))
+            return chapter.startMs;
+    }
+    return -1;
+}
+
+int MarkModel::chapterAt(qint64 ms) const
+{
+    for (int i = 0; i < m_chapters.size(); ++i) {
+        const Chapter &chapter = m_chapters.at(i);
+        if (!inSource(chapter) || chapter.startMs > ms)
+            continue;
+        const qint64 end = m_duration > 0 ? std::min(chapter.endMs, m_duration) : chapter.endMs;
+        if (ms < end || (ms == end && end == m_duration))
+            return i;
+    }
+    return -1;
+}
+
+bool MarkModel::markChapter(qint64 ms)
+{
+    const int index = chapterAt(ms);
+    if (index < 0)
+        return false;
+    mark(m_chapters.at(index).startMs, m_chapters.at(index).endMs);
+    return true;
 }

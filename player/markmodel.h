@@ -1,6 +1,8 @@
 #ifndef MARKMODEL_H
 #define MARKMODEL_H
 
+#include "tags/chapter.h"
+
 #include <QObject>
 #include <QVector>
 
@@ -33,6 +35,12 @@ public:
     static constexpr qint64 EdgeMs = 2000;
     // The closest view shows this many frames across the bar.
     static constexpr int ClosestViewFrames = 20;
+    // Going back to a chapter start from less than this after it goes to
+    // the one before, as players do, so that going back twice gets on.
+    static constexpr qint64 ChapterBackGraceMs = 1000;
+    // A start this close after the playhead is where it stands already: a
+    // player may report a seek to a start a little before it.
+    static constexpr qint64 ChapterNearMs = 50;
 
     explicit MarkModel(QObject *parent = nullptr);
 
@@ -80,20 +88,40 @@ public:
     void showAll();
     // Turns the page when the playhead runs off the view's right edge.
     void follow(qint64 positionMs, qint64 previousMs);
+    // Brings a time the playhead jumped to into a zoomed view, a tenth of
+    // the view after its left edge.
+    void reveal(qint64 ms);
 
     // What an edge key plays, within the source; empty when there is
     // nothing to play.
     Range edgePlan(Edge edge) const;
 
+    // The source's chapters by start time, none overlapping, as the chapter
+    // reader gives them. They belong to the source: reset() keeps them.
+    // Chapters that start where the source has ended count for nothing.
+    void setChapters(const QVector<Chapter> &chapters);
+    const QVector<Chapter> &chapters() const { return m_chapters; }
+    // The chapter start to go back or on to from a position; -1 for none.
+    qint64 previousChapterStart(qint64 ms) const;
+    qint64 nextChapterStart(qint64 ms) const;
+    // Index of the chapter that holds a position, -1 for none. The last one
+    // holds the source's end as well, where the End key leaves the playhead.
+    int chapterAt(qint64 ms) const;
+    // The chapter that holds a position becomes the marked piece, as one
+    // change; false when none holds it.
+    bool markChapter(qint64 ms);
+
 signals:
     void changed();
     void viewChanged();
     void historyChanged();
+    void chaptersChanged();
 
 private:
     void store(const Range &marks);
     void setView(double start, double length);
     double closestView() const;
+    bool inSource(const Chapter &chapter) const;
 
     Range m_marks;
     qint64 m_duration = 0;
@@ -104,6 +132,7 @@ private:
     bool m_gestureRecorded = false;
     double m_viewStart = 0;
     double m_viewLength = 0; // 0: the whole source
+    QVector<Chapter> m_chapters;
 };
 
 #endif // MARKMODEL_H

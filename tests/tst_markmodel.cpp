@@ -16,7 +16,7 @@ constexpr qint64 sourceMs = 40000;
 
 // Steps of a little script: "m S E" marks, "u" undoes, "r" redoes, "[" and
 // "]" begin and end a gesture, "z F A" zooms by F around A ms, "s X"
-// scrolls X of the view.
+// scrolls X of the view, "v T" brings T ms into view.
 void run(MarkModel &model, const QString &script)
 {
     for (const QString &step : script.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -36,6 +36,8 @@ void run(MarkModel &model, const QString &script)
             model.zoom(word.at(1).toDouble(), word.at(2).toDouble());
         else if (what == "s")
             model.scroll(word.at(1).toDouble());
+        else if (what == "v")
+            model.reveal(word.at(1).toLongLong());
         else
             QFAIL(qPrintable("unknown step " + step));
     }
@@ -56,6 +58,8 @@ private slots:
     void followTurnsThePage();
     void edgePlan_data();
     void edgePlan();
+    void chapters_data();
+    void chapters();
 
 private:
     std::unique_ptr<MarkModel> model;
@@ -125,6 +129,9 @@ void TestMarkModel::view_data()
     QTest::newRow("out to the whole source, no further") << "z 4 10000,z 0.01 10000" << 0.0 << double(sourceMs);
     QTest::newRow("scrolling the whole view does nothing") << "s 0.5" << 0.0 << double(sourceMs);
     QTest::newRow("a scroll moves a share of the view") << "z 4 10000,s -0.5" << 2500.0 << 10000.0;
+    QTest::newRow("a time in view stays where it is") << "z 4 10000,v 17000" << 7500.0 << 10000.0;
+    QTest::newRow("a time past the view comes into it") << "z 4 10000,v 30000" << 29000.0 << 10000.0;
+    QTest::newRow("and one before it, within the source") << "z 4 10000,v 500" << 0.0 << 10000.0;
 }
 
 void TestMarkModel::view()
@@ -178,6 +185,45 @@ void TestMarkModel::edgePlan()
     model->mark(marks.start, marks.end);
     QCOMPARE(model->edgePlan(MarkModel::Edge(edge)), plan);
     QCOMPARE(model->marks(), marks);
+}
+
+void TestMarkModel::chapters_data()
+{
+    QTest::addColumn<int>("at");
+    QTest::addColumn<int>("previous");
+    QTest::addColumn<int>("next");
+    QTest::addColumn<Range>("marked"); // by C at `at`; empty: none holds it
+
+    QTest::newRow("first chapter") << 500 << -1 << 10000 << Range{0, 10000};
+    QTest::newRow("on a start") << 10000 << 0 << 30000 << Range{10000, 25000};
+    QTest::newRow("just after a start goes back one") << 10900 << 0 << 30000 << Range{10000, 25000};
+    QTest::newRow("well into a chapter goes to its start") << 12000 << 10000 << 30000 << Range{10000, 25000};
+    QTest::newRow("a seek that landed just before a start") << 9980 << 0 << 30000 << Range{0, 10000};
+    QTest::newRow("between chapters") << 27000 << 10000 << 30000 << Range{};
+    QTest::newRow("the last ends with the source") << 35000 << 30000 << -1 << Range{30000, sourceMs};
+    QTest::newRow("the source's end") << int(sourceMs) << 30000 << -1 << Range{30000, sourceMs};
+}
+
+// A chapter past the source's end counts for nothing; marking one is a
+// single change.
+void TestMarkModel::chapters()
+{
+    QFETCH(int, at);
+    QFETCH(int, previous);
+    QFETCH(int, next);
+    QFETCH(Range, marked);
+
+    QSignalSpy chaptersSpy(model.get(), &MarkModel::chaptersChanged);
+    model->setChapters({{"A", 0, 10000}, {"B", 10000, 25000}, {"C", 30000, 41000}, {"past the end", 41000, 50000}});
+    QCOMPARE(chaptersSpy.count(), 1);
+    QCOMPARE(model->previousChapterStart(at), qint64(previous));
+    QCOMPARE(model->nextChapterStart(at), qint64(next));
+    QCOMPARE(model->markChapter(at), marked != Range());
+    QCOMPARE(model->marks(), marked);
+    model->undo();
+    QCOMPARE(model->marks(), Range());
+    model->reset();
+    QCOMPARE(model->chapters().size(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestMarkModel)

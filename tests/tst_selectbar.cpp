@@ -6,6 +6,7 @@
 #include <QWheelEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 Q_DECLARE_METATYPE(Qt::MouseButton)
 
@@ -65,6 +66,8 @@ private slots:
     void wheelAsksForZoomOrScroll();
     void playheadAndFrameTicks_data();
     void playheadAndFrameTicks();
+    void chapterTicks_data();
+    void chapterTicks();
 
 private:
     QPoint inWindow(QWidget *widget, QPoint local) const { return widget->mapTo(host.get(), local); }
@@ -586,6 +589,51 @@ void TestSelectBar::playheadAndFrameTicks()
         QVERIFY2(tickColumns >= 15 && tickColumns <= 20, qPrintable(QString::number(tickColumns)));
     else
         QCOMPARE(tickColumns, 0);
+}
+
+void TestSelectBar::chapterTicks_data()
+{
+    QTest::addColumn<double>("viewFrom");
+    QTest::addColumn<double>("viewTo");
+    QTest::addColumn<QList<int>>("drawn"); // the chapters whose ticks show
+
+    // The second and third chapter lie 0.6 pixels apart in the whole view.
+    QTest::newRow("whole: one tick for two close chapters") << 0.0 << 1.0 << QList<int>{0, 1, 3};
+    QTest::newRow("a tenth: still closer than a flag") << 0.45 << 0.55 << QList<int>{1};
+    QTest::newRow("a fiftieth: both") << 0.49 << 0.51 << QList<int>{1, 2};
+    QTest::newRow("scrolled on") << 0.7 << 0.8 << QList<int>{3};
+}
+
+// Each tick drawn is a light flag with a dark edge at the chapter's column,
+// and the pointer on it shows that chapter's tooltip; away from the ticks,
+// none.
+void TestSelectBar::chapterTicks()
+{
+    QFETCH(double, viewFrom);
+    QFETCH(double, viewTo);
+    QFETCH(QList<int>, drawn);
+
+    const QVector<double> fractions{0.25, 0.5, 0.501, 0.75};
+    const QStringList tips{"one", "two", "three", "four"};
+    bar->setChapterTicks(fractions, tips);
+    bar->setView(viewFrom, viewTo);
+    QList<int> shown;
+    for (const auto &tick : line->drawnChapterTicks())
+        shown << tick.second;
+    QCOMPARE(shown, drawn);
+
+    const QImage image = line->grab().toImage();
+    for (int chapter : drawn) {
+        const int x = int(line->columnAt(fractions.at(chapter)));
+        QCOMPARE(image.pixelColor(x, 1), QColor(0xF4, 0xF4, 0xF4));
+        QCOMPARE(image.pixelColor(x - 4, 1), QColor(0x30, 0x30, 0x30));
+        QHelpEvent help(QEvent::ToolTip, QPoint(x + 2, 10), line->mapToGlobal(QPoint(x + 2, 10)));
+        QApplication::sendEvent(line, &help);
+        QTRY_COMPARE(QToolTip::text(), tips.at(chapter));
+    }
+    QHelpEvent away(QEvent::ToolTip, QPoint(30, 10), line->mapToGlobal(QPoint(30, 10)));
+    QApplication::sendEvent(line, &away);
+    QTRY_VERIFY(!QToolTip::isVisible());
 }
 
 QTEST_MAIN(TestSelectBar)

@@ -1,6 +1,7 @@
 // The window's marks with real keys and mouse: typed and pasted times, undo
 // and redo however a mark was made, the zoomed selection bar, the End key
-// and the end handle at the file's end, and hearing the edges. A sandboxed
+// and the end handle at the file's end, hearing the edges, and the chapters
+// of a file on the bar and under the keys. A sandboxed
 // home and real playback, as in the main window's own test.
 
 #include "barline.h"
@@ -12,6 +13,8 @@
 #include "musicplayer.h"
 #include "scan/mp3fileinfo.h"
 #include "selectbar.h"
+#include "tags/chapterwriter.h"
+#include "tags/tagblock.h"
 #include "testfiles.h"
 
 #include <QApplication>
@@ -29,9 +32,12 @@
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(MarkModel::Range)
 
 class TestWindowMarks : public QObject
 {
@@ -52,9 +58,13 @@ private slots:
     void cutOutKeepsTheRestAndPlaysTheSeam_data();
     void cutOutKeepsTheRestAndPlaysTheSeam();
     void fadeAndLevelReachTheCut();
+    void chaptersComeWithTheFile();
+    void chapterKeys_data();
+    void chapterKeys();
 
 private:
     void pauseAt(qint64 ms);
+    void openChapteredAt(qint64 ms);
     void drag(QPushButton *handle, int toX);
     QTimeEdit *field(const char *name) const { return window->findChild<QTimeEdit *>(QLatin1String(name)); }
     qint64 duration() const { return marks->duration(); }
@@ -62,6 +72,7 @@ private:
 
     QTemporaryDir sandbox;
     QByteArray settingsContent;
+    QString chaptered;
     std::unique_ptr<MainWindow> window;
     Engine *engine = nullptr;
     MarkModel *marks = nullptr;
@@ -90,6 +101,16 @@ void TestWindowMarks::initTestCase()
     for (int round = 0; round < 4; ++round)
         out.write(toneBytes.mid(infoLength));
     out.close();
+
+    // The same audio under a tag of three chapters, with a gap after the last.
+    chaptered = sandbox.filePath("chapters 8s.mp3");
+    TagBlock tag = TagBlock::empty();
+    const QVector<Chapter> chapters{{"One", 0, 2500}, {"Two", 2500, 5000}, {"Three", 5000, 7000}};
+    for (const TagBlock::Frame &frame : ChapterWriter::frames(chapters, tag.version()))
+        tag.addFrame(frame);
+    QFile tagged(chaptered);
+    QVERIFY(tagged.open(QIODevice::WriteOnly) && out.open(QIODevice::ReadOnly));
+    tagged.write(tag.render(0) + out.readAll());
 
     const QJsonObject operation{{"OpenHistoryList", QJsonArray{source}},
                                 {"SavePath", sandbox.filePath("home/cuts")}};
@@ -402,6 +423,71 @@ void TestWindowMarks::fadeAndLevelReachTheCut()
     const PieceShape stored = engine->getPieceShape();
     QCOMPARE(stored.fadeInMs, qint64(1000));
     QCOMPARE(stored.levelSteps, 2);
+}
+
+void TestWindowMarks::openChapteredAt(qint64 ms)
+{
+    window->openFile(chaptered);
+    QTRY_COMPARE_WITH_TIMEOUT(engine->getPlayer()->state(), QMediaPlayer::PlayingState, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(duration() > 7000, 10000);
+    QTRY_COMPARE(marks->chapters().size(), 3);
+    engine->getPlayer()->pause();
+    engine->getPlayer()->setPosition(ms);
+    QTRY_VERIFY(qAbs(position() - ms) < 30);
+}
+
+// Read when the file opens, ticks with the titles as tooltips, and gone
+// with the next file, whose chapter keys are then off.
+void TestWindowMarks::chaptersComeWithTheFile()
+{
+    auto *line = bar->findChild<BarLine *>(QStringLiteral("widgetBar"));
+    auto *next = window->findChild<QAction *>(QStringLiteral("actionNextChapter"));
+    openChapteredAt(1000);
+    QTRY_COMPARE(line->drawnChapterTicks().size(), 3);
+    QVERIFY(next->isEnabled());
+    const QPoint tick(line->drawnChapterTicks().at(1).first, 10);
+    QHelpEvent help(QEvent::ToolTip, tick, line->mapToGlobal(tick));
+    QApplication::sendEvent(line, &help);
+    QTRY_VERIFY(QToolTip::text().startsWith("Two\n00:00:02\"500"));
+
+    window->openFile(sandbox.filePath("tone 8s.mp3"));
+    QTRY_VERIFY(marks->chapters().isEmpty());
+    QVERIFY(line->drawnChapterTicks().isEmpty());
+    QVERIFY(!next->isEnabled());
+}
+
+void TestWindowMarks::chapterKeys_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("to");              // the playhead afterwards
+    QTest::addColumn<MarkModel::Range>("marked");
+
+    const MarkModel::Range none;
+    QTest::newRow("Page Down: the next start") << 1000 << int(Qt::Key_PageDown) << 2500 << none;
+    QTest::newRow("Page Up: this chapter's start") << 4000 << int(Qt::Key_PageUp) << 2500 << none;
+    QTest::newRow("C: the chapter becomes the piece") << 3000 << int(Qt::Key_C) << 3000 << MarkModel::Range{2500, 5000};
+}
+
+// C is one change of the marks: the fields show it and one undo takes it
+// back. The bar, zoomed in around the playhead, follows it.
+void TestWindowMarks::chapterKeys()
+{
+    QFETCH(int, from);
+    QFETCH(int, key);
+    QFETCH(int, to);
+    QFETCH(MarkModel::Range, marked);
+
+    openChapteredAt(from);
+    for (int step = 0; step < 4; ++step)
+        QTest::keyClick(window.get(), Qt::Key_Equal, Qt::ControlModifier);
+    QTest::keyClick(window.get(), Qt::Key(key));
+    QTRY_VERIFY2(qAbs(position() - to) < 30, qPrintable(QString::number(position())));
+    QVERIFY(to >= marks->viewStart() && to <= marks->viewStart() + marks->viewLength());
+    QCOMPARE(marks->marks(), marked);
+    QCOMPARE(field("timeEdit_end")->time(), QTime(0, 0).addMSecs(int(marked.end)));
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(marks->marks(), MarkModel::Range());
 }
 
 QTEST_MAIN(TestWindowMarks)

@@ -2,7 +2,9 @@
 
 #include "selectioncolors.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +21,15 @@ constexpr int bandEdgeRows = 5;
 // Frame ticks: how far apart at least, and how long.
 constexpr double minimumTickSpacing = 4.0;
 constexpr int tickRows = 3;
+// Chapter ticks: a flag this wide (odd, centred on the tick), no two closer
+// than two flags, so that hundreds of chapters still read as ticks and not
+// as a saw; the pointer this close to one shows its tooltip.
+constexpr int flagWidth = 9;
+constexpr int flagRows = flagWidth / 2 + 1;
+constexpr int chapterTickSpacing = 2 * flagWidth;
+constexpr int chapterTipReach = flagWidth / 2 + 1;
+// The chapter line's dashes, light and dark in turn.
+constexpr int dashRows = 2;
 
 // The envelope's two inks: dark reads on the grey strip and on the lighter
 // selection colours, light on the darker ones.
@@ -105,6 +116,61 @@ void BarLine::setFrameGrid(double length, double offset)
     m_frameLength = std::max(length, 0.0);
     m_frameOffset = offset;
     update();
+}
+
+void BarLine::setChapterTicks(const QVector<double> &fractions, const QStringList &tips)
+{
+    m_chapterTicks = fractions;
+    m_chapterTips = tips;
+    update();
+}
+
+// In order along the track: a tick is left out where it would touch the one
+// drawn before it.
+QVector<QPair<int, int>> BarLine::drawnChapterTicks() const
+{
+    QVector<QPair<int, int>> drawn;
+    for (int i = 0; i < m_chapterTicks.size(); ++i) {
+        const double fraction = m_chapterTicks.at(i);
+        if (fraction < m_viewFrom || fraction > m_viewTo)
+            continue;
+        const int x = int(columnAt(fraction));
+        if (drawn.isEmpty() || x - drawn.back().first >= chapterTickSpacing)
+            drawn.append({x, i});
+    }
+    return drawn;
+}
+
+int BarLine::chapterTickAt(int x) const
+{
+    int nearest = -1;
+    int distance = chapterTipReach + 1;
+    for (const auto &tick : drawnChapterTicks()) {
+        if (std::abs(tick.first - x) < distance) {
+            distance = std::abs(tick.first - x);
+            nearest = tick.second;
+        }
+    }
+    return nearest;
+}
+
+// The handles have no tooltip of their own, so a help event over one comes
+// here too.
+bool BarLine::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const int chapter = chapterTickAt(help->pos().x());
+    if (chapter < 0 || chapter >= m_chapterTips.size()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    const int x = int(columnAt(m_chapterTicks.at(chapter)));
+    QToolTip::showText(help->globalPos(), m_chapterTips.at(chapter), this,
+                       QRect(x - chapterTipReach, 0, 2 * chapterTipReach + 1, height()));
+    return true;
 }
 
 qint64 BarLine::setStartPercent(float percent)
@@ -213,6 +279,7 @@ void BarLine::paintEvent(QPaintEvent *)
         painter.setClipping(false);
     }
     paintFrameTicks(painter);
+    paintChapterTicks(painter);
     paintPlayhead(painter);
 }
 
@@ -242,4 +309,25 @@ void BarLine::paintPlayhead(QPainter &painter) const
     const int x = int(columnAt(m_playhead));
     painter.fillRect(QRect(x - 1, 0, 3, height()), envelopeDark);
     painter.fillRect(QRect(x, 1, 1, height() - 2), envelopeLight);
+}
+
+// A dashed line, light and dark in turn, under a light flag with a dark
+// edge: it reads on the strip, on every band colour and on the envelope, and
+// looks like neither the playhead nor a frame tick.
+void BarLine::paintChapterTicks(QPainter &painter) const
+{
+    const int half = flagWidth / 2;
+    for (const auto &tick : drawnChapterTicks()) {
+        const int x = tick.first;
+        for (int y = 1, dash = 0; y <= height() - 2; y += dashRows, ++dash)
+            painter.fillRect(QRect(x, y, 1, std::min(dashRows, height() - 1 - y)),
+                             dash % 2 ? envelopeDark : envelopeLight);
+        // Row by row: a dark triangle, and a light one a pixel inside it.
+        for (int row = 0; row < flagRows; ++row) {
+            const int reach = half - row;
+            painter.fillRect(QRect(x - reach, 1 + row, 2 * reach + 1, 1), envelopeDark);
+            if (reach > 0)
+                painter.fillRect(QRect(x - reach + 1, 1 + row, 2 * reach - 1, 1), envelopeLight);
+        }
+    }
 }

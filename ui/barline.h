@@ -2,6 +2,7 @@
 #define BARLINE_H
 
 #include <QColor>
+#include <QStringList>
 #include <QVector>
 #include <QWidget>
 
@@ -21,8 +22,10 @@
 //
 // The track can show a part of the whole (a zoomed view): fractions are of
 // the whole, and the view says which stretch of it lies on the track. Over
-// the band it draws the playhead, and frame ticks once frames are a few
-// pixels wide.
+// the band it draws the playhead, frame ticks once frames are a few pixels
+// wide, and chapter ticks: a small flag at the top of a line, each with a
+// tooltip. Where chapters lie closer than two flags, one tick stands for
+// them until the view is zoomed in.
 class QPainter;
 
 class BarLine : public QWidget
@@ -59,6 +62,14 @@ public:
     void setPlayhead(double fraction);
     double playhead() const { return m_playhead; }
     void setFrameGrid(double length, double offset);
+    // Chapter starts as fractions of the whole, in order, and the text of
+    // each one's tooltip. Repaints.
+    void setChapterTicks(const QVector<double> &fractions, const QStringList &tips);
+    // The chapter whose tick is drawn nearest column x, if one is drawn
+    // within a few pixels of it; -1 for none.
+    int chapterTickAt(int x) const;
+    // Columns of the chapter ticks drawn, with the chapter each stands for.
+    QVector<QPair<int, int>> drawnChapterTicks() const;
 
     void setEnvelope(const QVector<float> &values);
     // Replaces values from first on, as far as the row reaches, and repaints.
@@ -70,6 +81,7 @@ public:
     QColor getColor() const;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -77,6 +89,7 @@ private:
     void paintEnvelope(QPainter &painter, const QColor &color, int inset) const;
     void paintFrameTicks(QPainter &painter) const;
     void paintPlayhead(QPainter &painter) const;
+    void paintChapterTicks(QPainter &painter) const;
     float envelopeAt(int x) const;
 
     qint64 startX = 0;
@@ -88,6 +101,8 @@ private:
     double m_playhead = -1.0;
     double m_frameLength = 0.0;
     double m_frameOffset = 0.0;
+    QVector<double> m_chapterTicks;
+    QStringList m_chapterTips;
 };
 
 #endif // BARLINE_H

@@ -106,6 +106,7 @@ MainWindow::MainWindow(QWidget *parent)
     engine->setThemeIndex(themeIndex);
     applySelectColor(false);
     setupMarks();
+    setupChapters();
     setupModes();
     setupOutputList();
     // Before the history: picking its entry shows that file's envelope.
@@ -137,6 +138,7 @@ QString MainWindow::defaultSaveDir()
 MainWindow::~MainWindow()
 {
     stopPlanning();
+    stopReadingChapters();
 }
 
 // Theme sheet, handle and time-field styles and selection colour as stored.
@@ -310,6 +312,7 @@ void MainWindow::openFile(const QString &path)
     resetUi();
     engine->getPlayer()->setFile(path);
     showEnvelopeOf(path);
+    showChaptersOf(path);
     if (engine->getPlayer()->state() != QMediaPlayer::StoppedState)
         engine->stop();
     engine->playFile(path);
@@ -330,6 +333,7 @@ void MainWindow::on_lineEdit_CurrentFile_currentIndexChanged(int index)
     resetUi();
     engine->getPlayer()->setFile(path);
     showEnvelopeOf(path);
+    showChaptersOf(path);
 }
 
 void MainWindow::on_pushButton_play_clicked()

@@ -43,7 +43,8 @@ class StyleSheetReader;
 // files; mainwindowmarks.cpp the marks, their undo, the bar's zoom and the
 // edges; mainwindowenvelope.cpp the source's loudness in the selection bar;
 // mainwindowmodes.cpp the cut's mode and the range it will play;
-// mainwindowshape.cpp the fades and level of the next cuts.
+// mainwindowshape.cpp the fades and level of the next cuts;
+// mainwindowchapters.cpp the source's chapters on the bar and their keys.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -192,6 +193,17 @@ private:
     void setupEnvelope();
     void showEnvelopeOf(const QString &path);
 
+    // The source's chapters (mainwindowchapters.cpp).
+    void setupChapters();
+    void showChaptersOf(const QString &path);
+    void stopReadingChapters();
+    void showChapters();
+    static QString chaptersHelp();
+    void previousChapter();
+    void nextChapter();
+    void jumpToChapter(qint64 start);
+    void markChapter();
+
     // How the window cuts, and what the cut will play (mainwindowmodes.cpp).
     void setupModes();
     void applyCutModes();
@@ -224,6 +236,11 @@ private:
     qint64 edgeStopAt = -1;  // where the edge that plays ends, -1: none
     bool edgeArmed = false;  // its start has been reached
     qint64 lastPosition = 0; // of the playhead, to see it leave the view
+    QThreadPool *chapterPool = nullptr;
+    int chapterGeneration = 0; // of the newest reading asked for
+    QAction *previousChapterAction = nullptr;
+    QAction *nextChapterAction = nullptr;
+    QAction *markChapterAction = nullptr;
 };
 
 #endif // MAINWINDOW_H

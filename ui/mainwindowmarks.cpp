@@ -119,6 +119,13 @@ void MainWindow::setupEditMenu()
     add("actionHearFromStart", tr("Hear from the start"), {QKeySequence(Qt::SHIFT + Qt::Key_F6)},
         &MainWindow::hearFromStart);
     add("actionHearToEnd", tr("Hear up to the end"), {QKeySequence(Qt::SHIFT + Qt::Key_F7)}, &MainWindow::hearUpToEnd);
+    menu->addSeparator();
+    previousChapterAction = add("actionPreviousChapter", tr("Previous chapter"), {QKeySequence(Qt::Key_PageUp)},
+                                &MainWindow::previousChapter);
+    nextChapterAction = add("actionNextChapter", tr("Next chapter"), {QKeySequence(Qt::Key_PageDown)},
+                            &MainWindow::nextChapter);
+    markChapterAction = add("actionMarkChapter", tr("Select the chapter"), {QKeySequence(Qt::Key_C)},
+                            &MainWindow::markChapter);
     updateEditActions();
 }
 

@@ -152,7 +152,7 @@ void MainWindow::on_actionHelp_triggered()
         "F1: this help\n"
         "Ctrl+Q: exit\n"
         "While a time field or the file path is being edited, the keys edit the text.")
-        + QStringLiteral("\n\n") + marksHelp());
+        + QStringLiteral("\n\n") + marksHelp() + QStringLiteral("\n\n") + chaptersHelp());
     dialog.setCancelVisible(false);
     dialog.exec();
 }

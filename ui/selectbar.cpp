@@ -102,6 +102,11 @@ double SelectBar::fractionAt(int x) const
     return ui->widgetBar->fractionAt(x);
 }
 
+void SelectBar::setChapterTicks(const QVector<double> &fractions, const QStringList &tips)
+{
+    ui->widgetBar->setChapterTicks(fractions, tips);
+}
+
 bool SelectBar::isDragging() const
 {
     return dragHandle != NoHandle;

@@ -2,6 +2,7 @@
 #define SELECTBAR_H
 
 #include <QPoint>
+#include <QStringList>
 #include <QVector>
 #include <QWidget>
 
@@ -43,6 +44,9 @@ public:
     void setFrameGrid(double length, double offset);
     // The fraction of the whole under an x of the bar.
     double fractionAt(int x) const;
+    // Chapter starts as fractions of the whole, in order, each with the
+    // text its tick's tooltip shows.
+    void setChapterTicks(const QVector<double> &fractions, const QStringList &tips);
 
     // Colour of the band; the caller repaints.
     void setColor(const QColor &color);

@@ -640,6 +640,30 @@ Shift+F6：试听开始点之后的一段
 Shift+F7：试听结束点之前的一段（未设结束点时为文件结尾）
 时间框可输入或粘贴 83.4、1:23.456 或 0:01:23.456；按 Esc 放弃输入。</translation>
     </message>
+    <message>
+        <source>Previous chapter</source>
+        <translation>上一章</translation>
+    </message>
+    <message>
+        <source>Next chapter</source>
+        <translation>下一章</translation>
+    </message>
+    <message>
+        <source>Select the chapter</source>
+        <translation>选中所在的章</translation>
+    </message>
+    <message>
+        <source>Chapter %1</source>
+        <translation>第 %1 章</translation>
+    </message>
+    <message>
+        <source>Chapters (ticks on the bar; the pointer on one shows its title):
+Page Up / Page Down: to the previous or next chapter
+C: the chapter at the playback position becomes the selection</source>
+        <translation>章节（选择条上的刻度；指针停在刻度上显示章节标题）：
+Page Up / Page Down：到上一章或下一章
+C：把播放位置所在的章设为所选部分</translation>
+    </message>
 </context>
 <context>
     <name>Mp3Splitter</name>
