@@ -1,7 +1,10 @@
 #include "batchtool.h"
 
 #include "edit/cutjob.h"
+#include "edit/levelstep.h"
+#include "edittool.h"
 #include "jobcheck.h"
+#include "leveloptions.h"
 #include "mp3splitter.h"
 #include "namepattern.h"
 #include "analysis/silencefinder.h"
@@ -72,7 +75,8 @@ QString BatchTool::helpText()
               "  snipwave-cut INPUT --ranges LIST -d DIR   one piece per line START END [NAME] ('-' stdin)\n"
               "  snipwave-cut INPUT --silences -d DIR      split in the middle of each silence\n"
               "  snipwave-cut INPUT --split-chapters -d DIR   one piece per chapter of INPUT\n"
-              "  with --name PATTERN, --overwrite, --dry-run, --json, --min-silence TIME, --threshold DB\n");
+              "  with --name PATTERN, --overwrite, --dry-run, --json, --min-silence TIME, --threshold DB;\n"
+              "  --exact, --keep-tags and the LEVEL options apply to every piece\n");
 }
 
 QString BatchTool::readSilenceSettings(const QString &minSilence, const QString &threshold,
@@ -185,6 +189,8 @@ int BatchTool::parse(const QStringList &arguments, Job *job)
     const QCommandLineOption sync(QStringLiteral("sync"), QString());
     parser.addOptions({every, cue, ranges, silences, chapters, dir, name, minSilence, threshold, exact, keepTags, dryRun,
                        json, overwrite, sync});
+    const LevelOptions levelOptions;
+    levelOptions.addTo(parser);
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
 
@@ -197,7 +203,9 @@ int BatchTool::parse(const QStringList &arguments, Job *job)
     if (modes.size() != 1 || seen.count(modes.first().mid(2)) != 1)
         return usageError(tr("one of --every, --cue, --ranges, --silences or --split-chapters, once"));
     // A second --dir or --name is more likely a slip than a correction.
-    for (const QCommandLineOption *once : {&dir, &name, &minSilence, &threshold}) {
+    QVector<const QCommandLineOption *> onceOnly {&dir, &name, &minSilence, &threshold};
+    onceOnly += levelOptions.once();
+    for (const QCommandLineOption *once : qAsConst(onceOnly)) {
         int count = 0;
         for (const QString &spelling : once->names())
             count += seen.count(spelling);
@@ -222,6 +230,8 @@ int BatchTool::parse(const QStringList &arguments, Job *job)
     job->sync = parser.isSet(sync);
     job->exact = parser.isSet(exact);
     job->keepTags = parser.isSet(keepTags);
+    if (const QString bad = levelOptions.read(parser, &job->level); !bad.isEmpty())
+        return usageError(bad);
     job->pattern = parser.value(name);
     QString why;
     if (parser.isSet(name) && !NamePattern(job->pattern).isValid(&why))
@@ -423,12 +433,14 @@ void BatchTool::addTags(Job *job) const
         if (plan.error == CutResult::Ok && !copier.chapters().isEmpty())
             chapters = ChapterMap::through({copier.chapters()}, {{0, piece.heardStartMs, piece.heardEndMs}},
                                            plan.halfFrameMs());
-        if (overrides.isEmpty() && chapters.isEmpty()) {
+        // A piece at another level says so in its replay gain frames.
+        const ReplayGainTags gain = LevelStep::replayGainTags(plan, job->level);
+        if (overrides.isEmpty() && chapters.isEmpty() && gain.isEmpty()) {
             plan.tagFront = shared.id3v2;
             plan.tagBack = shared.id3v1;
             piece.bytes = plan.outputBytes();
         } else {
-            const PreparedTags own = copier.prepare(overrides, chapters);
+            const PreparedTags own = copier.prepare(overrides, chapters, gain);
             piece.bytes = plan.outputBytes() + own.size();
             job->ownTags.insert(i, own);
         }
@@ -461,6 +473,12 @@ int BatchTool::planPieces(SourceFile &source, const SourceScan &scan, Job *job) 
             m_err.flush();
             return 1;
         } else {
+            LevelStep::apply(plan, job->level, {job->input});
+            if (plan.error != CutResult::Ok) {
+                m_err << Program << ": " << piece.origin << ": " << EditTool::levelFailure(plan.error, plan.reason) << '\n';
+                m_err.flush();
+                return 1;
+            }
             piece.startFrame = plan.firstFrame;
             piece.endFrame = plan.endFrame;
             piece.heardStartMs = plan.heardStartMs();

@@ -79,6 +79,7 @@ private:
         bool sync = false;
         bool exact = false;
         bool keepTags = false;
+        LevelRequest level;      // for every piece; normalised each on its own
         QVector<CutPlan> plans;  // one per piece
         // With --keep-tags, the pieces whose tags are their own (a title, a
         // chapter), by index: rendered as each is written, so that a large
@@ -101,7 +102,8 @@ private:
     static QByteArray pieceJson(const QString &folder, const Piece &piece);
     QByteArray planJson(const SourceScan &scan, const Job &job) const;
     bool writePiece(SourceFile &source, const Job &job, int index, const CutWriter::Progress &progress,
-                    const CutWriter::CommitGate &gate, QString *why) const;
+                    const CutWriter::CommitGate &gate, QString *why,
+                    LevelShortfall *shortfall) const;
     void drawProgress(qint64 done, qint64 total, int piece, int count);
     void say(const QString &what);
     int usageError(const QString &why);

@@ -6,6 +6,7 @@
 
 #include "io/atomicfile.h"
 #include "edit/cutjob.h"
+#include "edittool.h"
 #include "jsonstring.h"
 #include "mp3splitter.h"
 #include "namingturn.h"
@@ -100,6 +101,7 @@ int BatchTool::write(SourceFile &source, const Job &job)
     std::atomic<qint64> done{0};
     AtomicFile::removeStale(job.folder);
     NamingTurn turn;
+    std::vector<LevelShortfall> shortfalls(static_cast<size_t>(count));
 
     auto task = [&](int index, int worker, QString *why) {
         SourceFile &input = worker == 0 ? source : *others.at(size_t(worker - 1));
@@ -107,7 +109,7 @@ int BatchTool::write(SourceFile &source, const Job &job)
         const bool ok = writePiece(input, job, index, [&](qint64 copied, qint64) {
             done += copied - counted;
             counted = copied;
-        }, [&turn, index] { return turn.wait(index); }, why);
+        }, [&turn, index] { return turn.wait(index); }, why, &shortfalls[size_t(index)]);
         done += job.pieces.at(index).bytes - counted;
         if (!ok)
             turn.ended(index, false);
@@ -144,6 +146,14 @@ int BatchTool::write(SourceFile &source, const Job &job)
         m_err << '\n';
         m_err.flush();
     }
+    // What the level change did, once the progress line is done with.
+    if (!job.level.isNone()) {
+        for (int i = 0; i < written; ++i) {
+            CutResult result;
+            result.level = shortfalls.at(size_t(i));
+            EditTool::reportLevel(m_err, job.plans.at(i), result, job.level.normalize, job.pieces.at(i).fileName);
+        }
+    }
     if (failed < 0 && !outputLost)
         return 0;
     const QString what = outputLost ? tr("standard output: %1").arg(qt_error_string(EPIPE))
@@ -158,7 +168,7 @@ int BatchTool::write(SourceFile &source, const Job &job)
 }
 
 bool BatchTool::writePiece(SourceFile &source, const Job &job, int index, const CutWriter::Progress &progress,
-                           const CutWriter::CommitGate &gate, QString *why) const
+                           const CutWriter::CommitGate &gate, QString *why, LevelShortfall *shortfall) const
 {
     CutJob::Options options;
     options.sync = job.sync;
@@ -173,6 +183,7 @@ bool BatchTool::writePiece(SourceFile &source, const Job &job, int index, const 
         plan.tagBack = tags.id3v1;
     }
     const CutResult result = CutJob::write(plan, source, QDir(job.folder).filePath(job.pieces.at(index).fileName), options);
+    *shortfall = result.level;
     if (!result.reason.isEmpty())
         *why = result.reason;
     else if (!result.ok())

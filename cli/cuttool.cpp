@@ -1,10 +1,13 @@
 #include "cuttool.h"
 
+#include "leveloptions.h"
+
 #include "batchtool.h"
 #include "chaptertool.h"
 #include "edit/cutjob.h"
 #include "edittool.h"
 #include "jsonstring.h"
+#include "leveloptions.h"
 #include "analysis/loudnessenvelope.h"
 #include "io/sourcefile.h"
 #include "scan/mp3fileinfo.h"
@@ -28,20 +31,6 @@ const QString Program = QStringLiteral("snipwave-cut");
 constexpr int DefaultEnvelopeColumns = 200;
 constexpr int MaxEnvelopeColumns = 100000;
 // Beyond this every granule's global_gain would sit at 0 or 255.
-constexpr double MaxGainDb = 96.0;
-
-// "+3", "-4.5", "2dB", "-1.5 dB"
-bool parseDecibels(const QString &text, double *db)
-{
-    static const QRegularExpression form(QStringLiteral("^\\s*([+-]?(?:\\d+(?:\\.\\d*)?|\\.\\d+))\\s*(?:dB)?\\s*$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = form.match(text);
-    if (!m.hasMatch())
-        return false;
-    *db = m.captured(1).toDouble();
-    return std::abs(*db) <= MaxGainDb;
-}
-
 } // namespace
 
 CutTool::CutTool(QTextStream &out, QTextStream &err)
@@ -192,12 +181,10 @@ int CutTool::run(const QStringList &arguments)
     const QCommandLineOption join(QStringLiteral("join"), QString());
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
     const QCommandLineOption json(QStringLiteral("json"), QString());
-    const QCommandLineOption gain(QStringLiteral("gain"), QString(), QStringLiteral("DB"));
-    const QCommandLineOption normalize(QStringLiteral("normalize"), QString());
-    const QCommandLineOption fadeIn(QStringLiteral("fade-in"), QString(), QStringLiteral("TIME"));
-    const QCommandLineOption fadeOut(QStringLiteral("fade-out"), QString(), QStringLiteral("TIME"));
+    const LevelOptions levelOptions;
     parser.addOptions({start, end, output, infoOption, sync, exact, keepTags, help, version, envelopeOption, columns,
-                       remove, keep, join, dryRun, json, gain, normalize, fadeIn, fadeOut});
+                       remove, keep, join, dryRun, json});
+    levelOptions.addTo(parser);
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -214,8 +201,9 @@ int CutTool::run(const QStringList &arguments)
 
     // A second --start or --output is more likely a slip than a correction.
     const QStringList seen = parser.optionNames();
-    for (const QCommandLineOption *once : {&start, &end, &output, &infoOption, &envelopeOption, &columns,
-                                           &gain, &fadeIn, &fadeOut}) {
+    QVector<const QCommandLineOption *> onceOnly {&start, &end, &output, &infoOption, &envelopeOption, &columns};
+    onceOnly += levelOptions.once();
+    for (const QCommandLineOption *once : qAsConst(onceOnly)) {
         int count = 0;
         for (const QString &name : once->names())
             count += seen.count(name);
@@ -225,26 +213,10 @@ int CutTool::run(const QStringList &arguments)
 
     QString why;
     LevelRequest level;
-    if (parser.isSet(gain)) {
-        double db = 0;
-        if (!parseDecibels(parser.value(gain), &db))
-            return usageError(QStringLiteral("bad --gain '%1': decibels from -%2 to %2, like -3 or 4.5")
-                                  .arg(parser.value(gain))
-                                  .arg(MaxGainDb));
-        level.gainSteps = LevelMap::stepsForDecibels(db);
-    }
-    if (parser.isSet(normalize)) {
-        if (parser.isSet(gain))
-            return usageError(QStringLiteral("--gain and --normalize both set the level: give one"));
-        level.normalize = true;
-    }
-    for (const auto &fade : {qMakePair(&fadeIn, &level.fadeInMs), qMakePair(&fadeOut, &level.fadeOutMs)}) {
-        if (parser.isSet(*fade.first) && !TimeParser::parse(parser.value(*fade.first), fade.second, &why))
-            return usageError(QStringLiteral("bad --%1 '%2': %3")
-                                  .arg(fade.first->names().constLast(), parser.value(*fade.first), why));
-    }
-    const bool levelAsked = parser.isSet(gain) || parser.isSet(normalize) || parser.isSet(fadeIn)
-        || parser.isSet(fadeOut);
+    why = levelOptions.read(parser, &level);
+    if (!why.isEmpty())
+        return usageError(why);
+    const bool levelAsked = levelOptions.isSet(parser);
     const QStringList inputs = parser.positionalArguments();
     const bool editing = parser.isSet(remove) || parser.isSet(keep) || parser.isSet(join);
     if (editing || parser.isSet(dryRun) || parser.isSet(json)) {
@@ -291,8 +263,9 @@ int CutTool::run(const QStringList &arguments)
     const QString input = inputs.constFirst();
 
     if (parser.isSet(envelopeOption)) {
-        for (const QCommandLineOption *other : {&start, &end, &output, &sync, &exact, &keepTags, &infoOption,
-                                                &gain, &normalize, &fadeIn, &fadeOut}) {
+        QVector<const QCommandLineOption *> others {&start, &end, &output, &sync, &exact, &keepTags, &infoOption};
+        others += levelOptions.all();
+        for (const QCommandLineOption *other : qAsConst(others)) {
             if (parser.isSet(*other))
                 return usageError(QStringLiteral("--envelope takes no --%1").arg(other->names().constLast()));
         }
@@ -311,8 +284,9 @@ int CutTool::run(const QStringList &arguments)
         return usageError(QStringLiteral("--columns goes with --envelope"));
 
     if (parser.isSet(infoOption)) {
-        for (const QCommandLineOption *cutOnly : {&start, &end, &output, &sync, &exact, &keepTags,
-                                                  &gain, &normalize, &fadeIn, &fadeOut}) {
+        QVector<const QCommandLineOption *> cutOnlyOptions {&start, &end, &output, &sync, &exact, &keepTags};
+        cutOnlyOptions += levelOptions.all();
+        for (const QCommandLineOption *cutOnly : qAsConst(cutOnlyOptions)) {
             if (parser.isSet(*cutOnly))
                 return usageError(QStringLiteral("--info takes no --%1").arg(cutOnly->names().constLast()));
         }

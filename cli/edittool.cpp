@@ -72,26 +72,29 @@ QVector<QPair<qint64, qint64>> EditTool::keptAround(QVector<QPair<qint64, qint64
     return kept;
 }
 
-void EditTool::reportLevel(QTextStream &err, const CutPlan &plan, const CutResult &result, bool normalized)
+void EditTool::reportLevel(QTextStream &err, const CutPlan &plan, const CutResult &result, bool normalized,
+                           const QString &output)
 {
+    // A batch names the piece each line is about.
+    const QString who = output.isEmpty() ? QString(Program) : QStringLiteral("%1: %2").arg(Program, output);
     const int steps = plan.level ? plan.level->gainSteps : 0;
     if (normalized) {
-        err << Program << ": loudness " << QString::number(plan.loudness, 'f', 1) << " LUFS, peak "
+        err << who << ": loudness " << QString::number(plan.loudness, 'f', 1) << " LUFS, peak "
             << decibels(20 * std::log10(qMax(plan.peakBefore, 1e-9))) << "FS; changed by "
             << decibels(LevelMap::decibelsForSteps(steps)) << ", track gain left "
             << decibels(plan.trackGainDb) << '\n';
     }
     if (plan.peakAfter > 1.0) {
-        err << Program << ": warning: the decoded peak will pass full scale by "
+        err << who << ": warning: the decoded peak will pass full scale by "
             << decibels(20 * std::log10(plan.peakAfter)) << " and clip\n";
     }
     const LevelShortfall &r = result.level;
     if (r.above > 0) {
-        err << Program << ": warning: " << r.above << " granules could not get louder past global_gain 255; "
+        err << who << ": warning: " << r.above << " granules could not get louder past global_gain 255; "
             << "up to " << decibels(LevelMap::decibelsForSteps(r.mostAbove)) << " short\n";
     }
     if (r.below > 0) {
-        err << Program << ": warning: " << r.below << " granules could not get quieter past global_gain 0; "
+        err << who << ": warning: " << r.below << " granules could not get quieter past global_gain 0; "
             << "up to " << decibels(LevelMap::decibelsForSteps(r.mostBelow)) << " short\n";
     }
     err.flush();

@@ -54,7 +54,8 @@ public:
     // What a level change did, on err: with normalize, the loudness found
     // and the change; warnings where the decoded peak would clip or granules
     // fell short of the change.
-    static void reportLevel(QTextStream &err, const CutPlan &plan, const CutResult &result, bool normalized);
+    static void reportLevel(QTextStream &err, const CutPlan &plan, const CutResult &result, bool normalized,
+                            const QString &output = QString());
     // The message for a level change that could not be made.
     static QString levelFailure(int code, const QString &reason);
 

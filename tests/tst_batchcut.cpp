@@ -278,6 +278,9 @@ void TestBatchCut::pieceIsTheSingleCut_data()
     QTest::newRow("VBR, from 0") << m_vbr << "0" << "1.5" << QStringList();
     QTest::newRow("CBR, end past the audio") << m_pauses << "7.3" << "20" << QStringList();
     QTest::newRow("exact") << m_vbr << "2.345" << "4.1" << QStringList{"--exact"};
+    QTest::newRow("quieter, with fades") << m_vbr << "1" << "3.2"
+                                         << QStringList{"--gain", "-3", "--fade-in", "0.5", "--fade-out", "0.2"};
+    QTest::newRow("exact, normalised") << m_vbr << "0.4" << "2.9" << QStringList{"--exact", "--normalize"};
 }
 
 // A piece of a batch and the single cut of the same range are one file.
@@ -480,6 +483,8 @@ void TestBatchCut::wrongCommandLines_data()
     QTest::newRow("threshold without silences, chapters")
         << QStringList{"--chapters-every", "2", "--threshold", "-40", "-o", "x.mp3"} << "go with --chapters-at-silences";
     QTest::newRow("unknown field") << QStringList{"--every", "2", "--name", "{track}.mp3", "-d", "."} << "{track}";
+    QTest::newRow("gain and normalise") << QStringList{"--every", "2", "--gain", "3", "--normalize", "-d", "."}
+                                        << "--gain and --normalize both set the level";
 }
 
 void TestBatchCut::wrongCommandLines()
@@ -505,6 +510,8 @@ void TestBatchCut::jobRefused_data()
     QTest::newRow("a list of too many ranges") << QStringList{"--ranges", "many"} << "100001 pieces, more than the 100000";
     QTest::newRow("names of our temporary files") << QStringList{"--every", "60", "--name", ".snipwave-99999{n}-abc.part"}
                                                   << "piece 1: \".snipwave-999991-abc.part\" has the form of Snipwave's temporary files";
+    QTest::newRow("a level change of Layer II") << QStringList{"--every", "60", "--gain", "-3", "layer2"}
+                                                << "piece 1: MPEG-1 Layer-2: the level can only change";
 }
 
 void TestBatchCut::jobRefused()
@@ -517,8 +524,10 @@ void TestBatchCut::jobRefused()
     const QString list = writeFile(m_fixtures.filePath(QStringLiteral("many")), many);
     arguments.replaceInStrings(QRegularExpression(QStringLiteral("^many$")), list);
     // Over two minutes: 100001 pieces of a millisecond.
-    const QString source = writeFile(m_fixtures.filePath(QStringLiteral("long.mp3")),
-                                     Mp3StreamBuilder().frames(5000, 0xFB, 0x90).bytes);
+    QString source = writeFile(m_fixtures.filePath(QStringLiteral("long.mp3")),
+                               Mp3StreamBuilder().frames(5000, 0xFB, 0x90).bytes);
+    if (arguments.removeOne(QStringLiteral("layer2")))
+        source = fixturePath(QStringLiteral("layer2.mp2"));
     const Run run = cut(source, arguments << QStringLiteral("-d") << m_dir.path());
     QCOMPARE(run.code, 1);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));

@@ -17,7 +17,8 @@
   snipwave-cut INPUT --ranges LIST -d DIR   one piece per line START END [NAME] (&apos;-&apos; stdin)
   snipwave-cut INPUT --silences -d DIR      split in the middle of each silence
   snipwave-cut INPUT --split-chapters -d DIR   one piece per chapter of INPUT
-  with --name PATTERN, --overwrite, --dry-run, --json, --min-silence TIME, --threshold DB
+  with --name PATTERN, --overwrite, --dry-run, --json, --min-silence TIME, --threshold DB;
+  --exact, --keep-tags and the LEVEL options apply to every piece
 </source>
         <translation>一次切出多段，各存入 DIR（见 man snipwave-cut）：
   snipwave-cut INPUT --every TIME -d DIR    每段长 TIME；最后一段包含余下部分
@@ -25,7 +26,8 @@
   snipwave-cut INPUT --ranges LIST -d DIR   每行 START END [NAME] 一段（&apos;-&apos; 为标准输入）
   snipwave-cut INPUT --silences -d DIR      在每段静音的中间切开
   snipwave-cut INPUT --split-chapters -d DIR   INPUT 的每个章节切为一段
-  可加 --name PATTERN、--overwrite、--dry-run、--json、--min-silence TIME、--threshold DB
+  可加 --name PATTERN、--overwrite、--dry-run、--json、--min-silence TIME、--threshold DB；
+  --exact、--keep-tags 和 LEVEL 选项作用于每一段
 </translation>
     </message>
     <message>
