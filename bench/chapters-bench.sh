@@ -14,20 +14,11 @@
 set -euo pipefail
 runs=${1:-10}
 cd "$(dirname "$0")/.."
-root=$PWD
 . bench/need-tools.sh
 need_tools hyperfine:hyperfine ffmpeg:ffmpeg lame:lame sox:sox
 
-cache=$root/bench/cache
-hour=$cache/hour-128k-44100-stereo.mp3
 . bench/hour-file.sh
-make_hour_file "$hour"
-[ -f build/CMakeCache.txt ] || cmake -S . -B build >/dev/null
-cmake --build build --target snipwave-cut >/dev/null
-cut=$root/build/snipwave-cut
-out=$cache/chapters-out
-rm -rf "$out"
-mkdir -p "$out"
+bench_start chapters-out
 for ((i = 0; i < 360; i++)); do
     echo "$((i * 10)) $((i * 10 + 10)) Chapter $((i + 1)) of the hour"
 done >"$out/list.txt"

@@ -16,20 +16,11 @@
 set -euo pipefail
 runs=${1:-10}
 cd "$(dirname "$0")/.."
-root=$PWD
 . bench/need-tools.sh
 need_tools hyperfine:hyperfine mp3wrap:mp3wrap ffmpeg:ffmpeg lame:lame sox:sox /usr/bin/time:time
 
-cache=$root/bench/cache
-hour=$cache/hour-128k-44100-stereo.mp3
 . bench/hour-file.sh
-make_hour_file "$hour"
-[ -f build/CMakeCache.txt ] || cmake -S . -B build >/dev/null
-cmake --build build --target snipwave-cut >/dev/null
-cut=$root/build/snipwave-cut
-out=$cache/edit-out
-rm -rf "$out"
-mkdir -p "$out"
+bench_start edit-out
 eight=$cache/8-hours.mp3
 if [ ! -s "$eight" ]; then
     for _ in 1 2 3 4 5 6 7 8; do cat "$hour"; done >"$eight.part"

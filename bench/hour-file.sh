@@ -17,3 +17,19 @@ make_hour_file() {
     mv "$tmp/hour.mp3" "$path"
     rm -rf "$tmp"
 }
+
+# The start the benchmarks share, from the project's root: snipwave-cut
+# built, the 1-hour source made, and an empty folder for what the benchmark
+# writes. Sets cut, cache, hour and out.
+#   bench_start FOLDER_NAME
+bench_start() {
+    [ -f build/CMakeCache.txt ] || cmake -S . -B build >/dev/null
+    cmake --build build --target snipwave-cut >/dev/null
+    cut=$PWD/build/snipwave-cut
+    cache=$PWD/bench/cache
+    hour=$cache/hour-128k-44100-stereo.mp3
+    make_hour_file "$hour"
+    out=$cache/$1
+    rm -rf "$out"
+    mkdir -p "$out"
+}

@@ -21,24 +21,15 @@
 set -euo pipefail
 runs=${1:-10}
 cd "$(dirname "$0")/.."
-root=$PWD
 
 . bench/need-tools.sh
 need_tools mp3gain:mp3gain hyperfine:hyperfine ffmpeg:ffmpeg lame:lame sox:sox /usr/bin/time:time python3:python3
 
-[ -f build/CMakeCache.txt ] || cmake -S . -B build >/dev/null
-cmake --build build --target snipwave-cut >/dev/null
-cut=$root/build/snipwave-cut
-
-cache=$root/bench/cache
-source_mp3=$cache/hour-128k-44100-stereo.mp3
 . bench/hour-file.sh
-make_hour_file "$source_mp3"
+bench_start level
+source_mp3=$hour
 cat "$source_mp3" >/dev/null # in the page cache
 
-out=$cache/level
-rm -rf "$out"
-mkdir -p "$out"
 copy=$out/mp3gain.mp3
 
 # One --prepare per command, in order: only mp3gain needs a fresh copy.

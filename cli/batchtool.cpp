@@ -7,6 +7,7 @@
 #include "leveloptions.h"
 #include "mp3splitter.h"
 #include "namepattern.h"
+#include "optionnames.h"
 #include "analysis/silencefinder.h"
 #include "io/sourcefile.h"
 #include "edit/cutplanner.h"
@@ -55,16 +56,7 @@ BatchTool::BatchTool(QTextStream &out, QTextStream &err)
 
 bool BatchTool::handles(const QStringList &arguments)
 {
-    for (const QString &argument : arguments.mid(1)) {
-        if (argument == QLatin1String("--"))
-            return false;
-        for (const QString &mode : ModeOptions) {
-            const QString option = QStringLiteral("--") + mode;
-            if (argument == option || argument.startsWith(option + QLatin1Char('=')))
-                return true;
-        }
-    }
-    return false;
+    return givesOption(arguments, ModeOptions);
 }
 
 QString BatchTool::helpText()

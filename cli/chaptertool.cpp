@@ -6,6 +6,7 @@
 #include "edit/timeparser.h"
 #include "io/sourcefile.h"
 #include "mp3splitter.h"
+#include "optionnames.h"
 #include "rangelist.h"
 #include "scan/sourcescan.h"
 #include "sheettext.h"
@@ -36,16 +37,7 @@ ChapterTool::ChapterTool(QTextStream &out, QTextStream &err)
 
 bool ChapterTool::handles(const QStringList &arguments)
 {
-    for (const QString &argument : arguments.mid(1)) {
-        if (argument == QLatin1String("--"))
-            return false;
-        for (const QString &source : SourceOptions) {
-            const QString option = QStringLiteral("--") + source;
-            if (argument == option || argument.startsWith(option + QLatin1Char('=')))
-                return true;
-        }
-    }
-    return false;
+    return givesOption(arguments, SourceOptions);
 }
 
 QString ChapterTool::helpText()
