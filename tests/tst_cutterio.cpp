@@ -3,6 +3,7 @@
 #include "mp3splitter.h"
 #include "mp3streambuilder.h"
 #include "io/rangecopier.h"
+#include "scan/offsetlist.h"
 #include "testfiles.h"
 
 #include <QtTest>
@@ -30,6 +31,9 @@ private slots:
     void copierCopiesRanges_data();
     void copierCopiesRanges();
     void copierFailsWhenTheSourceEnds();
+
+    void offsetsPastFourGiB_data();
+    void offsetsPastFourGiB();
 
     void atomicFileNew();
     void atomicFileReplaces();
@@ -330,6 +334,29 @@ void TestCutterIo::atomicFileRefuses()
     QVERIFY(!file.commit());
     QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("folder"))).isDir());
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestCutterIo::offsetsPastFourGiB_data()
+{
+    QTest::addColumn<QVector<qint64>>("offsets");
+    const qint64 gib4 = qint64(1) << 32;
+    QTest::newRow("below 4 GiB") << QVector<qint64>{0, 417, gib4 - 1};
+    QTest::newRow("across one boundary") << QVector<qint64>{gib4 - 418, gib4, gib4 + 418};
+    QTest::newRow("across several") << QVector<qint64>{100, gib4 - 1, 2 * gib4 + 5, 3 * gib4 + 7, 3 * gib4 + 9};
+    QTest::newRow("starting past 8 GiB") << QVector<qint64>{2 * gib4 + 1, 2 * gib4 + 4096};
+}
+
+// Checkpoints keep four bytes each, whatever the size of the source.
+void TestCutterIo::offsetsPastFourGiB()
+{
+    QFETCH(QVector<qint64>, offsets);
+    OffsetList list;
+    list.reserve(2);
+    for (qint64 offset : qAsConst(offsets))
+        list.append(offset);
+    QCOMPARE(list.size(), offsets.size());
+    for (int i = 0; i < offsets.size(); ++i)
+        QCOMPARE(list.at(i), offsets.at(i));
 }
 
 QTEST_GUILESS_MAIN(TestCutterIo)

@@ -93,6 +93,10 @@ SourceScan SourceScan::run(QIODevice *device, const Visitor &visit, const std::a
         scan.error = CutResult::SampleRateError;
         return scan;
     }
+    // Room for the checkpoints at once, generously: pages never written to
+    // cost no memory, while growing on the way would hold two copies.
+    const qint64 smallFrame = qMax(24, scan.stream.frameBytes() / 4);
+    scan.m_checkpoints.reserve((size - first.offset) / smallFrame / CheckpointInterval + 1);
 
     int firstBitRate = -1;
     bool cancelled = false;

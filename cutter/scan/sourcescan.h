@@ -3,6 +3,7 @@
 
 #include "format/frameheader.h"
 #include "io/bytespan.h"
+#include "scan/offsetlist.h"
 #include "scan/sourcetimeline.h"
 
 #include <QByteArray>
@@ -96,7 +97,7 @@ public:
     qint64 msOf(qint64 frame, int trim = 0) const;
 
 private:
-    QVector<qint64> m_checkpoints;
+    OffsetList m_checkpoints;
 };
 
 #endif // SOURCESCAN_H
