@@ -93,6 +93,8 @@ void TestMp3Splitter::readFirstFrameHeader_data()
     // Any other frame right after the tag is found by the search, which
     // starts there.
     found("FF FA after a tag", Mp3StreamBuilder(tag257).frames(5, 0xFA, 0x90), 0, 267, 4);
+    found("Layer II with a CRC after a tag", Mp3StreamBuilder(tag257).frames(5, 0xFD, 0x40), 0, 267, 4);
+    found("Layer I after a tag", Mp3StreamBuilder(tag257).frames(3, 0xFF, 0x40), 0, 267, 4);
     {
         const Mp3StreamBuilder s = Mp3StreamBuilder(tag257).frames(5, 0xE2, 0x10);
         found("MPEG-2.5 CRC right after a tag", s, 0, 267, 4);

@@ -51,8 +51,17 @@ FirstFrameLocator::Result FirstFrameLocator::locate(QIODevice *file)
         result.offset = afterTag;
         return result;
     }
-    // Any other frame right after the tag (MPEG-2 and 2.5, a CRC, another
-    // bitrate) is found by the search starting there.
+    // A frame of any layer right after the tag is taken, as one at the start
+    // of an untagged file is; Layer I and II files carry tags too. Further
+    // on, the search trusts Layer III headers only, where a stray sync in
+    // other bytes would pass for Layer I or II.
+    if (FrameWalker::isFrameAt(source, afterTag)) {
+        result.found = true;
+        result.header = QByteArray(source.data(afterTag), MpegHeader::HeaderSize);
+        result.offset = afterTag;
+        result.scanCount = MpegHeader::HeaderSize;
+        return result;
+    }
     search(source, afterTag, afterTag, result);
     return result;
 }

@@ -97,6 +97,12 @@ bool FrameWalker::finish()
     return false;
 }
 
+bool FrameWalker::isFrameAt(BufferedSource &source, qint64 pos)
+{
+    return source.fill(pos, MpegHeader::HeaderSize) == MpegHeader::HeaderSize
+        && MpegHeader::isValid(source.data(pos)) && isConfirmed(source, pos);
+}
+
 qint64 FrameWalker::findFrame(BufferedSource &source, qint64 from, const char *reference)
 {
     qint64 pos = from;

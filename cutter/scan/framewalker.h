@@ -42,6 +42,9 @@ public:
     // reference's stream; without one any Layer III header qualifies.
     // -1 when there is none.
     static qint64 findFrame(BufferedSource &source, qint64 from, const char *reference);
+    // Whether a valid header at pos is followed by one of the same stream,
+    // or its frame ends exactly where the data does.
+    static bool isFrameAt(BufferedSource &source, qint64 pos);
 
 private:
     bool finish();
