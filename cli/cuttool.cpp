@@ -16,10 +16,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTextStream>
-
-#include <cmath>
 
 #ifndef SNIPWAVE_VERSION
 #define SNIPWAVE_VERSION "unknown"
