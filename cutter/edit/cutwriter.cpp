@@ -115,7 +115,7 @@ CutResult CutWriter::copySegment(const CutPlan &plan, const PlanSegment &segment
 CutResult CutWriter::copyFrames(const CutPlan &plan, const PlanSegment &segment, QFileDevice &source,
                                 QFileDevice &target)
 {
-    constexpr qint64 Block = 1024 * 1024;
+    constexpr qint64 Block = 256 * 1024;
     // One buffer for the whole copy: a fresh one a block would cost the
     // first touch of each of its pages every time.
     QByteArray block(int(qMin(Block, segment.length)), Qt::Uninitialized);

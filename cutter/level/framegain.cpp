@@ -13,19 +13,19 @@ namespace {
 constexpr int PartLengthBits = 12;
 constexpr int PartLengthBefore = 12 + 9;
 
-// Bits [bit, bit + width) of the side information, MSB first; width up to
-// 16. The two or three bytes read all lie in the side information, which
-// holds more fields after part2_3_length and global_gain.
-int readBits(const char *frame, int bit, int width)
+// Bits [bit, bit + width) from p, MSB first; width up to 16. The two or
+// three bytes read all lie in the side information, which holds more fields
+// after part2_3_length and global_gain.
+int readBits(const quint8 *p, int bit, int width)
 {
-    const auto *p = reinterpret_cast<const quint8 *>(frame + SideInfo::offset(frame)) + (bit >> 3);
+    p += bit >> 3;
     const quint32 window = quint32(p[0]) << 16 | quint32(p[1]) << 8 | p[2];
     return int(window >> (24 - (bit & 7) - width)) & ((1 << width) - 1);
 }
 
-void writeBits(char *frame, int bit, int width, int value)
+void writeBits(quint8 *p, int bit, int width, int value)
 {
-    auto *p = reinterpret_cast<quint8 *>(frame + SideInfo::offset(frame)) + (bit >> 3);
+    p += bit >> 3;
     quint32 window = quint32(p[0]) << 16 | quint32(p[1]) << 8 | p[2];
     const int shift = 24 - (bit & 7) - width;
     const quint32 mask = quint32((1 << width) - 1) << shift;
@@ -35,30 +35,67 @@ void writeBits(char *frame, int bit, int width, int value)
     p[2] = quint8(window);
 }
 
-bool holdsSideInfo(const char *frame, int length)
+const quint8 *sideInfo(const char *frame)
 {
-    return length >= MpegHeader::HeaderSize && MpegHeader::isValid(frame)
-        && MpegHeader::layer(frame) == 3 && length >= SideInfo::offset(frame) + SideInfo::size(frame);
+    return reinterpret_cast<const quint8 *>(frame + SideInfo::offset(frame));
+}
+
+// Where the fields of a frame's side information lie. That depends only on
+// header byte 1 (version, layer, protection) and the channel mode, which
+// stay the same through a stream: worked out once, not for every frame.
+struct SideLayout
+{
+    bool layer3 = false;
+    int offset = 0;
+    int end = 0; // header, CRC and side information
+    int granules = 0;
+    int channels = 0;
+    int gainBit[2][2] = {}; // global_gain, from the side information's start
+};
+
+const SideLayout &layoutOf(const char *frame)
+{
+    thread_local int key = -1;
+    thread_local SideLayout layout;
+    const int k = quint8(frame[1]) << 2 | quint8(frame[3]) >> 6;
+    if (k == key)
+        return layout;
+    key = k;
+    layout = SideLayout();
+    layout.layer3 = MpegHeader::layer(frame) == 3 && MpegHeader::version(frame) != 4;
+    if (!layout.layer3)
+        return layout;
+    layout.offset = SideInfo::offset(frame);
+    layout.end = layout.offset + SideInfo::size(frame);
+    layout.granules = SideInfo::granules(frame);
+    layout.channels = SideInfo::channels(frame);
+    for (int gr = 0; gr < layout.granules; ++gr) {
+        for (int ch = 0; ch < layout.channels; ++ch)
+            layout.gainBit[gr][ch] = SideInfo::globalGainBit(frame, gr, ch);
+    }
+    return layout;
 }
 
 template <typename StepOf>
 bool applySteps(char *frame, int length, StepOf stepOf, FrameGain::Report *report)
 {
-    if (!holdsSideInfo(frame, length))
+    if (length < MpegHeader::HeaderSize || !MpegHeader::isValid(frame))
         return false;
-    const int granules = SideInfo::granules(frame);
-    const int channels = SideInfo::channels(frame);
+    const SideLayout &layout = layoutOf(frame);
+    if (!layout.layer3 || length < layout.end)
+        return false;
+    auto *side = reinterpret_cast<quint8 *>(frame + layout.offset);
     FrameGain::Report seen;
-    for (int gr = 0; gr < granules; ++gr) {
+    for (int gr = 0; gr < layout.granules; ++gr) {
         bool quietWanted = false;
         const int steps = stepOf(gr, &quietWanted);
         ++seen.granules;
-        for (int ch = 0; ch < channels; ++ch) {
-            const int bit = SideInfo::globalGainBit(frame, gr, ch);
-            const int wanted = readBits(frame, bit, 8) + steps;
+        for (int ch = 0; ch < layout.channels; ++ch) {
+            const int bit = layout.gainBit[gr][ch];
+            const int wanted = readBits(side, bit, 8) + steps;
             const int held = std::clamp(wanted, 0, 255);
-            writeBits(frame, bit, 8, held);
-            if (held == wanted || FrameGain::mainDataBits(frame, gr, ch) == 0)
+            writeBits(side, bit, 8, held);
+            if (held == wanted || readBits(side, bit - PartLengthBefore, PartLengthBits) == 0)
                 continue;
             if (wanted > 255) {
                 ++seen.above;
@@ -69,7 +106,8 @@ bool applySteps(char *frame, int length, StepOf stepOf, FrameGain::Report *repor
             }
         }
     }
-    SideInfo::writeCrc(frame);
+    if (SideInfo::isProtected(frame))
+        SideInfo::writeCrc(frame);
     if (report)
         report->add(seen);
     return true;
@@ -84,18 +122,20 @@ int FrameGain::granules(const char *header)
 
 int FrameGain::globalGain(const char *frame, int granule, int channel)
 {
-    return readBits(frame, SideInfo::globalGainBit(frame, granule, channel), 8);
+    return readBits(sideInfo(frame), SideInfo::globalGainBit(frame, granule, channel), 8);
 }
 
 int FrameGain::mainDataBits(const char *frame, int granule, int channel)
 {
-    return readBits(frame, SideInfo::globalGainBit(frame, granule, channel) - PartLengthBefore,
+    return readBits(sideInfo(frame), SideInfo::globalGainBit(frame, granule, channel) - PartLengthBefore,
                     PartLengthBits);
 }
 
 bool FrameGain::apply(char *frame, int length, const LevelMap &map, qint64 firstGranule,
                       Report *report)
 {
+    if (!map.hasFades())
+        return apply(frame, length, map.gainSteps, report);
     return applySteps(frame, length, [&](int gr, bool *quietWanted) {
         *quietWanted = map.inFade(firstGranule + gr);
         return map.stepAt(firstGranule + gr);
