@@ -100,6 +100,17 @@ SourceScan SourceScan::run(QIODevice *device, const Visitor &visit, const std::a
 
     int firstBitRate = -1;
     bool cancelled = false;
+    // Counts an audio frame whose header frame and bitrate were seen to.
+    auto count = [&](qint64 offset, const char *frame, int length) {
+        if (scan.frames % CheckpointInterval == 0) {
+            cancelled = cancelled || (cancel && cancel->load(std::memory_order_relaxed));
+            scan.m_checkpoints.append(offset);
+        }
+        if (visit)
+            visit(scan.frames, offset, frame, length);
+        scan.streamEnd = offset + length;
+        ++scan.frames;
+    };
     auto see = [&](qint64 offset, const char *frame, int length) {
         if (offset == first.offset && scan.stream.layer() == 3) {
             const HeaderFrameInfo tag = HeaderFrame::read(frame, length);
@@ -124,22 +135,19 @@ SourceScan SourceScan::run(QIODevice *device, const Visitor &visit, const std::a
         } else if (bitRate != firstBitRate) {
             scan.bitRatesDiffer = true;
         }
-        if (scan.frames % CheckpointInterval == 0) {
-            cancelled = cancelled || (cancel && cancel->load(std::memory_order_relaxed));
-            scan.m_checkpoints.append(offset);
-        }
-        if (visit)
-            visit(scan.frames, offset, frame, length);
-        scan.streamEnd = offset + length;
-        ++scan.frames;
+        count(offset, frame, length);
     };
 
     // Frames that stand where the one before ends, whole in the read window,
-    // are taken straight from it: a few nanoseconds a frame. Anything else
-    // (lost sync, another stream, the end of the file) is one step of the
-    // frame walker, which knows what to do with it.
+    // are taken straight from it: a few nanoseconds a frame. A header like the
+    // one before it (the same sync, stream, bitrate and sampling rate) has the
+    // length that one had, give or take its padding, and changes nothing but
+    // the count. Anything else (lost sync, another stream, the end of the
+    // file) is one step of the frame walker, which knows what to do with it.
     const auto ref1 = quint8(first.header.at(1)) & 0xFE; // sync, version, layer
     const auto ref2 = quint8(first.header.at(2)) & 0x0C; // sampling rate
+    quint32 knownHeader = 0;                              // 0: none yet
+    int knownLength[2] = {};                              // without and with padding
     qint64 next = first.offset;
     while (!cancelled) {
         const int available = source.fill(next, source.capacity());
@@ -148,19 +156,31 @@ SourceScan SourceScan::run(QIODevice *device, const Visitor &visit, const std::a
         bool plain = true;
         while (at + MpegHeader::HeaderSize <= available) {
             const auto *h = reinterpret_cast<const quint8 *>(base + at);
-            const int bitRateIndex = h[2] >> 4;
-            if (h[0] != 0xFF || (h[1] & 0xFE) != ref1 || (h[2] & 0x0C) != ref2 || bitRateIndex == 0
-                || bitRateIndex == 15) {
-                plain = false;
-                break;
+            const quint32 header = quint32(h[0]) << 16 | quint32(h[1] & 0xFE) << 8 | (h[2] & 0xFC);
+            const bool known = header == knownHeader;
+            if (!known) {
+                const int bitRateIndex = h[2] >> 4;
+                if (h[0] != 0xFF || (h[1] & 0xFE) != ref1 || (h[2] & 0x0C) != ref2 || bitRateIndex == 0
+                    || bitRateIndex == 15) {
+                    plain = false;
+                    break;
+                }
+                char unpadded[MpegHeader::HeaderSize] = {char(h[0]), char(h[1]), char(h[2] & ~0x02), char(h[3])};
+                knownLength[0] = MpegHeader::frameBytes(unpadded);
+                unpadded[2] = char(h[2] | 0x02);
+                knownLength[1] = MpegHeader::frameBytes(unpadded);
+                knownHeader = header;
             }
-            const int length = MpegHeader::frameBytes(base + at);
+            const int length = knownLength[(h[2] >> 1) & 1];
             if (at + length > available)
                 break;
             // Each header says where the next one is: without a look ahead
             // every one of them would wait for memory.
             source.prefetch(next + at + PrefetchFrames * length);
-            see(next + at, base + at, length);
+            if (known && scan.frames > 0)
+                count(next + at, base + at, length);
+            else
+                see(next + at, base + at, length);
             at += length;
         }
         next += at;
