@@ -32,9 +32,14 @@ cat "$source_mp3" >/dev/null # in the page cache
 
 copy=$out/mp3gain.mp3
 
-# One --prepare per command, in order: only mp3gain needs a fresh copy.
+# One --prepare per command, in order. Each command writes a new file, as a
+# person would (mp3gain its fresh copy, in place), and starts with nothing
+# waiting to be written back: no command pays for the 57 MB that the one
+# before it left in the page cache, nor for taking an old file's place.
 hyperfine --runs "$runs" --warmup 1 --style basic --export-json "$out/times.json" \
-    --prepare true --prepare true --prepare "cp $source_mp3 $copy" --prepare "rm -f $copy" --prepare true \
+    --prepare "rm -f $out/quieter.mp3 && sync" --prepare "rm -f $out/louder.mp3 && sync" \
+    --prepare "cp $source_mp3 $copy && sync" --prepare "rm -f $copy && sync" \
+    --prepare "rm -f $out/cat.mp3 && sync" \
     -n "snipwave-cut --gain -3" "$cut $source_mp3 -o $out/quieter.mp3 --gain -3" \
     -n "snipwave-cut --gain 3" "$cut $source_mp3 -o $out/louder.mp3 --gain 3" \
     -n "mp3gain -g 2" "mp3gain -q -g 2 $copy" \
