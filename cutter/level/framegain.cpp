@@ -23,18 +23,6 @@ int readBits(const quint8 *p, int bit, int width)
     return int(window >> (24 - (bit & 7) - width)) & ((1 << width) - 1);
 }
 
-void writeBits(quint8 *p, int bit, int width, int value)
-{
-    p += bit >> 3;
-    quint32 window = quint32(p[0]) << 16 | quint32(p[1]) << 8 | p[2];
-    const int shift = 24 - (bit & 7) - width;
-    const quint32 mask = quint32((1 << width) - 1) << shift;
-    window = (window & ~mask) | ((quint32(value) << shift) & mask);
-    p[0] = quint8(window >> 16);
-    p[1] = quint8(window >> 8);
-    p[2] = quint8(window);
-}
-
 const quint8 *sideInfo(const char *frame)
 {
     return reinterpret_cast<const quint8 *>(frame + SideInfo::offset(frame));
@@ -50,7 +38,15 @@ struct SideLayout
     int end = 0; // header, CRC and side information
     int granules = 0;
     int channels = 0;
-    int gainBit[2][2] = {}; // global_gain, from the side information's start
+    // global_gain of each granule and channel: the first of the two bytes
+    // that hold it, from the side information's start, and how far the
+    // 16 bits from there are shifted to bring it down.
+    struct Field
+    {
+        int byte = 0;
+        int shift = 0;
+    };
+    Field gain[2][2];
 };
 
 const SideLayout &layoutOf(const char *frame)
@@ -70,8 +66,10 @@ const SideLayout &layoutOf(const char *frame)
     layout.granules = SideInfo::granules(frame);
     layout.channels = SideInfo::channels(frame);
     for (int gr = 0; gr < layout.granules; ++gr) {
-        for (int ch = 0; ch < layout.channels; ++ch)
-            layout.gainBit[gr][ch] = SideInfo::globalGainBit(frame, gr, ch);
+        for (int ch = 0; ch < layout.channels; ++ch) {
+            const int bit = SideInfo::globalGainBit(frame, gr, ch);
+            layout.gain[gr][ch] = {bit >> 3, 8 - (bit & 7)};
+        }
     }
     return layout;
 }
@@ -91,11 +89,16 @@ bool applySteps(char *frame, int length, StepOf stepOf, FrameGain::Report *repor
         const int steps = stepOf(gr, &quietWanted);
         ++seen.granules;
         for (int ch = 0; ch < layout.channels; ++ch) {
-            const int bit = layout.gainBit[gr][ch];
-            const int wanted = readBits(side, bit, 8) + steps;
+            const SideLayout::Field field = layout.gain[gr][ch];
+            quint8 *p = side + field.byte;
+            const quint32 window = quint32(p[0]) << 8 | p[1];
+            const int wanted = int((window >> field.shift) & 0xFF) + steps;
             const int held = std::clamp(wanted, 0, 255);
-            writeBits(side, bit, 8, held);
-            if (held == wanted || readBits(side, bit - PartLengthBefore, PartLengthBits) == 0)
+            const quint32 changed = (window & ~(0xFFu << field.shift)) | quint32(held) << field.shift;
+            p[0] = quint8(changed >> 8);
+            p[1] = quint8(changed);
+            if (held == wanted
+                || readBits(side, field.byte * 8 + 8 - field.shift - PartLengthBefore, PartLengthBits) == 0)
                 continue;
             if (wanted > 255) {
                 ++seen.above;
@@ -117,7 +120,8 @@ bool applySteps(char *frame, int length, StepOf stepOf, FrameGain::Report *repor
 
 int FrameGain::granules(const char *header)
 {
-    return MpegHeader::layer(header) == 3 ? SideInfo::granules(header) : 0;
+    const SideLayout &layout = layoutOf(header);
+    return layout.layer3 ? layout.granules : 0;
 }
 
 int FrameGain::globalGain(const char *frame, int granule, int channel)
