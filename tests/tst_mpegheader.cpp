@@ -1,6 +1,10 @@
 #include "mp3splitter.h"
 #include "mp3streambuilder.h"
 #include "format/mpegheader.h"
+#include "io/bufferedsource.h"
+#include "scan/sourcescan.h"
+
+#include <QBuffer>
 
 #include <QtTest>
 
@@ -20,6 +24,8 @@ private slots:
     void frameIndex();
     void firstFrameOffset_data();
     void firstFrameOffset();
+    void scanFindsEveryFrame_data();
+    void scanFindsEveryFrame();
 };
 
 void TestMpegHeader::decode_data()
@@ -191,6 +197,48 @@ void TestMpegHeader::firstFrameOffset()
     QFETCH(int, tagSize);
     QFETCH(int, scanCount);
     QTEST(MpegHeader::firstFrameOffset(tagSize, scanCount), "offset");
+}
+
+// Streams longer than the scan's read block, so that frames straddle blocks.
+void TestMpegHeader::scanFindsEveryFrame_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QVector<int>>("offsets");
+    QTest::addColumn<bool>("bitRatesDiffer");
+    auto row = [](const char *name, const Mp3StreamBuilder &b, bool differ) {
+        QTest::newRow(name) << b.bytes << b.offsets << differ;
+    };
+    row("CBR, padded as encoders do", Mp3StreamBuilder().frames(1000, 0xFB, 0x90), false);
+    row("VBR", Mp3StreamBuilder().vbrFrames(1500), true);
+    row("bitrate changes once", Mp3StreamBuilder().frames(700, 0xFB, 0x90).frames(700, 0xFB, 0xB0), true);
+    Mp3StreamBuilder mixed;
+    for (int i = 0; i < 1200; ++i) // CRC, private bit and channel mode change; the stream does not
+        mixed.frame(i % 3 ? 0xFB : 0xFA, quint8(0x90 | (i % 2) | (i % 5 ? 0x02 : 0)), i % 7 ? 0x44 : 0xC4);
+    row("CRC, private bit and mode vary", mixed, false);
+    row("junk between frames",
+        Mp3StreamBuilder().frames(500, 0xFB, 0x90).raw(QByteArray(1000, 'j')).frames(500, 0xFB, 0x90), false);
+    row("Layer I, 4-byte padding", Mp3StreamBuilder().frames(2500, 0xFF, 0x90), false);
+    row("MPEG-2 Layer III", Mp3StreamBuilder().frames(3000, 0xF3, 0x80), false);
+}
+
+void TestMpegHeader::scanFindsEveryFrame()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QVector<int>, offsets);
+    QBuffer device(&bytes);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    QVector<int> seen;
+    const SourceScan scan = SourceScan::run(&device, [&](qint64 index, qint64 offset, const char *, int) {
+        QCOMPARE(index, qint64(seen.size()));
+        seen.append(int(offset));
+    });
+    QCOMPARE(seen, offsets);
+    QCOMPARE(scan.frames, qint64(offsets.size()));
+    QTEST(scan.bitRatesDiffer, "bitRatesDiffer");
+    QCOMPARE(scan.streamEnd, qint64(bytes.size()));
+    BufferedSource source(&device);
+    for (const int frame : {1, 15, 16, 17, offsets.size() / 2, offsets.size() - 1})
+        QCOMPARE(scan.offsetOf(source, frame), qint64(offsets.at(frame)));
 }
 
 QTEST_APPLESS_MAIN(TestMpegHeader)
